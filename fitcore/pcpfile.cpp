@@ -1,0 +1,132 @@
+// pcpfile.cpp - the PCPFile record, loading by name, and the PCP reader and writer.
+#include "pcpfile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "number_scanner.h"
+
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
+
+FilePtr OpenFile(const char* path, const char* mode)
+{
+    return FilePtr(std::fopen(path, mode), &std::fclose);
+}
+
+bool EndsWith(const char* text, const char* suffix)
+{
+    size_t length = std::strlen(text), suffix_length = std::strlen(suffix);
+    return length >= suffix_length && std::strcmp(text + length - suffix_length, suffix) == 0;
+}
+
+// Header "count tag has_sigma": a field that does not convert, and every
+// field after it, keeps the record's value. False when a field is out of range.
+bool ReadHeader(NumberScanner& scan, PCPFile* file)
+{
+    for (int32_t* field : {&file->count, &file->tag, &file->has_sigma}) {
+        NumberScanner::Status status = scan.ReadInt(field);
+        if (status == NumberScanner::Status::OutOfRange) return false;
+        if (status == NumberScanner::Status::NoNumber) break;
+    }
+    return true;
+}
+
+// Reads up to `count` points; returns how many were read in full. A point
+// stops the reading when any of its values does not convert.
+int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_sigma)
+{
+    using Status = NumberScanner::Status;
+    for (int32_t i = 0; i < count; ++i) {
+        Point& point = points[i];
+        if (scan.ReadDouble(&point.x) != Status::Ok || scan.ReadDouble(&point.y) != Status::Ok)
+            return i;
+        if (has_sigma && scan.ReadDouble(&point.sigma) != Status::Ok) return i;
+        if (!has_sigma) point.sigma = 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+PCPFile* InitPCPFile()
+{
+    return static_cast<PCPFile*>(std::calloc(1, sizeof(PCPFile)));
+}
+
+void DisposeStaticPCPFile(PCPFile* file)
+{
+    if (file == nullptr || file->points == nullptr) return;
+    std::free(file->points);
+    file->points = nullptr;
+}
+
+void DisposePCPFile(PCPFile* file)
+{
+    if (file == nullptr) return;
+    DisposeStaticPCPFile(file);
+    std::free(file);
+}
+
+int LoadFile(const char* path, PCPFile* file)
+{
+    if (EndsWith(path, ".csv")) {
+        std::printf("Loading CSV file %s...\n", path);
+        return LoadCSVFile(path, file);
+    }
+    std::printf("Loading PCP file %s...\n", path);
+    return LoadPCPFile(path, file);
+}
+
+int LoadPCPFile(const char* path, PCPFile* file)
+{
+    FilePtr in = OpenFile(path, "r");
+    if (!in) {
+        std::printf("Can't open %s for reading!\n", path);
+        return 1;
+    }
+    NumberScanner scan(in.get());
+    if (!ReadHeader(scan, file) || file->count < 0) return 2;
+
+    // Zeroed, so no field of a point is ever left as uninitialised memory.
+    // One element at least, so an empty file still gets a valid array.
+    size_t elements = std::max<size_t>(static_cast<size_t>(file->count), 1);
+    file->points = static_cast<Point*>(std::calloc(elements, sizeof(Point)));
+    if (file->points == nullptr) return 2;
+
+    int32_t read = ReadPoints(scan, file->points, file->count, file->has_sigma != 0);
+    if (read < file->count) {
+        std::printf("Warning: file may be corrupted (%d of %d points read).", read, file->count);
+        file->count = read;
+    }
+    return 0;
+}
+
+int SavePCPFile(const char* path, const PCPFile* file)
+{
+    FilePtr out = OpenFile(path, "w");
+    if (!out) {
+        std::printf("Can't open %s for writing!\n", path);
+        return 1;
+    }
+    std::fprintf(out.get(), "%d %d %d\n", file->count, file->tag, file->has_sigma);
+    for (int32_t i = 0; i < file->count; ++i) {
+        const Point& point = file->points[i];
+        if (file->has_sigma)
+            std::fprintf(out.get(), "%g %g %g\n", point.x, point.y, point.sigma);
+        else
+            std::fprintf(out.get(), "%g %g\n", point.x, point.y);
+    }
+    // A full disk must not pass for a saved file.
+    bool failed = std::ferror(out.get()) != 0;
+    failed = std::fclose(out.release()) != 0 || failed;
+    if (failed) {
+        std::printf("Can't write %s completely!\n", path);
+        return 1;
+    }
+    return 0;
+}

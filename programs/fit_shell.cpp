@@ -1,0 +1,65 @@
+// fit_shell.cpp - obtaining, loading and announcing the data file of a fit program.
+#include "fit_shell.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
+{
+    // A cut name could open a different file, so a long one is refused.
+    if (std::strlen(argument) >= kFileNameSize) {
+        std::printf("File name too long: at most %zu characters are allowed.\n", kFileNameSize - 1);
+        return false;
+    }
+    std::strcpy(name, argument);
+    return true;
+}
+
+bool NameFromPrompt(char (&name)[kFileNameSize])
+{
+    std::printf("Please enter a filename: ");
+    std::fflush(stdout);
+    if (std::scanf("%1023s", name) != 1) {
+        std::printf("\nNo file name entered: standard input has ended.\n");
+        return false;
+    }
+    int next = std::getchar();
+    if (next != EOF && !std::isspace(next)) {
+        std::printf("File name too long: at most %zu characters are allowed.\n", kFileNameSize - 1);
+        return false;
+    }
+    if (next != EOF) std::ungetc(next, stdin);  // the rest of the line is for later reads
+    return true;
+}
+
+}  // namespace
+
+PCPFile* OpenDataFile(int argc, char** argv, const ShellOptions& options,
+                      char (&name)[kFileNameSize], int* exit_status)
+{
+    *exit_status = 1;
+    bool named = argc >= 2 ? NameFromArgument(argv[1], name) : NameFromPrompt(name);
+    if (!named) return nullptr;
+
+    PCPFile* file = InitPCPFile();
+    if (file == nullptr) return nullptr;
+    if (LoadFile(name, file) != 0) {
+        DisposePCPFile(file);
+        if (options.load_error_names_file)
+            std::printf("Error loading PCP file '%s'\n", name);
+        else
+            std::puts("Error loading PCP file");
+        return nullptr;
+    }
+    if (options.requires_sigma && file->has_sigma == 0) {
+        DisposePCPFile(file);
+        std::puts("This file does not contain weighting information.");
+        return nullptr;
+    }
+    std::printf("Loaded file '%s' sucessfully, %d points present\n", name, file->count);
+    *exit_status = 0;
+    return file;
+}

@@ -1,0 +1,85 @@
+// linefit.cpp - the ordinary least-squares line, its statistics and its report.
+#include "linefit.h"
+
+#include <cmath>
+#include <cstdio>
+
+// The running sums are carried in long double; every stored value is a double.
+
+Line FitLine(Point* points, int32_t count)
+{
+    long double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        long double x = points[i].x, y = points[i].y;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    long double n = count;
+    double b = static_cast<double>((sxy - sx * sy / n) / (sxx - sx * sx / n));
+    double a = static_cast<double>((sy - b * sx) / n);
+    for (int32_t i = 0; i < count; ++i) points[i].fit = b * points[i].x + a;
+    return {b, a};
+}
+
+LineStatistics ComputeLineStatistics(const Point* points, int32_t count, double slope,
+                                     double intercept)
+{
+    long double sx = 0, sy = 0, sxx = 0, ssr = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        long double x = points[i].x, y = points[i].y, residual = y - points[i].fit;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        ssr += residual * residual;
+    }
+    long double n = count;
+    double xbar = static_cast<double>(sx / n);
+    double ybar = static_cast<double>(sy / n);
+
+    long double cxx = 0, cyy = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        long double dx = points[i].x - xbar, dy = points[i].y - ybar;
+        cxx += dx * dx;
+        cyy += dy * dy;
+    }
+
+    LineStatistics stats{};
+    stats.slope = slope;
+    stats.intercept = intercept;
+    stats.xbar = xbar;
+    stats.ybar = ybar;
+    stats.residual_variance = static_cast<double>(ssr / n);
+    stats.slope_variance = static_cast<double>(ssr / ((sxx - n * xbar * xbar) * (n - 2)));
+    stats.intercept_variance = static_cast<double>(stats.slope_variance * sxx / n);
+    stats.x_variance = static_cast<double>(cxx / n);
+    stats.y_variance = static_cast<double>(cyy / n);
+    return stats;
+}
+
+void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count)
+{
+    const double b = stats.slope, a = stats.intercept;
+    std::printf("Linear fit\n");
+    std::printf("The standard deviation of fit=%e\n", std::sqrt(stats.residual_variance));
+    std::printf("Correlation coefficient=%e\n\n",
+                std::sqrt(1 - stats.residual_variance / stats.y_variance));
+    std::printf("xbar\t%e\n", stats.xbar);
+    std::printf("ybar\t%e\n", stats.ybar);
+    std::printf("Slope\t%e\t%e\n", b, std::sqrt(stats.slope_variance));
+    std::printf("y intercept\t%e\t%e\n", a, std::sqrt(stats.intercept_variance));
+    // No covariance term; divided by b itself, so the error takes the slope's sign.
+    std::printf("x intercept\t%e\t%e\n", -a / b,
+                std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / b);
+    std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
+    for (int32_t i = 0; i < count; ++i) {
+        const Point& point = points[i];
+        // Error estimate of point i: variance of the fitted value (without the
+        // slope/intercept covariance) plus the spreads of y and of b*x.
+        double error = std::sqrt(stats.intercept_variance + point.x * point.x * stats.slope_variance +
+                                 stats.y_variance + b * b * stats.x_variance);
+        std::printf("%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n", i + 1, point.x, point.y, point.fit,
+                    (point.y - point.fit) / error);
+    }
+}

@@ -1,0 +1,19 @@
+// veldafit - fits a straight line to a data file and reports it with standard errors.
+#include "fit_shell.h"
+#include "linefit.h"
+
+int main(int argc, char** argv)
+{
+    char name[kFileNameSize];
+    int exit_status = 0;
+    PCPFile* file = OpenDataFile(argc, argv, {.load_error_names_file = false, .requires_sigma = false},
+                                 name, &exit_status);
+    if (file == nullptr) return exit_status;
+
+    Line line = FitLine(file->points, file->count);
+    PrintLineReport(ComputeLineStatistics(file->points, file->count, line.slope, line.intercept),
+                    file->points, file->count);
+
+    DisposePCPFile(file);
+    return 0;
+}

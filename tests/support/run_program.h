@@ -1,0 +1,31 @@
+// run_program.h - runs a program as a child with given input, environment and directory.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct RunOptions {
+    std::string stdin_text;                  // written to the child's standard input, then closed
+    std::string cwd;                         // working directory; empty: the test's own
+    // Environment changes: a value sets the variable, nullopt removes it.
+    std::vector<std::pair<std::string, std::optional<std::string>>> env;
+    int timeout_seconds = 60;                // the child is killed after this long
+};
+
+struct RunResult {
+    int exit_status = -1;    // valid when neither signalled nor timed out
+    int signal = 0;          // the signal that ended the child, or 0
+    bool timed_out = false;
+    std::string out;         // standard output
+    std::string err;         // standard error
+};
+
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// Path of a built program in the build's bin directory.
+std::string ProgramPath(const std::string& name);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);

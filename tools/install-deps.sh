@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian packages that building, testing and plotting need, where missing.
+set -e
+packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev"
+command -v gnuplot >/dev/null 2>&1 || packages="$packages gnuplot-nox"
+missing=""
+for package in $packages; do
+    dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+sudo=""
+[ "$(id -u)" = 0 ] || sudo=sudo
+echo "Installing:$missing"
+$sudo apt-get update -qq
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
