@@ -36,17 +36,27 @@ bool ReadHeader(NumberScanner& scan, PCPFile* file)
     return true;
 }
 
-// Reads up to `count` points; returns how many were read in full. A point
-// stops the reading when any of its values does not convert.
-int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_sigma)
+bool ReadPoint(NumberScanner& scan, Point& point, bool has_sigma)
 {
     using Status = NumberScanner::Status;
+    if (scan.ReadDouble(&point.x) != Status::Ok || scan.ReadDouble(&point.y) != Status::Ok)
+        return false;
+    if (!has_sigma) {
+        point.sigma = 0;
+        return true;
+    }
+    return scan.ReadDouble(&point.sigma) == Status::Ok;
+}
+
+// Reads up to `count` points; returns how many were read in full. A point
+// that does not convert completely ends the reading and is cleared again.
+int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_sigma)
+{
     for (int32_t i = 0; i < count; ++i) {
-        Point& point = points[i];
-        if (scan.ReadDouble(&point.x) != Status::Ok || scan.ReadDouble(&point.y) != Status::Ok)
+        if (!ReadPoint(scan, points[i], has_sigma)) {
+            points[i] = Point{};
             return i;
-        if (has_sigma && scan.ReadDouble(&point.sigma) != Status::Ok) return i;
-        if (!has_sigma) point.sigma = 0;
+        }
     }
     return count;
 }
