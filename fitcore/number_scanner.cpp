@@ -8,6 +8,8 @@
 
 namespace {
 
+// Small files fit the first block; large ones are read a mebibyte at a time.
+constexpr size_t kFirstBlockSize = 1 << 16;
 constexpr size_t kBlockSize = 1 << 20;
 
 bool IsSpace(char c)
@@ -38,7 +40,7 @@ bool IsPlainDecimal(const char* first, const char* last)
 
 }  // namespace
 
-NumberScanner::NumberScanner(std::FILE* in) : in_(in), buf_(kBlockSize + 1, '\0') {}
+NumberScanner::NumberScanner(std::FILE* in) : in_(in), buf_(kFirstBlockSize + 1, '\0') {}
 
 // Moves the unread data to the front, grows the buffer when it is full, and
 // appends the next block. False when nothing more could be read.
@@ -50,7 +52,9 @@ bool NumberScanner::Refill()
         end_ -= pos_;
         pos_ = 0;
     }
-    if (end_ + kBlockSize + 1 > buf_.size()) buf_.resize(end_ + kBlockSize + 1);
+    size_t block = filled_ ? kBlockSize : kFirstBlockSize;
+    if (end_ + block + 1 > buf_.size()) buf_.resize(end_ + block + 1);
+    filled_ = true;
     size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - 1 - end_, in_);
     end_ += got;
     buf_[end_] = '\0';

@@ -38,4 +38,5 @@ private:
     size_t pos_ = 0;
     size_t end_ = 0;
     bool eof_ = false;
+    bool filled_ = false;  // the first block has been read
 };

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages that building, testing and plotting need, where missing.
 set -e
-packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev"
+packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev"
 command -v gnuplot >/dev/null 2>&1 || packages="$packages gnuplot-nox"
 missing=""
 for package in $packages; do
