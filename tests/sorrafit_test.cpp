@@ -1,0 +1,58 @@
+// sorrafit_test.cpp - end-to-end runs of the weighted line fit program.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "run_program.h"
+
+namespace {
+
+// Runs sorrafit in the test data directory, so the output names the file as given.
+RunResult Sorrafit(const std::string& file)
+{
+    RunOptions options;
+    options.cwd = FITCORE_TEST_DATA_DIR;
+    return RunProgram({ProgramPath("sorrafit"), file}, options);
+}
+
+// The output after the two loading lines, which name the file.
+std::string Report(const std::string& out)
+{
+    size_t first = out.find('\n');
+    return out.substr(out.find('\n', first + 1) + 1);
+}
+
+}  // namespace
+
+TEST(SorrafitReport, MatchesExpectedOutput)
+{
+    struct Case {
+        const char* file;
+        const char* expected;
+    } cases[] = {
+        {"line_four_sigma.pcp", "sorrafit_four.txt"},       // equal sigmas: errors of veldafit / 2
+        {"weighted_five.pcp", "sorrafit_five.txt"},         // weights 2/7 and 1/14
+        {"weighted_zero_sigma.pcp", "sorrafit_zero_sigma.txt"},  // NaN statistics, normal line
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        RunResult run = Sorrafit(c.file);
+        EXPECT_EQ(run.exit_status, 0);
+        EXPECT_EQ(run.out, ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + c.expected));
+    }
+}
+
+TEST(SorrafitReport, NegativeSigmasChangeNothing)
+{
+    RunResult positive = Sorrafit("weighted_five.pcp");
+    RunResult negative = Sorrafit("weighted_five_negative.pcp");
+    EXPECT_EQ(negative.exit_status, 0);
+    EXPECT_EQ(Report(negative.out), Report(positive.out));
+}
+
+TEST(SorrafitRefusal, FileWithoutSigmasEndsBeforeTheLoadedLine)
+{
+    RunResult run = Sorrafit("line_five.pcp");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.out, "Loading PCP file line_five.pcp...\nThis file does not contain weighting information.\n");
+}
