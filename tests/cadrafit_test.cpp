@@ -39,8 +39,8 @@ TEST(CadrafitReport, MatchesExpectedOutput)
         const char* order;
         const char* expected;
     } cases[] = {
-        {"poly_cubic.pcp", "3\n", "cadrafit_cubic.txt"},        // negative x, odd powers
-        {"poly_parabola.pcp", "2\n", "cadrafit_parabola.txt"},  // rms 0: the last column is NaN
+        {"poly_cubic.pcp", "3\n", "cadrafit_cubic.out"},        // negative x, odd powers
+        {"poly_parabola.pcp", "2\n", "cadrafit_parabola.out"},  // rms 0: the last column is NaN
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -88,7 +88,7 @@ TEST(CadrafitOrderPrompt, FollowsTheFileNameOnTheSameLine)
     RunResult run = RunProgram({ProgramPath("cadrafit")}, WithInput("poly_cubic.pcp 3\n"));
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.out, "Please enter a filename: " +
-                           ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/cadrafit_cubic.txt"));
+                           ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/cadrafit_cubic.out"));
 }
 
 TEST(CadrafitFailures, UnsolvableSystemsAndMissingFilesEndWithStatusOne)

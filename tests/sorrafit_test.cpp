@@ -30,9 +30,9 @@ TEST(SorrafitReport, MatchesExpectedOutput)
         const char* file;
         const char* expected;
     } cases[] = {
-        {"line_four_sigma.pcp", "sorrafit_four.txt"},       // equal sigmas: errors of veldafit / 2
-        {"weighted_five.pcp", "sorrafit_five.txt"},         // weights 2/7 and 1/14
-        {"weighted_zero_sigma.pcp", "sorrafit_zero_sigma.txt"},  // NaN statistics, normal line
+        {"line_four_sigma.pcp", "sorrafit_four.out"},       // equal sigmas: errors of veldafit / 2
+        {"weighted_five.pcp", "sorrafit_five.out"},         // weights 2/7 and 1/14
+        {"weighted_zero_sigma.pcp", "sorrafit_zero_sigma.out"},  // NaN statistics, normal line
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
