@@ -4,6 +4,7 @@
 #include <string>
 
 #include "run_program.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -55,4 +56,17 @@ TEST(SorrafitRefusal, FileWithoutSigmasEndsBeforeTheLoadedLine)
     RunResult run = Sorrafit("line_five.pcp");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.out, "Loading PCP file line_five.pcp...\nThis file does not contain weighting information.\n");
+}
+
+TEST(SorrafitRefusal, CsvFileIsNeverFittedEvenWithASigmaColumn)
+{
+    // CSV import leaves has_sigma 0, so the file never reaches the fit.
+    TempDir dir;
+    WriteFile(dir.File("sigma.csv"), "x,y,sigma\n1,2.1,0.1\n2,3.9,0.2\n3,6.2,0.1\n");
+    RunOptions options;
+    options.cwd = dir.path();
+    RunResult run = RunProgram({ProgramPath("sorrafit"), "sigma.csv"}, options);
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.out.find("Loaded file"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Linear fit"), std::string::npos) << run.out;
 }
