@@ -46,10 +46,10 @@ int GaussJordan(const double* a, const double* b, double* solution, int dimensio
 int ReadPolynomialOrder(int* order);
 
 // Fits the polynomial of the given order (at most 9) to the points by least
-// squares and sets `fit` of every point. Returns 0; 1 when the normal
-// equations can't be solved (no points, too few distinct x values, or
-// non-finite data) or the order is out of range, leaving *polynomial and
-// the points untouched.
+// squares and sets `fit` of every point. Returns 0; 1 when GaussJordan
+// refuses the normal equations (no points, non-finite data, most systems
+// with too few distinct x values) or the order is out of range, leaving
+// *polynomial and the points untouched.
 int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial);
 
 // Root mean square of y - fit over the points (`fit` already set).
