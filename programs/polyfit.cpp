@@ -1,0 +1,208 @@
+// polyfit.cpp - the least-squares polynomial: order prompt, normal equations, solver and report.
+#include "polyfit.h"
+
+#include <array>
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+// Every sum starts from 0 and adds one double term per point in array order,
+// with pow taking the power as a double. The printed digits depend on that
+// exact order, so sums are never reassociated or shared across different terms.
+
+namespace polyfit {
+
+double sumX(const Point* points, int32_t count, int power)
+{
+    double total = 0;
+    for (int32_t i = 0; i < count; ++i) total += std::pow(points[i].x, static_cast<double>(power));
+    return total;
+}
+
+double sum(const Point* points, int32_t count, int power)
+{
+    double total = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        double term = std::pow(points[i].x, static_cast<double>(power)) * points[i].y;
+        total += term;
+    }
+    return total;
+}
+
+double p(const double* coefficients, int order, double x)
+{
+    double total = 0;
+    for (int k = 0; k <= order; ++k) total += std::pow(x, static_cast<double>(k)) * coefficients[k];
+    return total;
+}
+
+void NormalEquations(const Point* points, int32_t count, int order, double* a, double* b)
+{
+    // Entries with the same i + j are the same sum, so 2n + 1 power sums and
+    // n + 1 right-hand sums cover the system. Each is still accumulated in
+    // array order, one term per point, so it equals sumX / sum to the bit.
+    const int dimension = order + 1;
+    const int powers = 2 * order + 1;
+    std::array<double, 2 * kMaxPolynomialOrder + 1> power_sums{};
+    std::array<double, kMaxPolynomialOrder + 1> rhs_sums{};
+    for (int32_t i = 0; i < count; ++i) {
+        const double x = points[i].x, y = points[i].y;
+        for (int k = 0; k < powers; ++k) {
+            double power = std::pow(x, static_cast<double>(k));
+            power_sums[k] += power;
+            if (k < dimension) {
+                double term = power * y;
+                rhs_sums[k] += term;
+            }
+        }
+    }
+    for (int i = 0; i < dimension; ++i) {
+        for (int j = 0; j < dimension; ++j) a[i * dimension + j] = power_sums[i + j];
+        b[i] = rhs_sums[i];
+    }
+}
+
+}  // namespace polyfit
+
+// Pivot test: a pivot that is exactly zero or not finite ends the solve, and
+// so does a solution value that is not finite. There is no relative
+// threshold on small pivots: singular systems whose elimination stops at a
+// rounding residue instead of an exact zero leave pivots about 1e-16 of
+// their diagonal, and so do useful fits over x far from zero (a cubic over
+// x = 1990..2020), so no ratio refuses the one without the other. What the
+// test catches: the empty system, non-finite data, and singular systems
+// (fewer distinct x values than coefficients) that reach an exact zero.
+int GaussJordan(const double* a, const double* b, double* solution, int dimension)
+{
+    const int d = dimension;
+    const int columns = d + 1;
+    std::vector<double> w(static_cast<size_t>(d) * columns);  // augmented matrix [a | b]
+    auto at = [&](int row, int column) -> double& { return w[row * columns + column]; };
+    for (int i = 0; i < d; ++i) {
+        for (int j = 0; j < d; ++j) at(i, j) = a[i * d + j];
+        at(i, d) = b[i];
+    }
+
+    // Forward pass: scale each pivot row to a leading 1 and clear the column
+    // below it. Whole rows are updated, including columns already zero.
+    for (int j = 0; j < d; ++j) {
+        const double q = at(j, j);
+        if (q == 0 || !std::isfinite(q)) return 1;
+        for (int l = 0; l <= d; ++l) at(j, l) /= q;
+        for (int k = j + 1; k < d; ++k) {
+            const double f = at(k, j);
+            for (int l = 0; l <= d; ++l) at(k, l) = (-f) * at(j, l) + at(k, l);
+        }
+    }
+    // Backward pass: clear the column above each diagonal 1.
+    for (int i = d - 1; i >= 0; --i) {
+        for (int k = i - 1; k >= 0; --k) {
+            const double g = at(k, i);
+            for (int l = 0; l <= d; ++l) at(k, l) = (-g) * at(i, l) + at(k, l);
+        }
+    }
+
+    for (int i = 0; i < d; ++i)
+        if (!std::isfinite(at(i, d))) return 1;
+    for (int i = 0; i < d; ++i) solution[i] = at(i, d);
+    return 0;
+}
+
+namespace {
+
+enum class NumberInput { Number, NotANumber, Ended };
+
+// Consumes characters up to and including the end of the current line.
+void DiscardLine(int c)
+{
+    while (c != '\n' && c != EOF) c = std::getchar();
+}
+
+// Reads a whole number from standard input as "%d" does: white space, an
+// optional sign, decimal digits; the character after the digits stays
+// unread for later reads. A value beyond the range of int is clamped to
+// INT_MIN or INT_MAX rather than overflowing. Anything else that starts a
+// word is discarded with the rest of its line.
+NumberInput ReadWholeNumber(int* value)
+{
+    int c = std::getchar();
+    while (c != EOF && std::isspace(c)) c = std::getchar();
+    if (c == EOF) return NumberInput::Ended;
+
+    const bool negative = c == '-';
+    if (c == '-' || c == '+') c = std::getchar();
+    if (c == EOF || !std::isdigit(c)) {
+        DiscardLine(c);
+        return NumberInput::NotANumber;
+    }
+    long long magnitude = 0;
+    for (; c != EOF && std::isdigit(c); c = std::getchar())
+        if (magnitude <= INT_MAX) magnitude = magnitude * 10 + (c - '0');
+    if (c != EOF) std::ungetc(c, stdin);
+
+    if (negative) magnitude = -magnitude;
+    *value = static_cast<int>(magnitude < INT_MIN ? INT_MIN : magnitude > INT_MAX ? INT_MAX : magnitude);
+    return NumberInput::Number;
+}
+
+}  // namespace
+
+int ReadPolynomialOrder(int* order)
+{
+    int value = 0;
+    while (value < kMinPolynomialOrder || value > kMaxPolynomialOrder) {
+        std::printf("Please enter number of coefficients for fit: ");
+        std::fflush(stdout);
+        if (ReadWholeNumber(&value) == NumberInput::Ended) {
+            std::printf("\nNo order entered: standard input has ended.\n");
+            return 1;
+        }
+    }
+    *order = value;
+    return 0;
+}
+
+int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial)
+{
+    if (order < 0 || order > kMaxPolynomialOrder) return 1;
+    const int dimension = order + 1;
+    std::vector<double> a(static_cast<size_t>(dimension) * dimension), b(dimension);
+    polyfit::NormalEquations(points, count, order, a.data(), b.data());
+
+    double coefficients[kMaxPolynomialOrder + 1] = {};
+    if (GaussJordan(a.data(), b.data(), coefficients, dimension) != 0) return 1;
+
+    polynomial->order = order;
+    for (int k = 0; k <= kMaxPolynomialOrder; ++k) polynomial->coefficients[k] = coefficients[k];
+    for (int32_t i = 0; i < count; ++i)
+        points[i].fit = polyfit::p(polynomial->coefficients, order, points[i].x);
+    return 0;
+}
+
+double RmsError(const Point* points, int32_t count)
+{
+    double squares = 0;
+    for (int32_t i = 0; i < count; ++i) squares = std::pow(points[i].y - points[i].fit, 2) + squares;
+    return std::sqrt(squares / static_cast<double>(count));
+}
+
+void PrintPolynomialReport(const Polynomial& polynomial, double rms, const Point* points,
+                           int32_t count)
+{
+    std::printf("\nFit for polynomial of order %d\n", polynomial.order);
+    std::printf("The rms error of this fit is%e\n\n", rms);
+    std::printf(" Point       x              y              fit             y-fit          (y-fit)/rms\n");
+    // No test of rms: an exact fit divides by 0 and prints infinities or NaN.
+    for (int32_t i = 0; i < count; ++i) {
+        const Point& point = points[i];
+        const double residual = point.y - point.fit;
+        std::printf("%4d %15.5e %15.5e %15.5e %15.3e %15.3e\n", i + 1, point.x, point.y, point.fit,
+                    residual, residual / rms);
+    }
+    std::printf("\nPolynomial Coefficients:\n");
+    for (int k = 0; k <= polynomial.order; ++k)
+        std::printf("%4d %15.6e\n", k, polynomial.coefficients[k]);
+    std::printf("\n");
+}

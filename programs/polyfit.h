@@ -1,0 +1,61 @@
+// polyfit.h - the least-squares polynomial: order prompt, normal equations, solver and report.
+#pragma once
+
+#include <cstdint>
+
+#include "point.h"
+
+constexpr int kMinPolynomialOrder = 2;
+constexpr int kMaxPolynomialOrder = 9;
+
+// The fitted polynomial c_0 + c_1*x + ... + c_n*x^n.
+struct Polynomial {
+    int order;                                       // n
+    double coefficients[kMaxPolynomialOrder + 1];    // c_0 .. c_n; the rest unused
+};
+
+namespace polyfit {
+
+// Sum over the points, in array order, of pow(x, power).
+double sumX(const Point* points, int32_t count, int power);
+
+// Sum over the points, in array order, of pow(x, power) * y.
+double sum(const Point* points, int32_t count, int power);
+
+// c_0 + c_1*x + ... + c_order*x^order, added term by term from k = 0.
+double p(const double* coefficients, int order, double x);
+
+// Fills the (order+1) x (order+1) row-major normal matrix a, with
+// a(i, j) = sumX(i + j), and the right-hand side b, with b_i = sum(i).
+// Each distinct sum is accumulated once, in one pass over the points;
+// the results are bit-identical to calling sumX and sum per entry.
+void NormalEquations(const Point* points, int32_t count, int order, double* a, double* b);
+
+}  // namespace polyfit
+
+// Solves a * solution = b for a dimension x dimension row-major matrix a by
+// Gauss-Jordan elimination without row exchanges. a and b are read only.
+// Returns 0 when the solution has been written; 1, with solution untouched,
+// when a pivot is zero or not finite or a solution value is not finite.
+int GaussJordan(const double* a, const double* b, double* solution, int dimension);
+
+// Prints "Please enter number of coefficients for fit: " and reads a whole
+// number from standard input until one from 2 to 9 arrives; the number is
+// the order. Input that is not a number is discarded up to the end of its
+// line. Returns 0 with *order set; 1 after a message when input has ended.
+int ReadPolynomialOrder(int* order);
+
+// Fits the polynomial of the given order (at most 9) to the points by least
+// squares and sets `fit` of every point. Returns 0; 1 when GaussJordan
+// refuses the normal equations (no points, non-finite data, most systems
+// with too few distinct x values) or the order is out of range, leaving
+// *polynomial and the points untouched.
+int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial);
+
+// Root mean square of y - fit over the points (`fit` already set).
+double RmsError(const Point* points, int32_t count);
+
+// Writes the order, the rms error, the table of points and the coefficients
+// to standard output.
+void PrintPolynomialReport(const Polynomial& polynomial, double rms, const Point* points,
+                           int32_t count);

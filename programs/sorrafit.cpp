@@ -1,0 +1,22 @@
+// sorrafit - fits a straight line to a data file with uncertainties and weights its error statistics.
+#include "fit_shell.h"
+#include "linefit.h"
+#include "weightedfit.h"
+
+int main(int argc, char** argv)
+{
+    char name[kFileNameSize];
+    int exit_status = 0;
+    PCPFile* file = OpenDataFile(argc, argv, {.load_error_names_file = false, .requires_sigma = true},
+                                 name, &exit_status);
+    if (file == nullptr) return exit_status;
+
+    Line line = FitLine(file->points, file->count);
+    WeightPoints(file->points, file->count);
+    PrintLineReport(
+        ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept),
+        file->points, file->count);
+
+    DisposePCPFile(file);
+    return 0;
+}
