@@ -1,7 +1,9 @@
 #!/bin/sh
-# Installs the Debian packages that building, testing and plotting need, where missing.
+# Installs the Debian packages that building, testing, packaging and plotting need, where missing.
 set -e
-packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev"
+# pkgconf, dpkg-dev (dpkg-shlibdeps), file and groff-base serve the install,
+# package and man page tests.
+packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base"
 command -v gnuplot >/dev/null 2>&1 || packages="$packages gnuplot-nox"
 missing=""
 for package in $packages; do
