@@ -32,7 +32,9 @@ TEST_P(ExampleReport, MatchesTheKeptReport)
 
     std::string expected = ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + example.expected);
     EXPECT_EQ(run.exit_status, 0) << run.err;
-    if (run.out != expected + kNoPlot) EXPECT_EQ(run.out, expected);
+    if (run.out != expected + kNoPlot) {
+        EXPECT_EQ(run.out, expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
