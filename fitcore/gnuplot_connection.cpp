@@ -1,0 +1,218 @@
+// gnuplot_connection.cpp - finding and starting gnuplot, sending it command
+// lines, the connection's style, terminal and labels, and its end.
+#include "gnuplot_connection.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "gnuplot_text.h"
+#include "platform.h"
+
+namespace {
+
+const char kFrontEnd[] = "pgnuplot.exe";
+
+// The lookup's result; shared by all calls.
+char buf[GNUPLOT_PATH_SIZE];
+
+// Writes "<directory>/<name>" into buf. False, with a message, when the
+// candidate does not fit: it is skipped rather than cut to another name.
+bool FormatCandidate(const char* directory, std::size_t directory_length, const char* name)
+{
+    int length = std::snprintf(buf, sizeof buf, "%.*s/%s", static_cast<int>(directory_length),
+                               directory, name);
+    if (length >= 0 && static_cast<std::size_t>(length) < sizeof buf) return true;
+    buf[0] = '\0';
+    std::fprintf(stderr, "program lookup: a candidate longer than %zu characters was skipped\n",
+                 sizeof buf - 1);
+    return false;
+}
+
+// Open connections whose data files an interrupting signal deletes.
+constexpr int kRegistrySize = 32;
+std::atomic<gnuplot_connection*> registry[kRegistrySize];
+
+void DeleteDataFilesAndDie(int signal)
+{
+    for (auto& slot : registry) {
+        gnuplot_connection* handle = slot.load();
+        if (handle == nullptr) continue;
+        int count = handle->temp_count;
+        for (int i = 0; i < count && i < GNUPLOT_MAX_TEMP_FILES; ++i)
+            fitcore::UnlinkFile(handle->temp_files[i]);
+    }
+    fitcore::ReraiseWithDefaultAction(signal);
+}
+
+void Register(gnuplot_connection* handle)
+{
+    static bool handler_installed = false;
+    if (!handler_installed) {
+        fitcore::InstallTerminationHandler(DeleteDataFilesAndDie);
+        handler_installed = true;
+    }
+    for (auto& slot : registry) {
+        gnuplot_connection* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, handle)) return;
+    }
+}
+
+void Unregister(gnuplot_connection* handle)
+{
+    for (auto& slot : registry) {
+        gnuplot_connection* expected = handle;
+        if (slot.compare_exchange_strong(expected, nullptr)) return;
+    }
+}
+
+void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
+{
+    if (handle == nullptr || label == nullptr) return;
+    char what[16];
+    std::snprintf(what, sizeof what, "the %s label", axis);
+    char line[GNUPLOT_COMMAND_SIZE];
+    if (!fitcore::QuotableText(label, what)) return;
+    if (!fitcore::ComposeCommand(line, sizeof line, "set %slabel \"%s\"", axis, label)) return;
+    gnuplot_cmd(handle, "%s", line);
+}
+
+}  // namespace
+
+char* gnuplot_get_program_path(const char* name)
+{
+    if (FormatCandidate(".", 1, name) && fitcore::IsExecutable(buf)) {
+        std::strcpy(buf, ".");
+        return buf;
+    }
+    buf[0] = '\0';
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) {
+        std::fputs("PATH variable not set\n", stderr);
+        return nullptr;
+    }
+    // Entries end at ":" or at the end; an empty one stands for ".", and a
+    // final ":" adds none.
+    for (const char* entry = path; *entry != '\0';) {
+        std::size_t length = std::strcspn(entry, ":");
+        bool formatted = length == 0 ? FormatCandidate(".", 1, name)
+                                     : FormatCandidate(entry, length, name);
+        if (formatted && fitcore::IsExecutable(buf)) {
+            *std::strrchr(buf, '/') = '\0';
+            return buf;
+        }
+        buf[0] = '\0';
+        entry += length;
+        if (*entry == ':') ++entry;
+    }
+    return nullptr;
+}
+
+gnuplot_connection* gnuplot_init(void)
+{
+    const char* directory = gnuplot_get_program_path(kFrontEnd);
+    if (directory == nullptr) {
+        std::fputs("cannot find gnuplot in your PATH", stderr);
+        return nullptr;
+    }
+    // The child is started by the directory found: a name without one would
+    // not be searched for in the current directory.
+    std::string program = std::string(directory) + "/" + kFrontEnd;
+
+    std::unique_ptr<gnuplot_connection> handle(new (std::nothrow) gnuplot_connection{});
+    if (!handle) {
+        std::fputs("cannot allocate a gnuplot connection\n", stderr);
+        return nullptr;
+    }
+    handle->plot_count = 0;
+    gnuplot_setstyle(handle.get(), "points");
+    handle->temp_count = 0;
+
+    char name[] = "pgnuplot.exe";
+    char* argv[] = {name, nullptr};
+    fitcore::ChildPipe child = fitcore::StartChildWithPipe(program.c_str(), argv);
+    if (child.stream == nullptr) {
+        std::fputs("error starting gnuplot\n", stderr);
+        return nullptr;
+    }
+    handle->pipe = child.stream;
+    handle->child_pid = child.pid;
+    Register(handle.get());
+    gnuplot_setterm(handle.get(), "windows");
+    return handle.release();
+}
+
+void gnuplot_close(gnuplot_connection* handle)
+{
+    if (handle == nullptr) return;
+    int status = fitcore::CloseChildPipe({handle->pipe, handle->child_pid});
+    handle->pipe = nullptr;
+    if (status == -1) {
+        std::fputs("problem closing communication to gnuplot\n", stderr);
+        return;
+    }
+    for (int i = 0; i < handle->temp_count; ++i) {
+        if (std::remove(handle->temp_files[i]) != 0)
+            std::printf("Failure to delate %s: error number %d\n", handle->temp_files[i], errno);
+    }
+    Unregister(handle);
+    delete handle;
+}
+
+void gnuplot_cmd(gnuplot_connection* handle, const char* format, ...)
+{
+    if (handle == nullptr || handle->pipe == nullptr) return;
+    char line[GNUPLOT_COMMAND_SIZE];
+    va_list arguments;
+    va_start(arguments, format);
+    bool composed = fitcore::ComposeCommandV(line, sizeof line, format, arguments);
+    va_end(arguments);
+    if (!composed) return;
+    std::size_t length = std::strlen(line);
+    line[length] = '\n';
+    // A gnuplot that has gone away loses the line; the program carries on.
+    fitcore::WriteToPipe(handle->pipe, line, length + 1);
+}
+
+void gnuplot_setstyle(gnuplot_connection* handle, const char* style)
+{
+    if (handle == nullptr) return;
+    static const char* const kStyles[] = {"lines", "points",    "linespoints",
+                                          "impulses", "dots",   "steps",
+                                          "errorbars", "boxes", "boxerrorbars"};
+    for (const char* known : kStyles) {
+        if (style != nullptr && std::strcmp(style, known) == 0) {
+            std::strcpy(handle->style, known);
+            return;
+        }
+    }
+    std::fputs("warning: unknown requested style: using points\n", stderr);
+    std::strcpy(handle->style, "points");
+}
+
+void gnuplot_setterm(gnuplot_connection* handle, const char* terminal)
+{
+    if (handle == nullptr || terminal == nullptr) return;
+    std::size_t length = strnlen(terminal, sizeof handle->terminal - 1);
+    std::memcpy(handle->terminal, terminal, length);
+    handle->terminal[length] = '\0';
+    gnuplot_cmd(handle, "set terminal %s", handle->terminal);
+}
+
+void gnuplot_set_xlabel(gnuplot_connection* handle, const char* label) { SetLabel(handle, "x", label); }
+void gnuplot_set_ylabel(gnuplot_connection* handle, const char* label) { SetLabel(handle, "y", label); }
+void gnuplot_set_zlabel(gnuplot_connection* handle, const char* label) { SetLabel(handle, "z", label); }
+
+void gnuplot_resetplot(gnuplot_connection* handle)
+{
+    if (handle == nullptr) return;
+    for (int i = 0; i < handle->temp_count; ++i) std::remove(handle->temp_files[i]);
+    handle->temp_count = 0;
+    handle->plot_count = 0;
+}

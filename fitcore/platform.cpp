@@ -1,0 +1,178 @@
+// platform.cpp - POSIX implementation of the child, file and terminal calls.
+#include "platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <initializer_list>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fitcore {
+
+namespace {
+
+// Closes both ends of a pipe that could not be handed to a child.
+void ClosePipe(const int ends[2])
+{
+    close(ends[0]);
+    close(ends[1]);
+}
+
+// Blocks SIGPIPE for the lifetime of the guard. A SIGPIPE raised meanwhile by
+// our own write stays pending; it is taken off again before unblocking, so it
+// is never delivered (unless one was already pending before).
+class SigpipeBlock {
+public:
+    SigpipeBlock()
+    {
+        sigemptyset(&pipe_only_);
+        sigaddset(&pipe_only_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        was_pending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_only_, &previous_);
+    }
+    ~SigpipeBlock()
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!was_pending_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec no_wait{0, 0};
+            while (sigtimedwait(&pipe_only_, nullptr, &no_wait) < 0 && errno == EINTR) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeBlock(const SigpipeBlock&) = delete;
+    SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+
+private:
+    sigset_t pipe_only_;
+    sigset_t previous_;
+    bool was_pending_ = false;
+};
+
+}  // namespace
+
+ChildPipe StartChildWithPipe(const char* path, char* const argv[], int stdout_fd)
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return {nullptr, -1};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+    if (stdout_fd >= 0) posix_spawn_file_actions_adddup2(&actions, stdout_fd, STDOUT_FILENO);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    int failed = posix_spawn(&pid, path, &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (failed != 0) {
+        ClosePipe(ends);
+        return {nullptr, -1};
+    }
+    close(ends[0]);
+    std::FILE* stream = fdopen(ends[1], "w");
+    if (stream == nullptr) {
+        close(ends[1]);
+        int status;
+        waitpid(pid, &status, 0);
+        return {nullptr, -1};
+    }
+    return {stream, pid};
+}
+
+bool WriteToPipe(std::FILE* stream, const char* text, std::size_t length)
+{
+    SigpipeBlock block;
+    bool written = std::fwrite(text, 1, length, stream) == length;
+    bool flushed = std::fflush(stream) == 0;
+    if (!flushed) std::clearerr(stream);
+    return written && flushed;
+}
+
+int CloseChildPipe(ChildPipe child)
+{
+    {
+        SigpipeBlock block;  // fclose flushes whatever a failed write left behind
+        std::fclose(child.stream);
+    }
+    int status = 0;
+    pid_t waited;
+    do {
+        waited = waitpid(child.pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited < 0) return -1;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
+
+bool IsExecutable(const char* path) { return access(path, X_OK) == 0; }
+
+int CreateNewFile(const char* path)
+{
+    return open(path, O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+}
+
+long WriteToFile(int fd, const char* data, std::size_t length)
+{
+    ssize_t written;
+    do {
+        written = write(fd, data, length);
+    } while (written < 0 && errno == EINTR);
+    return static_cast<long>(written);
+}
+
+int CloseFile(int fd) { return close(fd); }
+
+int UnlinkFile(const char* path) { return unlink(path); }
+
+void InstallTerminationHandler(void (*handler)(int))
+{
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+        struct sigaction action {};
+        action.sa_handler = handler;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+void ReraiseWithDefaultAction(int signal)
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+}
+
+int OpenControllingTerminal() { return open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC); }
+
+bool TerminalSize(int fd, int* columns, int* rows)
+{
+    winsize size{};
+    if (ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) return false;
+    *columns = size.ws_col;
+    *rows = size.ws_row;
+    return true;
+}
+
+}  // namespace fitcore
