@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,7 +124,11 @@ int CloseChildPipe(ChildPipe child)
     return WEXITSTATUS(status);
 }
 
-bool IsExecutable(const char* path) { return access(path, X_OK) == 0; }
+bool IsExecutable(const char* path)
+{
+    struct stat status {};
+    return access(path, X_OK) == 0 && stat(path, &status) == 0 && !S_ISDIR(status.st_mode);
+}
 
 int CreateNewFile(const char* path)
 {

@@ -31,7 +31,7 @@ bool WriteToPipe(std::FILE* stream, const char* text, std::size_t length);
 // -1 when the wait fails.
 int CloseChildPipe(ChildPipe child);
 
-// True when `path` names a file that this process may execute.
+// True when `path` names a file, not a directory, that this process may execute.
 bool IsExecutable(const char* path);
 
 // Creates `path` as a new file for reading and writing, owner-only, closed on

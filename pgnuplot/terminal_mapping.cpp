@@ -1,0 +1,132 @@
+// terminal_mapping.cpp - the "windows" terminal mapped to what this machine has.
+#include "terminal_mapping.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "platform.h"
+
+namespace {
+
+std::vector<std::string_view> Words(std::string_view line)
+{
+    std::vector<std::string_view> words;
+    std::size_t position = 0;
+    while (words.size() < 3) {
+        position = line.find_first_not_of(" \t\r\n", position);
+        if (position == std::string_view::npos) break;
+        std::size_t end = line.find_first_of(" \t\r\n", position);
+        if (end == std::string_view::npos) end = line.size();
+        words.push_back(line.substr(position, end - position));
+        position = end;
+    }
+    return words;
+}
+
+// `word` is `full` or an abbreviation of it with at least `shortest` characters.
+bool Abbreviates(std::string_view word, std::string_view full, std::size_t shortest)
+{
+    return word.size() >= shortest && word.size() <= full.size() && full.substr(0, word.size()) == word;
+}
+
+bool StartsSetTerminal(const std::vector<std::string_view>& words)
+{
+    return words.size() >= 2 && words[0] == "set" && Abbreviates(words[1], "terminal", 1);
+}
+
+// A gnuplot string in single quotes, in which nothing is substituted.
+std::string Quoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    return quoted + "'";
+}
+
+int PositiveNumber(const char* text)
+{
+    if (text == nullptr) return 0;
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value > 0 && value < 10000 ? static_cast<int>(value) : 0;
+}
+
+std::string Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// The dumb terminal one column and one row smaller than the console, so the
+// program's prompt still fits below the picture. Drawn on the console, or,
+// without one, on gnuplot's standard output, which is our standard error.
+std::string DumbTerminal(const ScreenSettings& settings, const char* separator)
+{
+    int columns = settings.columns > 20 ? settings.columns - 1 : 79;
+    int rows = settings.rows > 10 ? settings.rows - 1 : 24;
+    return "set terminal dumb size " + std::to_string(columns) + "," + std::to_string(rows) +
+           separator + (settings.tty ? "set output '/dev/tty'" : "set output");
+}
+
+}  // namespace
+
+ScreenSettings ScreenSettingsFromEnvironment()
+{
+    ScreenSettings settings;
+    settings.terminal = Environment("FITCORE_GNUPLOT_TERMINAL");
+    settings.output = Environment("FITCORE_GNUPLOT_OUTPUT");
+    settings.display = !Environment("DISPLAY").empty();
+    int tty = fitcore::OpenControllingTerminal();
+    settings.tty = tty >= 0;
+    int columns = 0, rows = 0;
+    if (settings.tty && fitcore::TerminalSize(tty, &columns, &rows)) {
+        settings.columns = columns;
+        settings.rows = rows;
+    } else {
+        if (int value = PositiveNumber(std::getenv("COLUMNS"))) settings.columns = value;
+        if (int value = PositiveNumber(std::getenv("LINES"))) settings.rows = value;
+    }
+    if (settings.tty) fitcore::CloseFile(tty);
+    return settings;
+}
+
+bool IsWindowsTerminalLine(const std::string& line)
+{
+    if (line.find(';') != std::string::npos) return false;
+    std::vector<std::string_view> words = Words(line);
+    return StartsSetTerminal(words) && words.size() == 3 && Abbreviates(words[2], "windows", 3);
+}
+
+bool IsTerminalLine(const std::string& line) { return StartsSetTerminal(Words(line)); }
+
+bool IsPlotLine(const std::string& line)
+{
+    std::vector<std::string_view> words = Words(line);
+    return !words.empty() && (Abbreviates(words[0], "plot", 1) || Abbreviates(words[0], "replot", 3) ||
+                              Abbreviates(words[0], "splot", 2));
+}
+
+std::string ScreenTerminalCommands(const ScreenSettings& settings)
+{
+    if (!settings.terminal.empty()) {
+        std::string output = settings.output.empty() ? "set output\n" : OutputFileCommand(settings);
+        return "set terminal " + settings.terminal + "\n" + output;
+    }
+    if (!settings.display) return DumbTerminal(settings, "\n") + "\n";
+    // The first interactive terminal this gnuplot was built with; its window
+    // lives as long as gnuplot, which ends when the program closes the pipe.
+    std::string choice;
+    std::string closing;
+    for (const char* name : {"qt", "wxt", "x11"}) {
+        choice += "if (strstrt(' '.GPVAL_TERMINALS.' ', ' " + std::string(name) +
+                  " ') > 0) { set terminal " + name + "; set output } else { ";
+        closing += " }";
+    }
+    return choice + DumbTerminal(settings, "; ") + closing + "\n";
+}
+
+std::string OutputFileCommand(const ScreenSettings& settings)
+{
+    if (settings.terminal.empty() || settings.output.empty()) return "";
+    return "set output " + Quoted(settings.output) + "\n";
+}

@@ -1,0 +1,39 @@
+// terminal_mapping.h - what the front-end sends gnuplot in place of the
+// "windows" terminal, and which input lines it watches for.
+#pragma once
+
+#include <string>
+
+// Where "windows" plots go on this machine.
+struct ScreenSettings {
+    std::string terminal;  // a terminal chosen by the user; empty: choose one here
+    std::string output;    // the output file of the user's terminal; empty: none
+    bool display = false;  // a graphical display is available
+    bool tty = false;      // the process has a controlling terminal
+    int columns = 80;      // size of that console, or of the one assumed
+    int rows = 25;
+};
+
+// Reads the settings from the environment (FITCORE_GNUPLOT_TERMINAL,
+// FITCORE_GNUPLOT_OUTPUT, DISPLAY, COLUMNS, LINES) and the controlling terminal.
+ScreenSettings ScreenSettingsFromEnvironment();
+
+// "set terminal windows", with any abbreviation gnuplot accepts and any
+// options of that terminal behind it; a line holding ";" is left alone.
+bool IsWindowsTerminalLine(const std::string& line);
+
+// Any other "set terminal" line.
+bool IsTerminalLine(const std::string& line);
+
+// A "plot", "replot" or "splot" line (or their abbreviations).
+bool IsPlotLine(const std::string& line);
+
+// The lines (each ending in a newline) that select the screen terminal and
+// reset gnuplot's output for it.
+std::string ScreenTerminalCommands(const ScreenSettings& settings);
+
+// "set output" for the output file that goes with the user's terminal, or ""
+// when there is none. Sent
+// again before every plot, since image terminals append a new picture to an
+// output that stays open.
+std::string OutputFileCommand(const ScreenSettings& settings);
