@@ -1,0 +1,564 @@
+// The gnuplot connection against a recording stand-in for the front-end:
+// the lookup, every line sent, the data files, the limits and the refusals.
+#include "gnuplot_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gnuplot_stand_in.h"
+#include "run_program.h"
+#include "temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const double kX[] = {1, 2.5, 1e-7};
+const double kY[] = {4, -5, 123456789};
+
+// Runs each test in a scratch working directory with only the stand-in's
+// directory on PATH; restores both afterwards.
+class GnuplotConnection : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_cwd_ = fs::current_path();
+        if (const char* path = std::getenv("PATH")) saved_path_ = path;
+        WriteRecordingStandIn(bin_.path());
+        setenv("PATH", bin_.path().c_str(), 1);
+        fs::current_path(work_.path());
+    }
+
+    void TearDown() override
+    {
+        fs::current_path(saved_cwd_);
+        if (saved_path_)
+            setenv("PATH", saved_path_->c_str(), 1);
+        else
+            unsetenv("PATH");
+    }
+
+    gnuplot_connection* Open()
+    {
+        gnuplot_connection* handle = gnuplot_init();
+        EXPECT_NE(handle, nullptr);
+        return handle;
+    }
+
+    std::vector<std::string> Log() const { return SplitLines(ReadFile(bin_.File("log"))); }
+    std::string DataCopy(int n) const { return ReadFile(bin_.File("data." + std::to_string(n))); }
+    std::vector<std::string> DataFiles() const { return DataFilesIn(work_.path()); }
+
+    // Waits (boundedly) until the stand-in has handled `count` lines.
+    void WaitForLogLines(std::size_t count) const
+    {
+        for (int wait = 0; wait < 1000 && Log().size() < count; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    TempDir bin_;
+    TempDir work_;
+    fs::path saved_cwd_;
+    std::optional<std::string> saved_path_;
+};
+
+// A recorded line, with each data file name replaced by "FILE".
+std::string WithoutFileName(const std::string& line)
+{
+    return std::regex_replace(line, std::regex(R"(\./gnuplot-i-[0-9]{6})"), "FILE");
+}
+
+std::vector<std::string> WithoutFileNames(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> result;
+    for (const std::string& line : lines) result.push_back(WithoutFileName(line));
+    return result;
+}
+
+TEST_F(GnuplotConnection, LookupTriesTheCurrentDirectoryBeforePath)
+{
+    WriteRecordingStandIn(work_.path());
+    unsetenv("PATH");
+    testing::internal::CaptureStderr();
+    const char* found = gnuplot_get_program_path("pgnuplot.exe");
+    EXPECT_STREQ(found, ".");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(GnuplotConnection, UnsetOrEmptyPathFindsNothing)
+{
+    unsetenv("PATH");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gnuplot_get_program_path("pgnuplot.exe"), nullptr);
+    EXPECT_EQ(gnuplot_init(), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "PATH variable not set\nPATH variable not set\ncannot find gnuplot in your PATH");
+
+    setenv("PATH", "", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gnuplot_get_program_path("pgnuplot.exe"), nullptr);
+    EXPECT_EQ(gnuplot_init(), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "cannot find gnuplot in your PATH");
+}
+
+TEST_F(GnuplotConnection, LookupWalksPathEntriesInOrder)
+{
+    TempDir other;
+    WriteRecordingStandIn(other.path());
+    const std::string empty = TempDir().path();  // removed: holds nothing
+    auto lookup = [](const std::string& path) {
+        setenv("PATH", path.c_str(), 1);
+        const char* found = gnuplot_get_program_path("pgnuplot.exe");
+        return found != nullptr ? std::string(found) : std::string("(null)");
+    };
+    EXPECT_EQ(lookup(empty + "::" + bin_.path()), bin_.path());
+    EXPECT_EQ(lookup(other.path() + "::" + bin_.path()), other.path());
+    EXPECT_EQ(lookup(empty + ":"), "(null)");
+    EXPECT_EQ(lookup(":" + bin_.path()), bin_.path());
+    EXPECT_EQ(lookup(bin_.path() + "/"), bin_.path() + "/");  // the entry as it stands
+
+    // Directories are not programs.
+    fs::create_directory(work_.File("pgnuplot.exe"));
+    EXPECT_EQ(lookup(":"), "(null)");
+}
+
+TEST_F(GnuplotConnection, LookupSkipsACandidateTooLongForItsBuffer)
+{
+    setenv("PATH", (std::string(5000, 'a') + ":" + bin_.path()).c_str(), 1);
+    testing::internal::CaptureStderr();
+    const char* found = gnuplot_get_program_path("pgnuplot.exe");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(std::string(found), bin_.path());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "program lookup: a candidate longer than 4095 characters was skipped\n");
+}
+
+TEST_F(GnuplotConnection, SessionSendsEveryLineInOrderWithItsData)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(handle->plot_count, 0);
+    EXPECT_EQ(handle->temp_count, 0);
+    EXPECT_STREQ(handle->style, "points");
+
+    std::string long_name(40, 't');
+    gnuplot_setterm(handle, long_name.c_str());
+    EXPECT_EQ(std::string(handle->terminal), std::string(31, 't'));
+    gnuplot_set_xlabel(handle, "x in %d");
+    gnuplot_set_ylabel(handle, "y");
+    gnuplot_set_zlabel(handle, "z");
+    gnuplot_plot_xy(handle, kX, kY, 3, "first 100%");
+    gnuplot_setstyle(handle, "lines");
+    gnuplot_plot_x(handle, kY, 3, nullptr);
+    gnuplot_cmd(handle, "print %d, \"%s\"", 42, "text");
+    std::string first = handle->temp_files[0], second = handle->temp_files[1];
+    EXPECT_EQ(handle->plot_count, 2);
+    EXPECT_NE(first, second);
+    gnuplot_close(handle);
+
+    EXPECT_EQ(WithoutFileNames(Log()),
+              (std::vector<std::string>{"set terminal windows", "set terminal " + std::string(31, 't'),
+                                        "set xlabel \"x in %d\"", "set ylabel \"y\"",
+                                        "set zlabel \"z\"",
+                                        "plot \"FILE\" title \"first 100%\" with points",
+                                        "replot \"FILE\" with lines", "print 42, \"text\""}));
+    ASSERT_EQ(Log().size(), 8u);
+    EXPECT_EQ(Log()[5], "plot \"" + first + "\" title \"first 100%\" with points");
+    EXPECT_EQ(DataCopy(1), "1 4\n2.5 -5\n1e-07 1.23457e+08\n");
+    EXPECT_EQ(DataCopy(2), "4\n-5\n1.23457e+08\n");
+    EXPECT_TRUE(DataFiles().empty());
+}
+
+TEST_F(GnuplotConnection, StyleAcceptsOnlyTheNineNamesExactly)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    testing::internal::CaptureStderr();
+    gnuplot_setstyle(handle, "boxerrorbars");
+    EXPECT_STREQ(handle->style, "boxerrorbars");
+    gnuplot_setstyle(handle, "Points");
+    EXPECT_STREQ(handle->style, "points");
+    gnuplot_setstyle(handle, "steps");
+    gnuplot_setstyle(handle, "line");
+    EXPECT_STREQ(handle->style, "points");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "warning: unknown requested style: using points\n"
+              "warning: unknown requested style: using points\n");
+    gnuplot_resetplot(handle);
+    gnuplot_close(handle);
+    EXPECT_EQ(Log(), std::vector<std::string>{"set terminal windows"});
+}
+
+TEST_F(GnuplotConnection, ThreeDimensionalPlotsOnlyStartAPlot)
+{
+    const double z[] = {7, 8, 9};
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(gnuplot_splot(handle, kX, kY, z, 3, "deep"), 0);
+    gnuplot_plot_xy(handle, kX, kY, 3, nullptr);  // adds to the 3-D plot
+    EXPECT_EQ(gnuplot_splot(handle, kX, kY, z, 3, "deep"), 1);
+    EXPECT_EQ(gnuplot_splot(handle, kX, kY, z, 3, "deep"), 1);
+    EXPECT_EQ(handle->temp_count, 2);
+    WaitForLogLines(3);  // the stand-in has copied the files that reset deletes
+
+    gnuplot_resetplot(handle);
+    EXPECT_EQ(handle->plot_count, 0);
+    EXPECT_EQ(handle->temp_count, 0);
+    EXPECT_TRUE(DataFiles().empty());
+    gnuplot_plot_xy(handle, kX, kY, 3, "flat");
+    WaitForLogLines(4);
+    gnuplot_resetplot(handle);
+    EXPECT_EQ(gnuplot_splot(handle, kX, kY, z, 3, nullptr), 0);
+    gnuplot_close(handle);
+
+    EXPECT_EQ(WithoutFileNames(Log()),
+              (std::vector<std::string>{"set terminal windows",
+                                        "splot \"FILE\" title \"deep\" with points",
+                                        "replot \"FILE\" with points",
+                                        "plot \"FILE\" title \"flat\" with points",
+                                        "splot \"FILE\" with points"}));
+    EXPECT_EQ(DataCopy(1), "1 4 7\n2.5 -5 8\n1e-07 1.23457e+08 9\n");
+    EXPECT_EQ(DataCopy(2), "1 4\n2.5 -5\n1e-07 1.23457e+08\n");
+}
+
+TEST_F(GnuplotConnection, AnalyticCurvesCountAsPlotsButMakeNoFiles)
+{
+    const Point points[] = {{1, 2, 3, 4, 5}, {-6, 7, 8, 9, 10}};
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_plot_slope(handle, 2, -3, nullptr);
+    gnuplot_setstyle(handle, "lines");
+    gnuplot_plot_equation(handle, "x > 0 ? \"a\" . x : 1/0", "wave 5%");
+    gnuplot_plot_slope(handle, 0.5, 1e-9, "half");
+    EXPECT_EQ(handle->temp_count, 0);
+    EXPECT_EQ(gnuplot_splot(handle, kX, kY, kX, 3, nullptr), 1);
+    EXPECT_EQ(gnuplot_plot_Point_xy(handle, points, 2, "Points"), 0);
+    EXPECT_EQ(handle->plot_count, 4);
+    gnuplot_close(handle);
+
+    EXPECT_EQ(WithoutFileNames(Log()),
+              (std::vector<std::string>{"set terminal windows",
+                                        "plot 2 * x + -3 title \"no title\" with points",
+                                        "replot x > 0 ? \"a\" . x : 1/0 title \"wave 5%\" with lines",
+                                        "replot 0.5 * x + 1e-09 title \"half\" with lines",
+                                        "replot \"FILE\" title \"Points\" with lines"}));
+    EXPECT_EQ(DataCopy(1), "1 2\n-6 7\n");
+}
+
+// Records the calls it gets and delivers (index, 10 * index + count, -index).
+struct Spiral {
+    std::vector<std::pair<int, int>> calls;
+};
+
+void SpiralPoint(void* object, gnuplot_xyz* point, int index, int count)
+{
+    static_cast<Spiral*>(object)->calls.emplace_back(index, count);
+    point->x = index;
+    point->y = index * 10 + count;
+    point->z = -index;
+}
+
+TEST_F(GnuplotConnection, CallbacksDeliverOnePointPerLineInOrder)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    Spiral spiral;
+    EXPECT_EQ(gnuplot_splot_obj(handle, &spiral, SpiralPoint, 3, "spiral"), 0);
+    EXPECT_EQ(gnuplot_plot_obj_xy(handle, &spiral, SpiralPoint, 2, nullptr), 0);
+    EXPECT_EQ(gnuplot_splot_obj(handle, &spiral, SpiralPoint, 1, nullptr), 1);
+    EXPECT_EQ(gnuplot_plot_obj_xy(handle, &spiral, nullptr, 2, nullptr), 1);
+    EXPECT_EQ(spiral.calls, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}, {0, 2}, {1, 2}}));
+    gnuplot_close(handle);
+
+    EXPECT_EQ(WithoutFileNames(Log()),
+              (std::vector<std::string>{"set terminal windows",
+                                        "splot \"FILE\" title \"spiral\" with points",
+                                        "replot \"FILE\" with points"}));
+    EXPECT_EQ(DataCopy(1), "0 3 0\n1 13 -1\n2 23 -2\n");
+    EXPECT_EQ(DataCopy(2), "0 2\n1 12\n");
+}
+
+TEST_F(GnuplotConnection, HardCopiesReturnToTheStoredTerminal)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_setterm(handle, std::string(40, 'w').c_str());
+    gnuplot_hardcopy(handle, "out 100%.ps");
+    gnuplot_hardcopy_colour(handle, "colour.ps");
+    EXPECT_EQ(handle->plot_count, 0);
+    gnuplot_close(handle);
+
+    std::string restore = "set terminal " + std::string(31, 'w');
+    EXPECT_EQ(Log(), (std::vector<std::string>{"set terminal windows", restore,
+                                               "set terminal postscript",
+                                               "set output \"out 100%.ps\"", "replot", restore,
+                                               "set terminal postscript enhanced color",
+                                               "set output \"colour.ps\"", "replot", restore}));
+}
+
+TEST_F(GnuplotConnection, SixtyFourDataFilesAtMost)
+{
+    const Point point{1, 2, 0, 0, 0};
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(gnuplot_plot_Point_xy(handle, &point, 1, nullptr), 0);
+    EXPECT_EQ(DataFiles().size(), 64u);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gnuplot_plot_Point_xy(handle, &point, 1, nullptr), 1);
+    gnuplot_plot_x(handle, kX, 1, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "maximum # of temporary files reached (64): cannot open more"
+              "maximum # of temporary files reached (64): cannot open more");
+    EXPECT_EQ(handle->temp_count, 64);
+    EXPECT_EQ(handle->plot_count, 64);
+    EXPECT_EQ(DataFiles().size(), 64u);
+    gnuplot_close(handle);
+    EXPECT_EQ(Log().size(), 65u);
+    EXPECT_TRUE(DataFiles().empty());
+}
+
+TEST_F(GnuplotConnection, NullHandlesAndEmptyDataDoNothing)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    gnuplot_close(nullptr);
+    gnuplot_plot_x(nullptr, kX, 3, nullptr);
+    EXPECT_EQ(gnuplot_plot_Point_xy(nullptr, nullptr, 3, nullptr), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_plot_x(handle, kX, 0, "none");
+    gnuplot_plot_xy(handle, kX, nullptr, 3, "none");
+    EXPECT_EQ(gnuplot_splot(handle, kX, kY, nullptr, 3, nullptr), 1);
+    EXPECT_EQ(gnuplot_plot_Point_xy(handle, nullptr, 3, nullptr), 1);
+    const Point point{};
+    EXPECT_EQ(gnuplot_plot_Point_xy(handle, &point, -1, nullptr), 1);
+    EXPECT_EQ(handle->plot_count, 0);
+    EXPECT_EQ(handle->temp_count, 0);
+    EXPECT_TRUE(DataFiles().empty());
+    gnuplot_close(handle);
+    EXPECT_EQ(Log(), std::vector<std::string>{"set terminal windows"});
+}
+
+TEST_F(GnuplotConnection, CloseReportsAFileThatCannotBeDeletedAndDeletesTheRest)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_plot_x(handle, kX, 3, nullptr);
+    gnuplot_plot_x(handle, kY, 3, nullptr);
+    std::string missing = handle->temp_files[0];
+    fs::remove(missing);
+    testing::internal::CaptureStdout();
+    gnuplot_close(handle);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Failure to delate " + missing + ": error number " + std::to_string(ENOENT) + "\n");
+    EXPECT_TRUE(DataFiles().empty());
+}
+
+TEST_F(GnuplotConnection, TextsThatWouldEndTheirQuotesAreRefused)
+{
+    const char* bad_texts[] = {"say \"hi\"", "`rm -rf ~`", "two\nlines"};
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    testing::internal::CaptureStderr();
+    for (const char* bad : bad_texts) {
+        gnuplot_plot_xy(handle, kX, kY, 3, bad);
+        EXPECT_EQ(gnuplot_plot_Point_xy(handle, nullptr, 0, bad), 1);
+        gnuplot_set_xlabel(handle, bad);
+        gnuplot_set_zlabel(handle, bad);
+        gnuplot_plot_slope(handle, 1, 2, bad);
+        gnuplot_plot_equation(handle, "x", bad);
+        gnuplot_hardcopy(handle, bad);
+    }
+    gnuplot_plot_equation(handle, "x\nset output \"x\"", nullptr);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(handle->plot_count, 0);
+    EXPECT_EQ(handle->temp_count, 0);
+    EXPECT_TRUE(DataFiles().empty());
+    gnuplot_close(handle);
+
+    EXPECT_EQ(Log(), std::vector<std::string>{"set terminal windows"});
+    EXPECT_NE(err.find("cannot send the title: a double quote, backquote or line break in it is "
+                       "not allowed\n"),
+              std::string::npos);
+    EXPECT_NE(err.find("cannot send the x label:"), std::string::npos);
+    EXPECT_NE(err.find("cannot send the hard-copy file name:"), std::string::npos);
+    EXPECT_NE(err.find("cannot send the equation: a line break in it is not allowed\n"),
+              std::string::npos);
+}
+
+TEST_F(GnuplotConnection, TooLongCommandsAreRefusedNotCut)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    testing::internal::CaptureStderr();
+    gnuplot_cmd(handle, "%s", std::string(2046, 'a').c_str());  // with its newline: 2047
+    gnuplot_cmd(handle, "%s", std::string(2047, 'b').c_str());
+    gnuplot_plot_xy(handle, kX, kY, 3, std::string(2001, 'c').c_str());
+    gnuplot_plot_xy(handle, kX, kY, 3, std::string(2000, 'c').c_str());  // just fits
+    gnuplot_plot_slope(handle, 1, 2, std::string(80, 'd').c_str());
+    gnuplot_plot_slope(handle, 1, 2, std::string(79, 'e').c_str());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(handle->temp_count, 1);
+    gnuplot_close(handle);
+
+    std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[1], std::string(2046, 'a'));
+    EXPECT_EQ(log[2].size(), 2046u);
+    EXPECT_EQ(log[3], "replot 1 * x + 2 title \"" + std::string(79, 'e') + "\" with points");
+    EXPECT_EQ(err,
+              "gnuplot command too long (limit 2046 characters): not sent\n"
+              "gnuplot command too long (limit 2046 characters): not sent\n"
+              "cannot send the title: it is longer than 79 characters\n");
+}
+
+TEST_F(GnuplotConnection, DataThatCannotBeWrittenFailsThePlot)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    std::vector<Point> points(1000, Point{1.5, 2.5, 0, 0, 0});
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;  // bytes: a full disk for this process only
+    auto saved_handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    testing::internal::CaptureStderr();
+    int result = gnuplot_plot_Point_xy(handle, points.data(), 1000, "big");
+    std::string err = testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, saved_handler);
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(err, "cannot create temporary file: exiting plot");
+    EXPECT_EQ(handle->plot_count, 0);
+    EXPECT_EQ(handle->temp_count, 1);  // recorded, so that close deletes it
+    EXPECT_EQ(DataFiles().size(), 1u);
+    gnuplot_close(handle);
+    EXPECT_EQ(Log(), std::vector<std::string>{"set terminal windows"});
+    EXPECT_TRUE(DataFiles().empty());
+}
+
+TEST_F(GnuplotConnection, AVanishedFrontEndLosesCommandsButNeverKillsTheProgram)
+{
+    WriteVanishingStandIn(bin_.path());
+    auto saved_handler = std::signal(SIGPIPE, SIG_DFL);
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    for (int wait = 0; wait < 1000 && !fs::exists(bin_.File("closed")); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 60; ++i) gnuplot_plot_x(handle, kX, 3, "lost");
+    gnuplot_cmd(handle, "%s", std::string(2000, 'x').c_str());
+    EXPECT_EQ(handle->temp_count, 60);
+    gnuplot_close(handle);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    std::signal(SIGPIPE, saved_handler);
+    EXPECT_TRUE(DataFiles().empty());
+}
+
+TEST(GnuplotTemporaryFile, DrawsSixDigitsInPlaceOfTheFirstSixX)
+{
+    TempDir dir;
+    std::string name = dir.File("a-XXXXXX-b-XXXXXXXXXXXX");
+    std::string drawn = name;
+    int fd = fitcore::mkstemp(drawn.data());
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::size_t at = name.find("XXXXXX");
+    EXPECT_EQ(drawn.substr(0, at), name.substr(0, at));
+    EXPECT_EQ(drawn.substr(at + 6), name.substr(at + 6));
+    EXPECT_TRUE(std::regex_match(drawn.substr(at, 6), std::regex("[0-9]{6}")));
+    EXPECT_TRUE(fs::is_regular_file(drawn));
+
+    std::string no_pattern = dir.File("plain");
+    errno = 0;
+    EXPECT_EQ(fitcore::mkstemp(no_pattern.data()), -1);
+    EXPECT_EQ(errno, EINVAL);
+}
+
+TEST(GnuplotTemporaryFile, NeverOpensAnExistingNameOrLink)
+{
+    TempDir dir;
+    const std::string name = dir.File("gnuplot-i-XXXXXX");
+    const std::string target = dir.File("target");
+    WriteFile(target, "keep me\n");
+    std::vector<std::string> drawn;
+    for (int i = 0; i < 20; ++i) {
+        std::string next = name;
+        int fd = fitcore::mkstemp(next.data());
+        ASSERT_GE(fd, 0);
+        close(fd);
+        // Plant a link under the drawn name: a draw in the same second gives
+        // that name first and must move on.
+        fs::remove(next);
+        fs::create_symlink(target, next);
+        drawn.push_back(next);
+    }
+    std::sort(drawn.begin(), drawn.end());
+    EXPECT_EQ(std::unique(drawn.begin(), drawn.end()), drawn.end());
+    EXPECT_EQ(ReadFile(target), "keep me\n");
+}
+
+class GnuplotSignal : public testing::TestWithParam<int> {};
+
+TEST_P(GnuplotSignal, DeletesTheDataFilesOfOpenConnectionsBeforeDying)
+{
+    TempDir bin, work;
+    WriteRecordingStandIn(bin.path());
+    RunOptions options;
+    options.cwd = work.path();
+    options.env = {{"PATH", bin.path()}};
+    RunResult run = RunProgram({ProgramPath("gnuplot_driver"), "signal", std::to_string(GetParam())},
+                               options);
+    EXPECT_EQ(run.signal, GetParam());
+    EXPECT_TRUE(std::regex_match(run.out, std::regex(R"(\./gnuplot-i-[0-9]{6}\n)"))) << run.out;
+    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Interrupts, GnuplotSignal, testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+TEST(GnuplotPlotOnce, PlotsWithDefaultsWaitsForALineAndCloses)
+{
+    TempDir bin, work;
+    WriteRecordingStandIn(bin.path());
+    RunOptions options;
+    options.cwd = work.path();
+    options.env = {{"PATH", bin.path()}};
+    options.stdin_text = "more\nafter\n";
+    RunResult run = RunProgram({ProgramPath("gnuplot_driver"), "once", "4"}, options);
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.out, "press ENTER to continue\n");
+    EXPECT_EQ(WithoutFileNames(SplitLines(ReadFile(bin.File("log")))),
+              (std::vector<std::string>{"set terminal windows", "set xlabel \"X\"",
+                                        "set ylabel \"Y\"", "plot \"FILE\" with lines"}));
+    EXPECT_EQ(ReadFile(bin.File("data.1")), "1\n2\n3\n4\n");
+    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+
+    options.stdin_text = "";  // the end of the input also ends the wait
+    EXPECT_EQ(RunProgram({ProgramPath("gnuplot_driver"), "once", "4"}, options).exit_status, 0);
+    fs::remove(bin.File("log"));
+    RunResult none = RunProgram({ProgramPath("gnuplot_driver"), "once", "0"}, options);
+    EXPECT_EQ(none.out, "");
+    EXPECT_FALSE(fs::exists(bin.File("log")));
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// gnuplot_stand_in.cpp - recording stand-ins for the gnuplot front-end.
+#include "gnuplot_stand_in.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "run_program.h"
+
+namespace {
+
+void WriteScript(const std::string& path, const std::string& body)
+{
+    // The tests' PATH may hold nothing but the stand-in itself.
+    WriteFile(path, "#!/bin/sh\nPATH=/usr/local/bin:/usr/bin:/bin\n" + body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
+}  // namespace
+
+void WriteRecordingStandIn(const std::string& directory)
+{
+    WriteScript(directory + "/pgnuplot.exe",
+                "dir=$(dirname \"$0\")\n"
+                "n=0\n"
+                "while IFS= read -r line || [ -n \"$line\" ]; do\n"
+                "  case \"$line\" in\n"
+                "    *plot\\ \\\"*)\n"
+                "      n=$((n+1))\n"
+                "      file=${line#*\\\"}; file=${file%%\\\"*}\n"
+                "      cp \"$file\" \"$dir/data.$n\" ;;\n"
+                "  esac\n"
+                "  printf '%s\\n' \"$line\" >> \"$dir/log\"\n"
+                "done\n");
+}
+
+void WriteVanishingStandIn(const std::string& directory)
+{
+    WriteScript(directory + "/pgnuplot.exe", "exec 0<&-\n: > \"$(dirname \"$0\")/closed\"\n");
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> DataFilesIn(const std::string& directory)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind("gnuplot-i-", 0) == 0) names.push_back(name);
+    }
+    return names;
+}

@@ -1,0 +1,70 @@
+// The front-end's mapping of the "windows" terminal and the lines it watches for.
+#include "terminal_mapping.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(TerminalMapping, RecognisesTheWindowsTerminalLineAndItsAbbreviations)
+{
+    EXPECT_TRUE(IsWindowsTerminalLine("set terminal windows\n"));
+    EXPECT_TRUE(IsWindowsTerminalLine("  set term win color\n"));
+    EXPECT_TRUE(IsWindowsTerminalLine("set t windows"));
+    EXPECT_FALSE(IsWindowsTerminalLine("set terminal wi\n"));
+    EXPECT_FALSE(IsWindowsTerminalLine("set terminal windowsx\n"));
+    EXPECT_FALSE(IsWindowsTerminalLine("set terminal windows; plot x\n"));
+    EXPECT_FALSE(IsWindowsTerminalLine("set termoption windows\n"));
+    EXPECT_FALSE(IsWindowsTerminalLine("set xlabel \"set terminal windows\"\n"));
+
+    EXPECT_TRUE(IsTerminalLine("set terminal postscript enhanced color\n"));
+    EXPECT_FALSE(IsTerminalLine("set output \"a.ps\"\n"));
+
+    EXPECT_TRUE(IsPlotLine("plot \"./gnuplot-i-000000\" with points\n"));
+    EXPECT_TRUE(IsPlotLine("replot\n"));
+    EXPECT_TRUE(IsPlotLine(" splot x*y\n"));
+    EXPECT_TRUE(IsPlotLine("rep x\n"));
+    EXPECT_FALSE(IsPlotLine("re x\n"));
+    EXPECT_FALSE(IsPlotLine("print 1\n"));
+    EXPECT_FALSE(IsPlotLine("\n"));
+}
+
+TEST(TerminalMapping, WithoutADisplayDrawsTextOnTheConsoleOrStandardError)
+{
+    ScreenSettings settings;
+    settings.columns = 120;
+    settings.rows = 40;
+    settings.tty = true;
+    EXPECT_EQ(ScreenTerminalCommands(settings),
+              "set terminal dumb size 119,39\nset output '/dev/tty'\n");
+    settings.tty = false;
+    settings.columns = 5;  // too small to draw in: the usual size instead
+    EXPECT_EQ(ScreenTerminalCommands(settings), "set terminal dumb size 79,39\nset output\n");
+    EXPECT_EQ(OutputFileCommand(settings), "");
+}
+
+TEST(TerminalMapping, WithADisplayPrefersAnInteractiveTerminal)
+{
+    ScreenSettings settings;
+    settings.display = true;
+    std::string commands = ScreenTerminalCommands(settings);
+    EXPECT_EQ(commands.find("if (strstrt(' '.GPVAL_TERMINALS.' ', ' qt ') > 0) { set terminal qt; "
+                            "set output } else { "),
+              0u);
+    EXPECT_NE(commands.find("set terminal x11"), std::string::npos);
+    EXPECT_NE(commands.find("set terminal dumb size 79,24; set output }"), std::string::npos);
+    EXPECT_EQ(commands.find('\n'), commands.size() - 1);  // one line
+}
+
+TEST(TerminalMapping, TheUsersTerminalAndOutputFileWin)
+{
+    ScreenSettings settings;
+    settings.display = true;
+    settings.terminal = "pngcairo size 800,600";
+    EXPECT_EQ(ScreenTerminalCommands(settings), "set terminal pngcairo size 800,600\nset output\n");
+    settings.output = "it's `here`.png";
+    EXPECT_EQ(ScreenTerminalCommands(settings),
+              "set terminal pngcairo size 800,600\nset output 'it''s `here`.png'\n");
+    EXPECT_EQ(OutputFileCommand(settings), "set output 'it''s `here`.png'\n");
+}
+
+}  // namespace
