@@ -3,6 +3,7 @@
 
 #include "fit_shell.h"
 #include "polyfit.h"
+#include "result_plot.h"
 
 int main(int argc, char** argv)
 {
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
         return 1;
     }
     PrintPolynomialReport(polynomial, RmsError(file->points, file->count), file->points, file->count);
+    ShowResultPlot(file->points, file->count, PolynomialCurveCommand(polynomial));
 
     DisposePCPFile(file);
     return 0;

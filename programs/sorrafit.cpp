@@ -1,6 +1,7 @@
 // sorrafit - fits a straight line to a data file with uncertainties and weights its error statistics.
 #include "fit_shell.h"
 #include "linefit.h"
+#include "result_plot.h"
 #include "weightedfit.h"
 
 int main(int argc, char** argv)
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     PrintLineReport(
         ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept),
         file->points, file->count);
+    ShowResultPlot(file->points, file->count, LineCurveCommand(line.slope, line.intercept));
 
     DisposePCPFile(file);
     return 0;

@@ -1,6 +1,7 @@
 // veldafit - fits a straight line to a data file and reports it with standard errors.
 #include "fit_shell.h"
 #include "linefit.h"
+#include "result_plot.h"
 
 int main(int argc, char** argv)
 {
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     Line line = FitLine(file->points, file->count);
     PrintLineReport(ComputeLineStatistics(file->points, file->count, line.slope, line.intercept),
                     file->points, file->count);
+    ShowResultPlot(file->points, file->count, LineCurveCommand(line.slope, line.intercept));
 
     DisposePCPFile(file);
     return 0;
