@@ -18,6 +18,7 @@ namespace {
 [[noreturn]] void RunChild(const std::vector<std::string>& argv, const RunOptions& options,
                            int in_fd, int out_fd, int err_fd)
 {
+    setsid();  // no controlling terminal: the programs never draw on the test's console
     dup2(in_fd, 0);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
