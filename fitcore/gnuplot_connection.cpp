@@ -165,6 +165,17 @@ void gnuplot_close(gnuplot_connection* handle)
     delete handle;
 }
 
+void gnuplot_wait_delivered(gnuplot_connection* handle, int timeout_ms)
+{
+    if (handle == nullptr || handle->pipe == nullptr) return;
+    constexpr int kStepMs = 5;
+    for (int waited = 0; waited < timeout_ms; waited += kStepMs) {
+        if (fitcore::UnreadPipeBytes(handle->pipe) == 0 || fitcore::ChildHasEnded(handle->child_pid))
+            return;
+        fitcore::SleepMilliseconds(kStepMs);
+    }
+}
+
 void gnuplot_cmd(gnuplot_connection* handle, const char* format, ...)
 {
     if (handle == nullptr || handle->pipe == nullptr) return;

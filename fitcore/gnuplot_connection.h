@@ -51,6 +51,12 @@ char* gnuplot_get_program_path(const char* name);
 // interrupted program deletes the data files of its open connections.
 gnuplot_connection* gnuplot_init(void);
 
+// Waits until the front-end has read every command sent so far, or it has
+// ended, or `timeout_ms` has passed. A front-end that reads a line only once
+// gnuplot has carried out the one before (as pgnuplot.exe does for plots on
+// the console) lets a caller print below a finished drawing.
+void gnuplot_wait_delivered(gnuplot_connection* handle, int timeout_ms);
+
 // Closes the pipe, waits for gnuplot to end, deletes the data files and frees
 // the record. Null is allowed. When the wait fails the files and the record
 // are kept (a message says so).

@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -122,6 +123,59 @@ int CloseChildPipe(ChildPipe child)
     if (waited < 0) return -1;
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
+}
+
+std::size_t UnreadPipeBytes(std::FILE* stream)
+{
+    int unread = 0;
+    if (ioctl(fileno(stream), FIONREAD, &unread) != 0 || unread < 0) return 0;
+    return static_cast<std::size_t>(unread);
+}
+
+bool ChildHasEnded(int pid)
+{
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return true;
+    return info.si_pid == pid;
+}
+
+void SleepMilliseconds(int milliseconds)
+{
+    timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}
+
+bool MakeInheritedPipe(int* read_end, int* write_end)
+{
+    int ends[2];
+    if (pipe(ends) != 0) return false;
+    fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+    *read_end = ends[0];
+    *write_end = ends[1];
+    return true;
+}
+
+bool ReadByte(int fd, char* byte)
+{
+    for (;;) {
+        ssize_t got = read(fd, byte, 1);
+        if (got == 1) return true;
+        if (got < 0 && errno == EINTR) continue;
+        return false;
+    }
+}
+
+long ReadWithTimeout(int fd, char* buffer, std::size_t size, int timeout_ms)
+{
+    pollfd wanted{fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&wanted, 1, timeout_ms);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) return -1;
+    ssize_t got = read(fd, buffer, size);
+    return got < 0 ? -1 : static_cast<long>(got);
 }
 
 bool IsExecutable(const char* path)

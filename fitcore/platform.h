@@ -31,6 +31,27 @@ bool WriteToPipe(std::FILE* stream, const char* text, std::size_t length);
 // -1 when the wait fails.
 int CloseChildPipe(ChildPipe child);
 
+// Bytes written to the child's pipe that the child has not read yet.
+std::size_t UnreadPipeBytes(std::FILE* stream);
+
+// True when the child has ended; it stays waitable for CloseChildPipe.
+bool ChildHasEnded(int pid);
+
+// Pauses the calling thread.
+void SleepMilliseconds(int milliseconds);
+
+// A pipe whose write end a started child inherits (under the same number)
+// and whose read end it does not. False when no pipe could be made.
+bool MakeInheritedPipe(int* read_end, int* write_end);
+
+// Reads one byte from `fd`; false at the end of the input or on an error.
+bool ReadByte(int fd, char* byte);
+
+// Reads what is available on `fd` into `buffer`, waiting at most
+// `timeout_ms` for something to arrive: the count read, 0 at the end of the
+// input, -1 on a time-out or an error.
+long ReadWithTimeout(int fd, char* buffer, std::size_t size, int timeout_ms);
+
 // True when `path` names a file, not a directory, that this process may execute.
 bool IsExecutable(const char* path);
 

@@ -46,15 +46,86 @@ std::string FindGnuplot()
     return fitcore::IsExecutable(chosen) ? chosen : "";
 }
 
-// One input line, grown by getline as needed.
-struct LineBuffer {
-    char* text = nullptr;
-    std::size_t capacity = 0;
-    LineBuffer() = default;
-    LineBuffer(const LineBuffer&) = delete;
-    LineBuffer& operator=(const LineBuffer&) = delete;
-    ~LineBuffer() { std::free(text); }
+// On the console a drawing must be finished before the program writes its
+// next lines (the prompt below the plot). After each plot the front-end has
+// gnuplot print a marker through a pipe of its own and reads no further input
+// until the marker has arrived; the program sees its commands taken only
+// once they are drawn. A gnuplot that does not answer in time ends the waiting.
+class DrawingSync {
+public:
+    DrawingSync() = default;
+    DrawingSync(const DrawingSync&) = delete;
+    DrawingSync& operator=(const DrawingSync&) = delete;
+    ~DrawingSync()
+    {
+        if (read_end_ >= 0) fitcore::CloseFile(read_end_);
+        if (write_end_ >= 0) fitcore::CloseFile(write_end_);
+    }
+
+    // Opens the marker pipe, which gnuplot inherits; false when it can't.
+    bool Open() { return fitcore::MakeInheritedPipe(&read_end_, &write_end_); }
+
+    // Once gnuplot runs: our copy of its end goes, so its end is seen as ours.
+    std::string Start()
+    {
+        std::string command = "set print \"/dev/fd/" + std::to_string(write_end_) + "\"\n";
+        fitcore::CloseFile(write_end_);
+        write_end_ = -1;
+        return command;
+    }
+
+    bool active() const { return read_end_ >= 0; }
+
+    // Sends the marker and waits for it; other printed text goes on to
+    // standard error, where gnuplot's output goes.
+    void AwaitDrawing(std::FILE* gnuplot)
+    {
+        static const std::string marker = "pgnuplot.exe: drawn";
+        Send(gnuplot, "print \"" + marker + "\"\n");
+        std::string printed;
+        while (printed.find(marker + "\n") == std::string::npos) {
+            char chunk[4096];
+            long got = fitcore::ReadWithTimeout(read_end_, chunk, sizeof chunk, kTimeoutMs);
+            if (got <= 0) {
+                Stop();
+                break;
+            }
+            printed.append(chunk, static_cast<std::size_t>(got));
+        }
+        std::size_t at = printed.find(marker + "\n");
+        if (at != std::string::npos) printed.erase(at, marker.size() + 1);
+        if (!printed.empty()) std::fputs(printed.c_str(), stderr);
+    }
+
+private:
+    static constexpr int kTimeoutMs = 10000;
+
+    static void Send(std::FILE* gnuplot, const std::string& text)
+    {
+        fitcore::WriteToPipe(gnuplot, text.data(), text.size());
+    }
+    void Stop()
+    {
+        fitcore::CloseFile(read_end_);
+        read_end_ = -1;
+    }
+
+    int read_end_ = -1;
+    int write_end_ = -1;
 };
+
+// One line of standard input, its line end included, read a byte at a time so
+// that the lines not yet taken stay in the pipe. False at the end of the input.
+bool ReadInputLine(std::string& line)
+{
+    line.clear();
+    char byte;
+    while (fitcore::ReadByte(0, &byte)) {
+        line += byte;
+        if (byte == '\n') return true;
+    }
+    return !line.empty();
+}
 
 // Reads standard input to its end, so the program feeding us never blocks
 // or dies on a pipe that nobody reads.
@@ -73,13 +144,11 @@ void Send(std::FILE* gnuplot, const std::string& text)
 // Passes every input line on, mapping the "windows" terminal; with a user's
 // output file, the file is opened again before each plot while the mapped
 // terminal is in force, so it holds the latest picture only.
-void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings)
+void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings, DrawingSync& sync)
 {
-    LineBuffer line;
     bool screen_terminal = false;
-    for (ssize_t length; (length = getline(&line.text, &line.capacity, stdin)) >= 0;) {
-        std::string text(line.text, static_cast<std::size_t>(length));
-        if (text.empty() || text.back() != '\n') text += '\n';
+    for (std::string text; ReadInputLine(text);) {
+        if (text.back() != '\n') text += '\n';
         if (IsWindowsTerminalLine(text)) {
             Send(gnuplot, ScreenTerminalCommands(settings));
             screen_terminal = true;
@@ -88,6 +157,7 @@ void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings)
         if (IsTerminalLine(text)) screen_terminal = false;
         if (screen_terminal && IsPlotLine(text)) Send(gnuplot, OutputFileCommand(settings));
         Send(gnuplot, text);
+        if (screen_terminal && IsPlotLine(text) && sync.active()) sync.AwaitDrawing(gnuplot);
     }
 }
 
@@ -108,6 +178,9 @@ int main()
     }
     ScreenSettings settings = ScreenSettingsFromEnvironment();
 
+    DrawingSync sync;
+    bool synced = DrawsOnConsole(settings) && sync.Open();
+
     std::string name = "gnuplot";
     char* argv[] = {name.data(), nullptr};
     fitcore::ChildPipe child = fitcore::StartChildWithPipe(gnuplot.c_str(), argv, 2);
@@ -116,7 +189,8 @@ int main()
         DiscardInput();
         return 1;
     }
-    ForwardInput(child.stream, settings);
+    if (synced) Send(child.stream, sync.Start());
+    ForwardInput(child.stream, settings, sync);
     int status = fitcore::CloseChildPipe(child);
     return status < 0 ? 1 : status;
 }

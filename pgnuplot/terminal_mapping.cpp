@@ -125,6 +125,11 @@ std::string ScreenTerminalCommands(const ScreenSettings& settings)
     return choice + DumbTerminal(settings, "; ") + closing + "\n";
 }
 
+bool DrawsOnConsole(const ScreenSettings& settings)
+{
+    return settings.terminal.empty() && !settings.display && settings.tty;
+}
+
 std::string OutputFileCommand(const ScreenSettings& settings)
 {
     if (settings.terminal.empty() || settings.output.empty()) return "";

@@ -32,6 +32,10 @@ bool IsPlotLine(const std::string& line);
 // reset gnuplot's output for it.
 std::string ScreenTerminalCommands(const ScreenSettings& settings);
 
+// True when plots of the screen terminal are drawn with characters on the
+// controlling terminal, where the program's own output shares the screen.
+bool DrawsOnConsole(const ScreenSettings& settings);
+
 // "set output" for the output file that goes with the user's terminal, or ""
 // when there is none. Sent
 // again before every plot, since image terminals append a new picture to an

@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr int kDrawingWaitMs = 3000;
+
 // Reads single characters until a space. End of input ends the wait too,
 // so a program fed from a file or a closed terminal never spins here.
 void WaitForSpace()
@@ -57,6 +59,9 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
     gnuplot_plot_Point_xy(plot, points, count, "Points");
     // The command ends with its own line end; gnuplot_cmd adds another.
     gnuplot_cmd(plot, "%s", curve_command.c_str());
+    // A drawing on the console comes before the prompt, not over it; a slow
+    // gnuplot delays the prompt by a few seconds at most.
+    gnuplot_wait_delivered(plot, kDrawingWaitMs);
     WaitForSpace();
     gnuplot_close(plot);
 }

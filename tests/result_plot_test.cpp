@@ -210,3 +210,33 @@ TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
+{
+    if (!std::filesystem::exists("/usr/bin/gnuplot") || !std::filesystem::exists("/usr/bin/script"))
+        GTEST_SKIP() << "gnuplot or script is not installed";
+    TempDir dir;
+    std::filesystem::copy_file(DataPath("line_five.pcp"), dir.File("line_five.pcp"));
+    RunOptions options;
+    options.cwd = dir.path();
+    options.stdin_text = " \n";
+    options.env = {{"PATH", std::string(FITCORE_BIN_DIR) + ":/usr/bin:/bin"},
+                   {"DISPLAY", std::nullopt},
+                   {"FITCORE_GNUPLOT_TERMINAL", std::nullopt},
+                   {"COLUMNS", "80"},
+                   {"LINES", "24"}};
+    // script gives the program a console of its own, where gnuplot draws too.
+    RunResult run = RunProgram(
+        {"/usr/bin/script", "-qec", ProgramPath("veldafit") + " line_five.pcp", "/dev/null"}, options);
+    EXPECT_EQ(run.exit_status, 0);
+    size_t legend = run.out.rfind("Linear fit");  // in the last drawing, after the report's heading
+    size_t prompt = run.out.find("Press space (and enter) to continue...");
+    ASSERT_NE(prompt, std::string::npos) << run.out;
+    EXPECT_GT(legend, run.out.find("Err/sd")) << run.out;
+    EXPECT_LT(legend, prompt) << run.out;
+    EXPECT_TRUE(DataFilesIn(dir.path()).empty());
+}
+
+}  // namespace
