@@ -1,0 +1,84 @@
+// number_format.cpp - printf-identical numeric conversions with std::to_chars.
+#include "number_format.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+// libstdc++'s floating-point std::to_chars with a precision produces exactly
+// the digits of printf's correctly rounded "%e", "%f" and "%g" in the C
+// locale, including "nan"/"-nan" and "inf"/"-inf". A library without it
+// gets snprintf instead, which is slower but writes the same text.
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+#define FITCORE_FLOAT_TO_CHARS 1
+#else
+#define FITCORE_FLOAT_TO_CHARS 0
+#endif
+
+namespace {
+
+// Right-aligns [out, end) in `width` columns with blanks, as printf does.
+char* PadLeft(char* out, char* end, int width)
+{
+    size_t length = static_cast<size_t>(end - out);
+    size_t columns = ClampedWidth(width);
+    if (length >= columns) return end;
+    size_t pad = columns - length;
+    std::memmove(out + pad, out, length);
+    std::memset(out, ' ', pad);
+    return out + columns;
+}
+
+#if FITCORE_FLOAT_TO_CHARS
+char* ToChars(char* out, size_t room, double value, std::chars_format format, int precision)
+{
+    auto [end, error] = std::to_chars(out, out + room, value, format, static_cast<int>(ClampedPrecision(precision)));
+    return error == std::errc() ? end : out;
+}
+#else
+char* WithPrintf(char* out, size_t room, double value, char conversion, int precision)
+{
+    char format[] = {'%', '.', '*', conversion, '\0'};
+    char text[MaxFixedLength(kMaxPrecision) + 1];
+    int length = std::snprintf(text, sizeof text, format, static_cast<int>(ClampedPrecision(precision)), value);
+    if (length < 0 || static_cast<size_t>(length) > room) return out;
+    std::memcpy(out, text, static_cast<size_t>(length));
+    return out + length;
+}
+#endif
+
+}  // namespace
+
+char* AppendExponential(char* out, double value, int precision, int width)
+{
+#if FITCORE_FLOAT_TO_CHARS
+    char* end = ToChars(out, MaxExponentialLength(precision), value, std::chars_format::scientific, precision);
+#else
+    char* end = WithPrintf(out, MaxExponentialLength(precision), value, 'e', precision);
+#endif
+    return PadLeft(out, end, width);
+}
+
+char* AppendGeneral(char* out, double value, int precision)
+{
+#if FITCORE_FLOAT_TO_CHARS
+    return ToChars(out, MaxGeneralLength(precision), value, std::chars_format::general, precision);
+#else
+    return WithPrintf(out, MaxGeneralLength(precision), value, 'g', precision);
+#endif
+}
+
+char* AppendFixed(char* out, double value, int precision)
+{
+#if FITCORE_FLOAT_TO_CHARS
+    return ToChars(out, MaxFixedLength(precision), value, std::chars_format::fixed, precision);
+#else
+    return WithPrintf(out, MaxFixedLength(precision), value, 'f', precision);
+#endif
+}
+
+char* AppendInteger(char* out, int64_t value, int width)
+{
+    char* end = std::to_chars(out, out + MaxIntegerLength(), value).ptr;
+    return PadLeft(out, end, width);
+}
