@@ -7,7 +7,9 @@
 #include <cstring>
 #include <memory>
 
+#include "number_format.h"
 #include "number_scanner.h"
+#include "output_buffer.h"
 
 namespace {
 
@@ -59,6 +61,37 @@ int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_s
         }
     }
     return count;
+}
+
+// The point lines, "%g %g %g\n" with sigma or "%g %g\n" without, in array
+// order. False when a write failed.
+bool WritePoints(std::FILE* out, const PCPFile* file)
+{
+    const Point* points = file->points;
+    size_t count = file->count > 0 ? static_cast<size_t>(file->count) : 0;
+    OutputBuffer buffer(out);
+    if (file->has_sigma) {
+        AppendRows(buffer, count, 3 * (MaxGeneralLength() + 1), [points](char* text, size_t row) {
+            const Point& point = points[row];
+            text = AppendGeneral(text, point.x);
+            *text++ = ' ';
+            text = AppendGeneral(text, point.y);
+            *text++ = ' ';
+            text = AppendGeneral(text, point.sigma);
+            *text++ = '\n';
+            return text;
+        });
+    } else {
+        AppendRows(buffer, count, 2 * (MaxGeneralLength() + 1), [points](char* text, size_t row) {
+            const Point& point = points[row];
+            text = AppendGeneral(text, point.x);
+            *text++ = ' ';
+            text = AppendGeneral(text, point.y);
+            *text++ = '\n';
+            return text;
+        });
+    }
+    return buffer.Flush();
 }
 
 }  // namespace
@@ -124,15 +157,9 @@ int SavePCPFile(const char* path, const PCPFile* file)
         return 1;
     }
     std::fprintf(out.get(), "%d %d %d\n", file->count, file->tag, file->has_sigma);
-    for (int32_t i = 0; i < file->count; ++i) {
-        const Point& point = file->points[i];
-        if (file->has_sigma)
-            std::fprintf(out.get(), "%g %g %g\n", point.x, point.y, point.sigma);
-        else
-            std::fprintf(out.get(), "%g %g\n", point.x, point.y);
-    }
+    bool written = WritePoints(out.get(), file);
     // A full disk must not pass for a saved file.
-    bool failed = std::ferror(out.get()) != 0;
+    bool failed = !written || std::ferror(out.get()) != 0;
     failed = std::fclose(out.release()) != 0 || failed;
     if (failed) {
         std::printf("Can't write %s completely!\n", path);

@@ -4,7 +4,38 @@
 #include <cmath>
 #include <cstdio>
 
+#include "number_format.h"
+#include "output_buffer.h"
+
 // The running sums are carried in long double; every stored value is a double.
+
+namespace {
+
+// The table rows "%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n": number, x, y, fit and
+// Err/sd. Written through a large buffer, on two threads for long tables.
+void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t count)
+{
+    const double b = stats.slope;
+    auto format_row = [&stats, points, b](char* out, size_t row) {
+        const Point& point = points[row];
+        // Error estimate of the point: variance of the fitted value (without
+        // the slope/intercept covariance) plus the spreads of y and of b*x.
+        double error = std::sqrt(stats.intercept_variance + point.x * point.x * stats.slope_variance +
+                                 stats.y_variance + b * b * stats.x_variance);
+        out = AppendInteger(out, static_cast<int64_t>(row) + 1);
+        for (double value : {point.x, point.y, point.fit, (point.y - point.fit) / error}) {
+            *out++ = '\t';
+            out = AppendExponential(out, value, 6, 1);
+        }
+        *out++ = '\n';
+        return out;
+    };
+    constexpr size_t kMaxRow = MaxIntegerLength() + 4 * (1 + MaxExponentialLength(6, 1)) + 1;
+    OutputBuffer out(stdout);
+    AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+}
+
+}  // namespace
 
 Line FitLine(Point* points, int32_t count)
 {
@@ -73,13 +104,5 @@ void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t c
     std::printf("x intercept\t%e\t%e\n", -a / b,
                 std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / b);
     std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
-    for (int32_t i = 0; i < count; ++i) {
-        const Point& point = points[i];
-        // Error estimate of point i: variance of the fitted value (without the
-        // slope/intercept covariance) plus the spreads of y and of b*x.
-        double error = std::sqrt(stats.intercept_variance + point.x * point.x * stats.slope_variance +
-                                 stats.y_variance + b * b * stats.x_variance);
-        std::printf("%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n", i + 1, point.x, point.y, point.fit,
-                    (point.y - point.fit) / error);
-    }
+    PrintLineTable(stats, points, count);
 }
