@@ -12,31 +12,16 @@ namespace {
 constexpr size_t kFirstBlockSize = 1 << 16;
 constexpr size_t kBlockSize = 1 << 20;
 
-bool IsSpace(char c)
+bool IsSpace(int c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
-// Characters that strtod may take as part of one number: digits, sign,
-// point, exponent and hexadecimal letters, "inf"/"nan" and "nan(...)".
-bool MayBelongToNumber(char c)
-{
-    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
-           c == '+' || c == '-' || c == '_' || c == '(' || c == ')';
-}
+bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-// Text that only std::from_chars and strtod read alike: decimal digits,
-// point, exponent and minus signs. A leading '+' is left to strtod.
-bool IsPlainDecimal(const char* first, const char* last)
-{
-    if (first == last || *first == '+') return false;
-    for (const char* c = first; c != last; ++c)
-        if (!IsDigit(*c) && *c != '.' && *c != 'e' && *c != 'E' && *c != '-' && *c != '+')
-            return false;
-    return true;
-}
+int Lower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
 
 }  // namespace
 
@@ -71,36 +56,36 @@ bool NumberScanner::SkipSpace()
     }
 }
 
-// End of the run of number characters that starts at `from`, reading more
-// of the stream while the run reaches the end of the buffer. May move the
-// data, so positions are indexes, never pointers.
-size_t NumberScanner::NumberRunEnd(size_t from)
+// The character `offset` places after the read position, reading more of the
+// stream as needed; EOF past the end of the input. Refilling moves the data,
+// so callers keep offsets, never pointers.
+int NumberScanner::CharAt(size_t offset)
 {
-    size_t scanned = from - pos_;
-    for (;;) {
-        size_t end = pos_ + scanned;
-        while (end < end_ && MayBelongToNumber(buf_[end])) ++end;
-        if (end < end_) return end;
-        scanned = end - pos_;
-        if (!Refill()) return end_;
-    }
+    while (pos_ + offset >= end_)
+        if (!Refill()) return EOF;
+    return static_cast<unsigned char>(buf_[pos_ + offset]);
 }
 
 NumberScanner::Status NumberScanner::ReadInt(int32_t* value)
 {
     if (!SkipSpace()) return Status::NoNumber;
-    size_t run_end = NumberRunEnd(pos_);
-    size_t at = pos_;
+    // A sign is taken even when no digit follows it, as "%d" does.
+    size_t taken = 0;
     bool negative = false;
-    if (at < run_end && (buf_[at] == '+' || buf_[at] == '-')) negative = buf_[at++] == '-';
-    if (at == run_end || !IsDigit(buf_[at])) return Status::NoNumber;
+    int c = CharAt(0);
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        taken = 1;
+    }
 
     // Accumulate the magnitude, saturating just past the 32-bit range.
     constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t magnitude = 0;
-    for (; at < run_end && IsDigit(buf_[at]); ++at)
-        if (magnitude <= kLimit) magnitude = magnitude * 10 + (buf_[at] - '0');
-    pos_ = at;
+    size_t digits = 0;
+    for (; IsDigit(c = CharAt(taken)); ++taken, ++digits)
+        if (magnitude <= kLimit) magnitude = magnitude * 10 + (c - '0');
+    pos_ += taken;
+    if (digits == 0) return Status::NoNumber;
     int64_t signed_value = negative ? -magnitude : magnitude;
     if (signed_value > std::numeric_limits<int32_t>::max() ||
         signed_value < std::numeric_limits<int32_t>::min())
@@ -109,27 +94,110 @@ NumberScanner::Status NumberScanner::ReadInt(int32_t* value)
     return Status::Ok;
 }
 
+// A plain decimal number followed by white space or the end of the input:
+// "%lg" takes exactly that text, and std::from_chars gives the same
+// correctly rounded value as strtod. Anything else is left to ReadGeneral.
+bool NumberScanner::ReadPlainDecimal(double* value)
+{
+    const char* first = buf_.data() + pos_;
+    const char* last = buf_.data() + end_;
+    const char* mantissa = *first == '-' ? first + 1 : first;
+    // from_chars also takes "inf" and "nan(...)", which "%lg" reads differently.
+    if (mantissa == last || !(IsDigit(*mantissa) || *mantissa == '.')) return false;
+    double parsed;
+    auto [stop, error] = std::from_chars(first, last, parsed);
+    if (error != std::errc()) return false;
+    if (stop == last ? !eof_ : !IsSpace(*stop)) return false;
+    *value = parsed;
+    pos_ += static_cast<size_t>(stop - first);
+    return true;
+}
+
+// Takes characters one by one exactly as the C library's "%lg" does: a sign,
+// then "nan", "inf" or "infinity" in any case, or a decimal or hexadecimal
+// number with at most one point and one exponent, stopping at the first
+// character that cannot continue it. The characters taken are consumed even
+// when they turn out not to be a number ("1e" reads 1; "-", "0x" and "infin"
+// read nothing); the value is strtod's of exactly the text taken.
+NumberScanner::Status NumberScanner::ReadGeneral(double* value)
+{
+    size_t taken = 0;
+    auto next = [&] {
+        int c = CharAt(taken);
+        if (c != EOF) ++taken;
+        return c;
+    };
+    auto expect = [&](const char* word) {
+        for (; *word != '\0'; ++word)
+            if (Lower(next()) != *word) return false;
+        return true;
+    };
+    auto fail = [&] {
+        pos_ += taken;
+        return Status::NoNumber;
+    };
+
+    int c = next();
+    bool signed_number = c == '+' || c == '-';
+    if (signed_number && (c = next()) == EOF) return fail();
+    if (Lower(c) == 'n') {
+        if (!expect("an")) return fail();
+    } else if (Lower(c) == 'i') {
+        if (!expect("nf")) return fail();
+        c = next();
+        if (Lower(c) == 'i') {
+            if (!expect("nity")) return fail();
+        } else if (c != EOF) {
+            --taken;
+        }
+    } else {
+        bool hex = false, got_digit = false, got_dot = false, got_exponent = false;
+        int exponent_char = 'e', last = 0;
+        if (c == '0') {
+            last = c;
+            c = next();
+            if (Lower(c) == 'x') {
+                hex = true;
+                exponent_char = 'p';
+                last = c;
+                c = next();
+            } else {
+                got_digit = true;
+            }
+        }
+        for (; c != EOF; last = c, c = next()) {
+            if (IsDigit(c) || (hex && !got_exponent && IsHexDigit(c))) {
+                got_digit = true;
+            } else if (got_exponent && Lower(last) == exponent_char && (c == '-' || c == '+')) {
+            } else if (got_digit && !got_exponent && Lower(c) == exponent_char) {
+                got_exponent = got_dot = true;
+            } else if (!got_dot && c == '.') {
+                got_dot = true;
+            } else {
+                --taken;
+                break;
+            }
+        }
+        // "0x" alone, with or without a sign, is no number.
+        if (taken == 0 || (hex && taken == 2 + (signed_number ? 1u : 0u))) return fail();
+    }
+
+    // Convert exactly the text taken: end it with a NUL for strtod.
+    char* text = buf_.data() + pos_;
+    char after = text[taken];
+    text[taken] = '\0';
+    char* stop = nullptr;
+    double parsed = std::strtod(text, &stop);
+    text[taken] = after;
+    if (stop == text) return fail();
+    *value = parsed;
+    pos_ += taken;
+    return Status::Ok;
+}
+
 NumberScanner::Status NumberScanner::ReadDouble(double* value)
 {
     if (!SkipSpace()) return Status::NoNumber;
-    size_t run_end = NumberRunEnd(pos_);
-    const char* first = buf_.data() + pos_;
-    const char* last = buf_.data() + run_end;
-    if (IsPlainDecimal(first, last)) {
-        double parsed;
-        auto [ptr, ec] = std::from_chars(first, last, parsed);
-        if (ec == std::errc() && ptr == last) {
-            *value = parsed;
-            pos_ = run_end;
-            return Status::Ok;
-        }
-    }
-    // The run is followed by a character strtod cannot take, or by the
-    // buffer's NUL, so strtod stops inside the run.
-    char* stop = nullptr;
-    double parsed = std::strtod(first, &stop);
-    if (stop == first) return Status::NoNumber;
-    *value = parsed;
-    pos_ += static_cast<size_t>(stop - first);
-    return Status::Ok;
+    if (ReadPlainDecimal(value)) return Status::Ok;
+    return ReadGeneral(value);
 }

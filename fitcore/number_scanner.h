@@ -7,12 +7,13 @@
 #include <vector>
 
 // Converts numbers the way the C library's "%d" and "%lg" input conversions
-// do (any amount of white space before a number, the longest prefix that is a
-// number), but reads the stream in large blocks and converts plain decimal
-// numbers with std::from_chars. Everything else goes through strtod at the
-// same position, so hexadecimal, "inf", "nan" and partial numbers give the
-// same values as the C library's own conversion. A read error counts as the
-// end of the input.
+// do (any amount of white space before a number; the characters such a
+// conversion takes, consumed even when they do not form a number), but reads
+// the stream in large blocks and converts plain decimal numbers with
+// std::from_chars. Everything else is taken character by character as the
+// C library does and converted with strtod, so hexadecimal, "inf", "nan" and
+// partial numbers give the same values and leave the same text unread. A
+// read error counts as the end of the input.
 class NumberScanner {
 public:
     enum class Status { Ok, NoNumber, OutOfRange };
@@ -21,16 +22,18 @@ public:
 
     // "%d": optional sign and decimal digits. OutOfRange when the value does
     // not fit 32 bits (the digits are consumed); NoNumber at the end of the
-    // input or when no digit follows (nothing but white space is consumed).
+    // input or when no digit follows (white space and a sign are consumed).
     Status ReadInt(int32_t* value);
 
-    // "%lg". NoNumber at the end of the input or when no number starts here;
-    // *value is then unchanged.
+    // "%lg". NoNumber at the end of the input or when the text here is no
+    // number; *value is then unchanged.
     Status ReadDouble(double* value);
 
 private:
     bool SkipSpace();
-    size_t NumberRunEnd(size_t from);
+    int CharAt(size_t offset);
+    bool ReadPlainDecimal(double* value);
+    Status ReadGeneral(double* value);
     bool Refill();
 
     std::FILE* in_;
