@@ -5,9 +5,20 @@
 #include <filesystem>
 #include <stdexcept>
 
-TempDir::TempDir()
+std::string MemoryScratchBase()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fitcore-test-XXXXXX").string();
+    std::error_code error;
+    if (std::filesystem::is_directory("/dev/shm", error)) return "/dev/shm";
+    return std::filesystem::temp_directory_path().string();
+}
+
+TempDir::TempDir() { Create(std::filesystem::temp_directory_path().string()); }
+
+TempDir::TempDir(const std::string& base) { Create(base); }
+
+void TempDir::Create(const std::string& base)
+{
+    std::string pattern = (std::filesystem::path(base) / "fitcore-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }

@@ -1,0 +1,104 @@
+// fast_output_test.cpp - the buffered line table and PCP writer against their printf versions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "capture_stdout.h"
+#include "linefit.h"
+#include "pcpfile.h"
+#include "property_count.h"
+#include "reference.h"
+#include "run_program.h"
+#include "temp_dir.h"
+
+namespace {
+
+// Measured-looking values with every kind of special one mixed in.
+double RandomValue(std::mt19937_64& random)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    switch (random() % 16) {
+        case 0: {
+            uint64_t bits = random();
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        }
+        case 1: {
+            const double specials[] = {0.0, -0.0, nan, -nan, inf, -inf, 5e-324, 1e308, 999999.5, 0.0001, 1e-5};
+            return specials[random() % 11];
+        }
+        default: return (static_cast<double>(random() % 2000000) - 1000000) * std::pow(10.0, static_cast<int>(random() % 12) - 6);
+    }
+}
+
+std::vector<Point> RandomPoints(std::mt19937_64& random, size_t count)
+{
+    std::vector<Point> points(count);
+    for (Point& point : points) point = {RandomValue(random), RandomValue(random), RandomValue(random), RandomValue(random), 0};
+    return points;
+}
+
+void ExpectSameReport(const LineStatistics& stats, const std::vector<Point>& points)
+{
+    int32_t count = static_cast<int32_t>(points.size());
+    std::string fast = CaptureStdout([&] { PrintLineReport(stats, points.data(), count); });
+    std::string slow = CaptureStdout([&] { ReferencePrintLineReport(stats, points.data(), count); });
+    ASSERT_EQ(fast.size(), slow.size());
+    EXPECT_TRUE(fast == slow) << "first difference at byte " << std::mismatch(fast.begin(), fast.end(), slow.begin()).first - fast.begin();
+}
+
+TEST(FastOutput, LineReportMatchesPrintfOnShortAndLongTables)
+{
+    std::mt19937_64 random(21);
+    for (size_t count : {size_t{0}, size_t{1}, size_t{5}, size_t{1000}, PropertyCount(130000)}) {
+        std::vector<Point> points = RandomPoints(random, count);
+        Line line = FitLine(points.data(), static_cast<int32_t>(count));
+        ExpectSameReport(ComputeLineStatistics(points.data(), static_cast<int32_t>(count), line.slope, line.intercept), points);
+    }
+}
+
+TEST(FastOutput, LineReportMatchesPrintfForDegenerateStatistics)
+{
+    std::mt19937_64 random(22);
+    std::vector<Point> points = RandomPoints(random, 50);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    ExpectSameReport(LineStatistics{nan, nan, 2, 3, nan, nan, nan, nan, nan}, points);
+    ExpectSameReport(LineStatistics{0, 5, 2, 5, 0, 0, 0, 0.666, 0}, points);
+    ExpectSameReport(LineStatistics{-0.98, 0.05, 2.5, -2.5, 0.01, 0.0018, 0.0135, 1.25, 1.2}, points);
+}
+
+TEST(FastOutput, SavedPcpFilesMatchFprintf)
+{
+    std::mt19937_64 random(23);
+    TempDir dir(MemoryScratchBase());
+    for (size_t count : {size_t{0}, size_t{3}, size_t{777}, PropertyCount(120000)}) {
+        std::vector<Point> points = RandomPoints(random, count);
+        for (int32_t has_sigma : {0, 1, -4}) {
+            PCPFile file{static_cast<int32_t>(count), -17, has_sigma, points.data()};
+            std::string fast_path = dir.File("fast.pcp"), slow_path = dir.File("slow.pcp");
+            ASSERT_EQ(SavePCPFile(fast_path.c_str(), &file), 0);
+            ASSERT_EQ(ReferenceSavePCPFile(slow_path.c_str(), &file), 0);
+            EXPECT_TRUE(ReadFile(fast_path) == ReadFile(slow_path)) << count << " points, has_sigma " << has_sigma;
+        }
+    }
+}
+
+TEST(FastOutput, SaveToAFullDiskFails)
+{
+    std::mt19937_64 random(24);
+    std::vector<Point> points = RandomPoints(random, 200000);
+    PCPFile file{200000, 0, 1, points.data()};
+    std::string printed;
+    int result = 0;
+    printed = CaptureStdout([&] { result = SavePCPFile("/dev/full", &file); });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(printed, "Can't write /dev/full completely!\n");
+}
+
+}  // namespace

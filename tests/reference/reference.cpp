@@ -1,0 +1,130 @@
+// reference.cpp - printf/fscanf-per-number and pass-per-entry versions of the hot loops.
+#include "reference.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
+
+// One header field; false when it is outside 32 bits. *converted tells
+// whether a number was there at all.
+bool ReadHeaderField(std::FILE* in, int32_t* field, bool* converted)
+{
+    long value = 0;
+    *converted = std::fscanf(in, "%ld", &value) == 1;
+    if (!*converted) return true;
+    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+        return false;
+    *field = static_cast<int32_t>(value);
+    return true;
+}
+
+double SumOfPowers(const Point* points, int32_t count, int power)
+{
+    double total = 0;
+    for (int32_t i = 0; i < count; ++i) total += std::pow(points[i].x, static_cast<double>(power));
+    return total;
+}
+
+double SumOfPowersTimesY(const Point* points, int32_t count, int power)
+{
+    double total = 0;
+    for (int32_t i = 0; i < count; ++i)
+        total += std::pow(points[i].x, static_cast<double>(power)) * points[i].y;
+    return total;
+}
+
+}  // namespace
+
+void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, int32_t count)
+{
+    const double b = stats.slope, a = stats.intercept;
+    std::printf("Linear fit\n");
+    std::printf("The standard deviation of fit=%e\n", std::sqrt(stats.residual_variance));
+    std::printf("Correlation coefficient=%e\n\n",
+                std::sqrt(1 - stats.residual_variance / stats.y_variance));
+    std::printf("xbar\t%e\n", stats.xbar);
+    std::printf("ybar\t%e\n", stats.ybar);
+    std::printf("Slope\t%e\t%e\n", b, std::sqrt(stats.slope_variance));
+    std::printf("y intercept\t%e\t%e\n", a, std::sqrt(stats.intercept_variance));
+    std::printf("x intercept\t%e\t%e\n", -a / b,
+                std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / b);
+    std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
+    for (int32_t i = 0; i < count; ++i) {
+        const Point& point = points[i];
+        double error = std::sqrt(stats.intercept_variance + point.x * point.x * stats.slope_variance +
+                                 stats.y_variance + b * b * stats.x_variance);
+        std::printf("%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n", i + 1, point.x, point.y, point.fit,
+                    (point.y - point.fit) / error);
+    }
+}
+
+int ReferenceLoadPCPFile(const char* path, PCPFile* file)
+{
+    FilePtr in(std::fopen(path, "r"), &std::fclose);
+    if (!in) {
+        std::printf("Can't open %s for reading!\n", path);
+        return 1;
+    }
+    for (int32_t* field : {&file->count, &file->tag, &file->has_sigma}) {
+        bool converted = false;
+        if (!ReadHeaderField(in.get(), field, &converted)) return 2;
+        if (!converted) break;
+    }
+    if (file->count < 0) return 2;
+    size_t elements = file->count > 0 ? static_cast<size_t>(file->count) : 1;
+    file->points = static_cast<Point*>(std::calloc(elements, sizeof(Point)));
+    if (file->points == nullptr) return 2;
+
+    int32_t read = 0;
+    for (; read < file->count; ++read) {
+        Point& point = file->points[read];
+        if (std::fscanf(in.get(), "%lg", &point.x) != 1) break;
+        if (std::fscanf(in.get(), "%lg", &point.y) != 1) break;
+        if (file->has_sigma && std::fscanf(in.get(), "%lg", &point.sigma) != 1) break;
+        if (!file->has_sigma) point.sigma = 0;
+    }
+    if (read < file->count) {
+        std::printf("Warning: file may be corrupted (%d of %d points read).", read, file->count);
+        file->count = read;
+    }
+    return 0;
+}
+
+int ReferenceSavePCPFile(const char* path, const PCPFile* file)
+{
+    FilePtr out(std::fopen(path, "w"), &std::fclose);
+    if (!out) {
+        std::printf("Can't open %s for writing!\n", path);
+        return 1;
+    }
+    std::fprintf(out.get(), "%d %d %d\n", file->count, file->tag, file->has_sigma);
+    for (int32_t i = 0; i < file->count; ++i) {
+        const Point& point = file->points[i];
+        if (file->has_sigma)
+            std::fprintf(out.get(), "%g %g %g\n", point.x, point.y, point.sigma);
+        else
+            std::fprintf(out.get(), "%g %g\n", point.x, point.y);
+    }
+    bool failed = std::ferror(out.get()) != 0;
+    failed = std::fclose(out.release()) != 0 || failed;
+    if (failed) {
+        std::printf("Can't write %s completely!\n", path);
+        return 1;
+    }
+    return 0;
+}
+
+void ReferenceNormalEquations(const Point* points, int32_t count, int order, double* a, double* b)
+{
+    int d = order + 1;
+    for (int i = 0; i < d; ++i) {
+        for (int j = 0; j < d; ++j) a[i * d + j] = SumOfPowers(points, count, i + j);
+        b[i] = SumOfPowersTimesY(points, count, i);
+    }
+}

@@ -1,0 +1,26 @@
+// reference.h - the straightforward versions of the hot loops: printf and
+// fscanf per number, one pass with pow per normal-matrix entry. The tests
+// hold the fast paths to these, and the benchmarks measure against them.
+#pragma once
+
+#include <cstdint>
+
+#include "linefit.h"
+#include "pcpfile.h"
+#include "point.h"
+
+// PrintLineReport with one printf per line, table rows included.
+void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);
+
+// LoadPCPFile with fscanf per number: header fields with "%ld" (a value
+// outside 32 bits gives 2), points with "%lg"; a point that does not convert
+// in full ends reading with the warning. Same results and messages.
+int ReferenceLoadPCPFile(const char* path, PCPFile* file);
+
+// SavePCPFile with one fprintf per line.
+int ReferenceSavePCPFile(const char* path, const PCPFile* file);
+
+// The normal equations of a polynomial of `order`: a is (order+1)^2 row-major
+// with a(i,j) = sum of pow(x, i+j), b(i) = sum of pow(x, i) * y, every entry
+// in its own pass over the points in array order.
+void ReferenceNormalEquations(const Point* points, int32_t count, int order, double* a, double* b);
