@@ -12,7 +12,7 @@
 #include <thread>
 
 OutputBuffer::OutputBuffer(std::FILE* stream, size_t capacity)
-    : stream_(stream), data_(std::max<size_t>(capacity, 1))
+    : stream_(stream), data_(new char[std::max<size_t>(capacity, 1)]), capacity_(std::max<size_t>(capacity, 1))
 {
 }
 
@@ -26,23 +26,26 @@ void OutputBuffer::Write(const char* text, size_t length)
 
 bool OutputBuffer::Flush()
 {
-    Write(data_.data(), used_);
+    Write(data_.get(), used_);
     used_ = 0;
     return !failed_;
 }
 
 char* OutputBuffer::Reserve(size_t bytes)
 {
-    if (data_.size() - used_ < bytes) {
+    if (capacity_ - used_ < bytes) {
         Flush();
-        if (data_.size() < bytes) data_.resize(bytes);
+        if (capacity_ < bytes) {
+            data_.reset(new char[bytes]);
+            capacity_ = bytes;
+        }
     }
-    return data_.data() + used_;
+    return data_.get() + used_;
 }
 
 void OutputBuffer::Append(const char* text, size_t length)
 {
-    if (length > data_.size()) {
+    if (length > capacity_) {
         Flush();
         Write(text, length);
         return;
@@ -58,8 +61,8 @@ void OutputBuffer::Printf(const char* format, ...)
     va_start(args, format);
     std::va_list again;
     va_copy(again, args);
-    size_t room = data_.size() - used_;
-    int length = std::vsnprintf(data_.data() + used_, room, format, args);
+    size_t room = capacity_ - used_;
+    int length = std::vsnprintf(data_.get() + used_, room, format, args);
     va_end(args);
     if (length >= 0 && static_cast<size_t>(length) >= room) {
         // Did not fit: make room for it and the NUL, then format again.

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 // Text goes to the stream with fwrite, so it stays in order with printf
 // calls on the same stream as long as the buffer is flushed before them
@@ -22,7 +22,7 @@ public:
     // Room for at least `bytes` at the returned pointer, writing out the
     // collected text first when needed; Commit(end) keeps what was written.
     char* Reserve(size_t bytes);
-    void Commit(const char* end) { used_ = static_cast<size_t>(end - data_.data()); }
+    void Commit(const char* end) { used_ = static_cast<size_t>(end - data_.get()); }
 
     // Text larger than the buffer goes to the stream directly, after the
     // collected text.
@@ -40,7 +40,8 @@ private:
     void Write(const char* text, size_t length);
 
     std::FILE* stream_;
-    std::vector<char> data_;
+    std::unique_ptr<char[]> data_;  // left uninitialised: untouched pages cost nothing
+    size_t capacity_;
     size_t used_ = 0;
     bool failed_ = false;
 };
