@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# Times whole runs of the fit programs on generated data files beside the bare
+# limits (a from_chars pass over the file; that plus a to_chars table) and the
+# straightforward printf/fscanf versions, all in one run, and writes the table
+# to docs/benchmarks.md. Every case is run REPEATS times, round-robin, and the
+# median wall time is used, since the machine may be shared and noisy.
+#
+#   bench/run_benchmarks.sh [MAX_POINTS [REPEATS]]     (default 10000000 3)
+#
+# Environment: BUILD_DIR (default build), OUTPUT (default docs/benchmarks.md).
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+max_points=${1:-10000000}
+repeats=${2:-3}
+build=${BUILD_DIR:-$root/build}
+bin=$build/bin
+data=$build/bench-data
+output=${OUTPUT:-$root/docs/benchmarks.md}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+if [ ! -x /usr/bin/time ]; then
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    $sudo apt-get install -y -qq time >/dev/null
+fi
+for program in generate_data limits veldafit veldafit_reference; do
+    if [ ! -x "$bin/$program" ]; then
+        echo "missing $bin/$program: build with -DFITCORE_BUILD_BENCHMARKS=ON first" >&2
+        exit 1
+    fi
+done
+have() { [ -x "$bin/$1" ]; }
+
+# The plot front-end stand-in: takes the commands and discards them.
+standin=$build/bench-standin
+mkdir -p "$standin" "$data"
+printf '#!/bin/sh\ncat >/dev/null\n' >"$standin/pgnuplot.exe"
+chmod +x "$standin/pgnuplot.exe"
+export PATH="$standin:$PATH"
+
+sizes=""
+for n in 1000 100000 1000000 10000000; do
+    [ "$n" -le "$max_points" ] && sizes="$sizes $n"
+done
+
+data_file() {  # kind points -> path, generated once
+    local kind=$1 n=$2 extension=pcp
+    case $kind in csv*) extension=csv ;; esac
+    local path=$data/$kind-$n.$extension
+    [ -s "$path" ] || "$bin/generate_data" "$kind" "$n" 8 "$path"
+    echo "$path"
+}
+
+# One run: prints "wall_seconds peak_kib exit_status".
+run_once() {  # stdin_text command...
+    local input=$1
+    shift
+    local status=0
+    /usr/bin/time -v -o "$scratch/time" "$@" <<<"$input" >/dev/null 2>"$scratch/stderr" || status=$?
+    awk -v status="$status" -F': ' '
+        /Elapsed \(wall clock\)/ { n = split($2, part, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + part[i] }
+        /Maximum resident set size/ { kib = $2 }
+        /Exit status/ { status = $2 }
+        END { printf "%.2f %d %d\n", wall, kib, status }' "$scratch/time"
+}
+
+# Cases: name|stdin|command. Filled per size, run round-robin.
+declare -a cases
+add_case() { cases+=("$1|$2|$3"); }
+
+declare -A wall memory status
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+measure_all() {  # points
+    local n=$1 round entry name input command
+    for ((round = 1; round <= repeats; round++)); do
+        for entry in "${cases[@]}"; do
+            IFS='|' read -r name input command <<<"$entry"
+            # shellcheck disable=SC2086
+            read -r w m s <<<"$(run_once "$(printf "$input")" $command)"
+            echo "$w" >>"$scratch/$name.walls"
+            [ "${memory[$n/$name]:-0}" -ge "$m" ] || memory[$n/$name]=$m
+            [ "$s" = 0 ] || status[$n/$name]=$s
+        done
+    done
+    for entry in "${cases[@]}"; do
+        IFS='|' read -r name input command <<<"$entry"
+        wall[$n/$name]=$(median <"$scratch/$name.walls")
+        rm -f "$scratch/$name.walls"
+    done
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+
+rows=""
+row() { rows="$rows$1"$'\n'; }
+
+cell_time() {  # n name
+    if [ -n "${status[$1/$2]:-}" ]; then echo "exit ${status[$1/$2]}"; else echo "${wall[$1/$2]}"; fi
+}
+
+for n in $sizes; do
+    [ "$n" = 1000 ] && continue
+    echo "== $n points" >&2
+    pcp=$(data_file pcp "$n")
+    sigma=$(data_file pcp-sigma "$n")
+    csv=$(data_file csv "$n")
+    cases=()
+    add_case limits_read "" "$bin/limits read $pcp"
+    add_case limits_table "" "$bin/limits table $pcp"
+    add_case limits_table_sigma "" "$bin/limits table $sigma"
+    add_case veldafit " " "$bin/veldafit $pcp"
+    add_case veldafit_reference " " "$bin/veldafit_reference $pcp"
+    add_case veldafit_csv " " "$bin/veldafit $csv"
+    have sorrafit && add_case sorrafit " " "$bin/sorrafit $sigma"
+    have sorrafit_reference && add_case sorrafit_reference " " "$bin/sorrafit_reference $sigma"
+    have cadrafit && add_case cadrafit "9\\n " "$bin/cadrafit $pcp"
+    have cadrafit_reference && add_case cadrafit_reference "9\\n " "$bin/cadrafit_reference $pcp"
+    measure_all "$n"
+
+    array_kib=$((n * 40 / 1024))
+    pcp_limit=$(awk -v a="$array_kib" 'BEGIN { printf "%.1f", (1.1 * a + 32768) / 1024 }')
+    csv_limit=$(awk -v a="$array_kib" 'BEGIN { printf "%.1f", (2.2 * a + 32768) / 1024 }')
+    row "| $n | bare: from_chars pass over the PCP file | $(cell_time "$n" limits_read) | $(mib "${memory[$n/limits_read]}") | | | |"
+    row "| $n | bare: that and the to_chars table | $(cell_time "$n" limits_table) | $(mib "${memory[$n/limits_table]}") | 1.00 | | |"
+    row "| $n | veldafit, PCP | $(cell_time "$n" veldafit) | $(mib "${memory[$n/veldafit]}") | $(ratio "${wall[$n/veldafit]}" "${wall[$n/limits_table]}") | $(ratio "${wall[$n/veldafit_reference]}" "${wall[$n/veldafit]}") | ≤ 1.5 × bare, ≥ 3 × faster, ≤ $pcp_limit MiB |"
+    row "| $n | veldafit, straightforward version | $(cell_time "$n" veldafit_reference) | $(mib "${memory[$n/veldafit_reference]}") | $(ratio "${wall[$n/veldafit_reference]}" "${wall[$n/limits_table]}") | 1.00 | |"
+    if [ -n "${status[$n/veldafit_csv]:-}" ]; then
+        row "| $n | veldafit, CSV | exit ${status[$n/veldafit_csv]} (CSV import not built) | | | | ≤ 1.6 × PCP, ≤ $csv_limit MiB |"
+    else
+        row "| $n | veldafit, CSV | ${wall[$n/veldafit_csv]} | $(mib "${memory[$n/veldafit_csv]}") | $(ratio "${wall[$n/veldafit_csv]}" "${wall[$n/veldafit]}") × PCP | | ≤ 1.6 × PCP, ≤ $csv_limit MiB |"
+    fi
+    if have sorrafit; then
+        speedup="-"
+        have sorrafit_reference && speedup=$(ratio "${wall[$n/sorrafit_reference]}" "${wall[$n/sorrafit]}")
+        row "| $n | sorrafit, PCP with sigma | $(cell_time "$n" sorrafit) | $(mib "${memory[$n/sorrafit]}") | $(ratio "${wall[$n/sorrafit]}" "${wall[$n/limits_table_sigma]}") | $speedup | ≤ 1.5 × bare, ≥ 3 × faster |"
+    else
+        row "| $n | sorrafit | not built | | | | |"
+    fi
+    if have cadrafit; then
+        speedup="-"
+        have cadrafit_reference && speedup=$(ratio "${wall[$n/cadrafit_reference]}" "${wall[$n/cadrafit]}")
+        row "| $n | cadrafit, order 9 | $(cell_time "$n" cadrafit) | $(mib "${memory[$n/cadrafit]}") | | $speedup | ≥ 4 × faster |"
+    else
+        row "| $n | cadrafit | not built | | | | |"
+    fi
+done
+
+# Start-up: many runs on a 1,000-point file, fast and straightforward versions alternating.
+small=$(data_file pcp 1000)
+starts=50
+fast_total=0
+reference_total=0
+for ((i = 0; i < starts; i++)); do
+    t0=$(date +%s.%N); "$bin/veldafit" "$small" <<<" " >/dev/null; t1=$(date +%s.%N)
+    "$bin/veldafit_reference" "$small" <<<" " >/dev/null; t2=$(date +%s.%N)
+    fast_total=$(awk -v a="$fast_total" -v b="$t0" -v c="$t1" 'BEGIN { print a + c - b }')
+    reference_total=$(awk -v a="$reference_total" -v b="$t1" -v c="$t2" 'BEGIN { print a + c - b }')
+done
+startup_fast=$(awk -v t="$fast_total" -v n="$starts" 'BEGIN { printf "%.1f", 1000 * t / n }')
+startup_reference=$(awk -v t="$reference_total" -v n="$starts" 'BEGIN { printf "%.1f", 1000 * t / n }')
+
+# The fast and straightforward versions must print the same bytes.
+identical=yes
+check_size=$(echo "$sizes" | awk '{ print ($2 != "") ? $2 : $1 }')
+check=$(data_file pcp "$check_size")
+"$bin/veldafit" "$check" <<<" " >"$scratch/fast.out"
+"$bin/veldafit_reference" "$check" >"$scratch/reference.out"
+cmp -s "$scratch/fast.out" "$scratch/reference.out" || identical=no
+
+micro=""
+if have micro_benchmarks; then
+    micro=$("$bin/micro_benchmarks" --benchmark_min_time=0.3 2>/dev/null | grep -E '^(Parse|Table|Power|Benchmark|-)' || true)
+fi
+
+mkdir -p "$(dirname "$output")"
+{
+    echo "# Benchmarks"
+    echo
+    echo "Generated by \`bench/run_benchmarks.sh $max_points $repeats\` on $(date -u +%Y-%m-%d) at commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)."
+    echo "Machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo), load average at the end $(cut -d' ' -f1-3 /proc/loadavg)."
+    echo
+    echo "Whole runs with standard output to /dev/null, the order and the closing space on"
+    echo "standard input, and a plot front-end that discards what it reads. Wall time is the"
+    echo "median of $repeats runs per case, the cases run round-robin so that all of them see the"
+    echo "same machine; peak memory is the largest resident set of those runs (\`/usr/bin/time -v\`)."
+    echo "\"× bare\" divides by the bare program that reads the file in one go, converts its numbers"
+    echo "with from_chars and formats a table of the same size with to_chars (single-threaded)."
+    echo "\"× faster\" divides the straightforward version's time (fscanf and printf per number)"
+    echo "by the program's. The machine is shared, so only ratios from one run mean anything."
+    echo
+    echo "| points | run | wall s | peak MiB | × bare | × faster | target |"
+    echo "|---:|---|---:|---:|---:|---:|---|"
+    printf '%s' "$rows"
+    echo
+    echo "Start-up on 1,000 points (mean of $starts runs each): veldafit ${startup_fast} ms, straightforward version ${startup_reference} ms."
+    echo
+    echo "Output of veldafit and of the straightforward version on $check_size points byte-identical: $identical."
+    if [ -n "$micro" ]; then
+        echo
+        echo "## Hot loops (micro_benchmarks, same run)"
+        echo
+        echo '```'
+        echo "$micro"
+        echo '```'
+    fi
+} >"$output"
+echo "wrote $output" >&2
