@@ -5,11 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
-// Small files fit the first block; large ones are read a mebibyte at a time.
-constexpr size_t kFirstBlockSize = 1 << 16;
 constexpr size_t kBlockSize = 1 << 20;
 
 bool IsSpace(int c)
@@ -25,7 +24,10 @@ int Lower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
 
 }  // namespace
 
-NumberScanner::NumberScanner(std::FILE* in) : in_(in), buf_(kFirstBlockSize + 1, '\0') {}
+NumberScanner::NumberScanner(std::FILE* in) : in_(in), buf_(new char[kBlockSize + 1]), capacity_(kBlockSize + 1)
+{
+    buf_[0] = '\0';
+}
 
 // Moves the unread data to the front, grows the buffer when it is full, and
 // appends the next block. False when nothing more could be read.
@@ -33,14 +35,18 @@ bool NumberScanner::Refill()
 {
     if (eof_) return false;
     if (pos_ > 0) {
-        std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+        std::memmove(Data(), Data() + pos_, end_ - pos_);
         end_ -= pos_;
         pos_ = 0;
     }
-    size_t block = filled_ ? kBlockSize : kFirstBlockSize;
-    if (end_ + block + 1 > buf_.size()) buf_.resize(end_ + block + 1);
-    filled_ = true;
-    size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - 1 - end_, in_);
+    if (capacity_ - 1 - end_ < kBlockSize / 2) {
+        // A number nearly as long as the buffer: keep it and read on behind it.
+        std::unique_ptr<char[]> larger(new char[end_ + kBlockSize + 1]);
+        std::memcpy(larger.get(), Data(), end_);
+        buf_ = std::move(larger);
+        capacity_ = end_ + kBlockSize + 1;
+    }
+    size_t got = std::fread(Data() + end_, 1, capacity_ - 1 - end_, in_);
     end_ += got;
     buf_[end_] = '\0';
     if (got == 0) eof_ = true;
@@ -99,8 +105,8 @@ NumberScanner::Status NumberScanner::ReadInt(int32_t* value)
 // correctly rounded value as strtod. Anything else is left to ReadGeneral.
 bool NumberScanner::ReadPlainDecimal(double* value)
 {
-    const char* first = buf_.data() + pos_;
-    const char* last = buf_.data() + end_;
+    const char* first = Data() + pos_;
+    const char* last = Data() + end_;
     const char* mantissa = *first == '-' ? first + 1 : first;
     // from_chars also takes "inf" and "nan(...)", which "%lg" reads differently.
     if (mantissa == last || !(IsDigit(*mantissa) || *mantissa == '.')) return false;
@@ -183,7 +189,7 @@ NumberScanner::Status NumberScanner::ReadGeneral(double* value)
     }
 
     // Convert exactly the text taken: end it with a NUL for strtod.
-    char* text = buf_.data() + pos_;
+    char* text = Data() + pos_;
     char after = text[taken];
     text[taken] = '\0';
     char* stop = nullptr;

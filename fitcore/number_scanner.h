@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 // Converts numbers the way the C library's "%d" and "%lg" input conversions
 // do (any amount of white space before a number; the characters such a
@@ -36,10 +36,14 @@ private:
     Status ReadGeneral(double* value);
     bool Refill();
 
+    char* Data() { return buf_.get(); }
+
     std::FILE* in_;
-    std::vector<char> buf_;  // data in [pos_, end_), always followed by a NUL
+    // Data in [pos_, end_), always followed by a NUL. Left uninitialised, so
+    // a small file touches only the pages it fills.
+    std::unique_ptr<char[]> buf_;
+    size_t capacity_;
     size_t pos_ = 0;
     size_t end_ = 0;
     bool eof_ = false;
-    bool filled_ = false;  // the first block has been read
 };
