@@ -164,12 +164,18 @@ startup_fast=$(awk -v t="$fast_total" -v n="$starts" 'BEGIN { printf "%.1f", 100
 startup_reference=$(awk -v t="$reference_total" -v n="$starts" 'BEGIN { printf "%.1f", 1000 * t / n }')
 
 # The fast and straightforward versions must print the same bytes.
-identical=yes
+identical=""
 check_size=$(echo "$sizes" | awk '{ print ($2 != "") ? $2 : $1 }')
-check=$(data_file pcp "$check_size")
-"$bin/veldafit" "$check" <<<" " >"$scratch/fast.out"
-"$bin/veldafit_reference" "$check" >"$scratch/reference.out"
-cmp -s "$scratch/fast.out" "$scratch/reference.out" || identical=no
+for entry in "veldafit|pcp| " "sorrafit|pcp-sigma| " "cadrafit|pcp|9\\n "; do
+    IFS='|' read -r program kind input <<<"$entry"
+    have "$program" && have "${program}_reference" || continue
+    check=$(data_file "$kind" "$check_size")
+    "$bin/$program" "$check" <<<"$(printf "$input")" >"$scratch/fast.out" 2>/dev/null || true
+    "$bin/${program}_reference" "$check" <<<"$(printf "$input")" >"$scratch/reference.out" 2>/dev/null || true
+    verdict=yes
+    cmp -s "$scratch/fast.out" "$scratch/reference.out" || verdict=no
+    identical="$identical $program: $verdict;"
+done
 
 micro=""
 if have micro_benchmarks; then
@@ -198,7 +204,7 @@ mkdir -p "$(dirname "$output")"
     echo
     echo "Start-up on 1,000 points (mean of $starts runs each): veldafit ${startup_fast} ms, straightforward version ${startup_reference} ms."
     echo
-    echo "Output of veldafit and of the straightforward version on $check_size points byte-identical: $identical."
+    echo "Output of each program and of its straightforward version on $check_size points byte-identical:${identical%;}."
     if [ -n "$micro" ]; then
         echo
         echo "## Hot loops (micro_benchmarks, same run)"

@@ -10,6 +10,7 @@
 #include "capture_stdout.h"
 #include "linefit.h"
 #include "pcpfile.h"
+#include "polyfit.h"
 #include "property_count.h"
 #include "reference.h"
 #include "run_program.h"
@@ -71,6 +72,31 @@ TEST(FastOutput, LineReportMatchesPrintfForDegenerateStatistics)
     ExpectSameReport(LineStatistics{nan, nan, 2, 3, nan, nan, nan, nan, nan}, points);
     ExpectSameReport(LineStatistics{0, 5, 2, 5, 0, 0, 0, 0.666, 0}, points);
     ExpectSameReport(LineStatistics{-0.98, 0.05, 2.5, -2.5, 0.01, 0.0018, 0.0135, 1.25, 1.2}, points);
+}
+
+// The fit and its report as cadrafit prints them, against every normal-matrix
+// entry in its own pass and printf per number.
+TEST(FastOutput, PolynomialFitAndReportMatchTheStraightforwardVersion)
+{
+    std::mt19937_64 random(25);
+    std::uniform_real_distribution<double> spread(-3, 7);
+    for (int order : {2, 5, 9}) {
+        std::vector<Point> points(2000);
+        for (Point& point : points) {
+            point.x = spread(random);
+            point.y = 1 - 0.5 * point.x + 0.02 * point.x * point.x * point.x + spread(random) * 0.01;
+        }
+        std::vector<Point> slow_points = points;
+        int32_t count = static_cast<int32_t>(points.size());
+        Polynomial fast{}, slow{};
+        ASSERT_EQ(FitPolynomial(points.data(), count, order, &fast), 0);
+        ASSERT_EQ(ReferenceFitPolynomial(slow_points.data(), count, order, &slow), 0);
+        EXPECT_EQ(std::memcmp(fast.coefficients, slow.coefficients, sizeof fast.coefficients), 0) << "order " << order;
+        std::string fast_text = CaptureStdout([&] { PrintPolynomialReport(fast, RmsError(points.data(), count), points.data(), count); });
+        std::string slow_text = CaptureStdout(
+            [&] { ReferencePrintPolynomialReport(slow, RmsError(slow_points.data(), count), slow_points.data(), count); });
+        EXPECT_TRUE(fast_text == slow_text) << "order " << order;
+    }
 }
 
 TEST(FastOutput, SavedPcpFilesMatchFprintf)

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -127,4 +128,35 @@ void ReferenceNormalEquations(const Point* points, int32_t count, int order, dou
         for (int j = 0; j < d; ++j) a[i * d + j] = SumOfPowers(points, count, i + j);
         b[i] = SumOfPowersTimesY(points, count, i);
     }
+}
+
+int ReferenceFitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial)
+{
+    if (order < 0 || order > kMaxPolynomialOrder) return 1;
+    const int d = order + 1;
+    std::vector<double> a(static_cast<size_t>(d) * d), b(d);
+    ReferenceNormalEquations(points, count, order, a.data(), b.data());
+    double coefficients[kMaxPolynomialOrder + 1] = {};
+    if (GaussJordan(a.data(), b.data(), coefficients, d) != 0) return 1;
+    polynomial->order = order;
+    for (int k = 0; k <= kMaxPolynomialOrder; ++k) polynomial->coefficients[k] = coefficients[k];
+    for (int32_t i = 0; i < count; ++i) points[i].fit = polyfit::p(polynomial->coefficients, order, points[i].x);
+    return 0;
+}
+
+void ReferencePrintPolynomialReport(const Polynomial& polynomial, double rms, const Point* points,
+                                    int32_t count)
+{
+    std::printf("\nFit for polynomial of order %d\n", polynomial.order);
+    std::printf("The rms error of this fit is%e\n\n", rms);
+    std::printf(" Point       x              y              fit             y-fit          (y-fit)/rms\n");
+    for (int32_t i = 0; i < count; ++i) {
+        const Point& point = points[i];
+        const double residual = point.y - point.fit;
+        std::printf("%4d %15.5e %15.5e %15.5e %15.3e %15.3e\n", i + 1, point.x, point.y, point.fit,
+                    residual, residual / rms);
+    }
+    std::printf("\nPolynomial Coefficients:\n");
+    for (int k = 0; k <= polynomial.order; ++k) std::printf("%4d %15.6e\n", k, polynomial.coefficients[k]);
+    std::printf("\n");
 }

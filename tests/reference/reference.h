@@ -8,6 +8,7 @@
 #include "linefit.h"
 #include "pcpfile.h"
 #include "point.h"
+#include "polyfit.h"
 
 // PrintLineReport with one printf per line, table rows included.
 void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);
@@ -24,3 +25,11 @@ int ReferenceSavePCPFile(const char* path, const PCPFile* file);
 // with a(i,j) = sum of pow(x, i+j), b(i) = sum of pow(x, i) * y, every entry
 // in its own pass over the points in array order.
 void ReferenceNormalEquations(const Point* points, int32_t count, int order, double* a, double* b);
+
+// FitPolynomial with the normal equations of ReferenceNormalEquations: 0, or
+// 1 when the solver refuses them (*polynomial and the points untouched).
+int ReferenceFitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial);
+
+// PrintPolynomialReport with one printf per line, table rows included.
+void ReferencePrintPolynomialReport(const Polynomial& polynomial, double rms, const Point* points,
+                                    int32_t count);

@@ -1,0 +1,24 @@
+// cadrafit_reference - cadrafit with fscanf per number when loading, every
+// normal-matrix entry in its own pass with pow, and printf per number in the
+// report, for the benchmarks.
+#include <cstdio>
+
+#include "polyfit.h"
+#include "reference.h"
+#include "reference_programs.h"
+
+int main(int argc, char** argv)
+{
+    PCPFile* file = OpenReferenceDataFile(argc, argv, false);
+    if (file == nullptr) return 1;
+    int order = 0;
+    Polynomial polynomial{};
+    if (ReadPolynomialOrder(&order) != 0 || ReferenceFitPolynomial(file->points, file->count, order, &polynomial) != 0) {
+        DisposePCPFile(file);
+        std::puts("Could not solve polynomial fit!");
+        return 1;
+    }
+    ReferencePrintPolynomialReport(polynomial, RmsError(file->points, file->count), file->points, file->count);
+    DisposePCPFile(file);
+    return 0;
+}
