@@ -6,6 +6,7 @@
 #include "polyfit.h"
 #include "reference.h"
 #include "reference_programs.h"
+#include "result_plot.h"
 
 int main(int argc, char** argv)
 {
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
         return 1;
     }
     ReferencePrintPolynomialReport(polynomial, RmsError(file->points, file->count), file->points, file->count);
+    ShowResultPlot(file->points, file->count, PolynomialCurveCommand(polynomial));
     DisposePCPFile(file);
     return 0;
 }

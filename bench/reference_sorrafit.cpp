@@ -3,6 +3,7 @@
 #include "linefit.h"
 #include "reference.h"
 #include "reference_programs.h"
+#include "result_plot.h"
 #include "weightedfit.h"
 
 int main(int argc, char** argv)
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     ReferencePrintLineReport(
         ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept),
         file->points, file->count);
+    ShowResultPlot(file->points, file->count, LineCurveCommand(line.slope, line.intercept));
     DisposePCPFile(file);
     return 0;
 }

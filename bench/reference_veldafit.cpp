@@ -4,6 +4,7 @@
 #include "linefit.h"
 #include "reference.h"
 #include "reference_programs.h"
+#include "result_plot.h"
 
 int main(int argc, char** argv)
 {
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
     Line line = FitLine(file->points, file->count);
     ReferencePrintLineReport(ComputeLineStatistics(file->points, file->count, line.slope, line.intercept),
                              file->points, file->count);
+    ShowResultPlot(file->points, file->count, LineCurveCommand(line.slope, line.intercept));
     DisposePCPFile(file);
     return 0;
 }
