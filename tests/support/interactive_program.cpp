@@ -25,6 +25,7 @@ InteractiveProgram::InteractiveProgram(const std::vector<std::string>& argv, con
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
+        signal(SIGPIPE, SIG_DFL);  // ignored above for the runner; the program starts as from a shell
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
         for (const auto& [name, value] : options.env) {
             if (value)

@@ -22,6 +22,10 @@ namespace {
     dup2(in_fd, 0);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
+    // The runner ignores SIGPIPE, and ignored signals survive exec: without
+    // this, a program's own SIGPIPE handling would go untested once an
+    // earlier run in the same process had set the runner's.
+    signal(SIGPIPE, SIG_DFL);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     for (const auto& [name, value] : options.env) {
         if (value)
