@@ -255,6 +255,7 @@ TEST(Pointlist, AppendBuildsTheSameChainAsAdd)
 // point and no half-linked segment. Runs in a child with limited memory.
 TEST(PointlistDeathTest, AddFailsCleanlyWhenNoSegmentCanBeMade)
 {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, no freed memory to reuse
     ListPtr list = NewList();
     auto fill = [&] {
         int added = 0;
@@ -271,7 +272,10 @@ TEST(PointlistDeathTest, AddFailsCleanlyWhenNoSegmentCanBeMade)
 
 TEST(PointlistDeathTest, ToArrayGivesNullWhenTheArrayCantBeAllocated)
 {
-    ListPtr list = ListOf(200'000);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ListPtr list = NewList();
+    PointlistSegment* tail = list.get();
+    for (int n = 0; n < 100'000; ++n) AppendPoint(&tail, Numbered(n));  // 4 MB as an array
     auto copy = [&] {
         AddressSpaceLimit limit(size_t{1} << 20);
         std::_Exit(PointlistToArray(list.get()) == nullptr ? 0 : 1);
