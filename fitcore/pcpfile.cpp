@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "number_format.h"
 #include "number_scanner.h"
@@ -63,35 +64,61 @@ int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_s
     return count;
 }
 
-// The point lines, "%g %g %g\n" with sigma or "%g %g\n" without, in array
-// order. False when a write failed.
+// One point line: "%g %g %g\n" with sigma, "%g %g\n" without.
+char* AppendPointLine(char* text, const Point& point, bool has_sigma)
+{
+    text = AppendGeneral(text, point.x);
+    *text++ = ' ';
+    text = AppendGeneral(text, point.y);
+    if (has_sigma) {
+        *text++ = ' ';
+        text = AppendGeneral(text, point.sigma);
+    }
+    *text++ = '\n';
+    return text;
+}
+
+size_t MaxPointLineLength(bool has_sigma) { return (has_sigma ? 3 : 2) * (MaxGeneralLength() + 1); }
+
+// The point lines of the record's array, in array order. False when a write failed.
 bool WritePoints(std::FILE* out, const PCPFile* file)
 {
     const Point* points = file->points;
     size_t count = file->count > 0 ? static_cast<size_t>(file->count) : 0;
+    bool has_sigma = file->has_sigma != 0;
     OutputBuffer buffer(out);
-    if (file->has_sigma) {
-        AppendRows(buffer, count, 3 * (MaxGeneralLength() + 1), [points](char* text, size_t row) {
-            const Point& point = points[row];
-            text = AppendGeneral(text, point.x);
-            *text++ = ' ';
-            text = AppendGeneral(text, point.y);
-            *text++ = ' ';
-            text = AppendGeneral(text, point.sigma);
-            *text++ = '\n';
-            return text;
-        });
-    } else {
-        AppendRows(buffer, count, 2 * (MaxGeneralLength() + 1), [points](char* text, size_t row) {
-            const Point& point = points[row];
-            text = AppendGeneral(text, point.x);
-            *text++ = ' ';
-            text = AppendGeneral(text, point.y);
-            *text++ = '\n';
-            return text;
-        });
+    AppendRows(buffer, count, MaxPointLineLength(has_sigma), [points, has_sigma](char* text, size_t row) {
+        return AppendPointLine(text, points[row], has_sigma);
+    });
+    return buffer.Flush();
+}
+
+// The point lines of a list, in list order, from one walk over its segments
+// rather than locating every index anew. False when a write failed.
+bool WritePoints(std::FILE* out, Pointlist list, bool has_sigma)
+{
+    OutputBuffer buffer(out);
+    size_t max_length = MaxPointLineLength(has_sigma);
+    for (PointlistSegment* segment = list; segment != nullptr; segment = segment->next) {
+        for (int32_t slot = 0; slot < kPointlistSegmentSize; ++slot) {
+            if (!segment->slots[slot].used) continue;
+            buffer.Commit(AppendPointLine(buffer.Reserve(max_length), segment->slots[slot].point, has_sigma));
+        }
     }
     return buffer.Flush();
+}
+
+// Closes a written file. A full disk must not pass for a saved file, so a
+// failed write or close is reported and gives 1.
+int FinishWrite(FilePtr out, bool written, const char* path)
+{
+    bool failed = !written || std::ferror(out.get()) != 0;
+    failed = std::fclose(out.release()) != 0 || failed;
+    if (failed) {
+        std::printf("Can't write %s completely!\n", path);
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -158,12 +185,18 @@ int SavePCPFile(const char* path, const PCPFile* file)
     }
     std::fprintf(out.get(), "%d %d %d\n", file->count, file->tag, file->has_sigma);
     bool written = WritePoints(out.get(), file);
-    // A full disk must not pass for a saved file.
-    bool failed = !written || std::ferror(out.get()) != 0;
-    failed = std::fclose(out.release()) != 0 || failed;
-    if (failed) {
-        std::printf("Can't write %s completely!\n", path);
+    return FinishWrite(std::move(out), written, path);
+}
+
+int SavePCPFileFromPointlist(const char* path, PCPFile* file, Pointlist list)
+{
+    FilePtr out = OpenFile(path, "w");
+    if (!out) {
+        std::printf("Can't open %s for writing!\n", path);
         return 1;
     }
-    return 0;
+    file->count = GetPointCount(list);
+    std::fprintf(out.get(), "%d %d %d\n", file->count, file->tag, file->has_sigma);
+    bool written = WritePoints(out.get(), list, file->has_sigma != 0);
+    return FinishWrite(std::move(out), written, path);
 }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "point.h"
+#include "pointlist.h"
 
 struct PCPFile {
     int32_t count;      // number of points in `points`
@@ -38,7 +40,26 @@ int LoadPCPFile(const char* path, PCPFile* file);
 // written completely (a message says which).
 int SavePCPFile(const char* path, const PCPFile* file);
 
-// Imports a CSV file: line 1 is a header and skipped, then x,y or x,y,sigma
-// per line. Fills `count` and `points` only. 0 loaded, 1 can't open or no
-// point list, 2 the point array can't be allocated.
+// Imports a CSV file into a record that has no array yet: line 1 is a header
+// and skipped whatever it holds, then one point a line, x,y or x,y,sigma (more
+// fields are ignored). A line whose fields don't all convert, blank lines
+// included, is reported as "Bad input line: N" and gives no point. Lines are
+// cut at 1023 characters. Fills `count` and `points` only; `tag` and
+// `has_sigma` keep their values. 0 loaded; 1 can't open, or no point list;
+// 2 out of memory for the points (`points` stays null).
 int LoadCSVFile(const char* path, PCPFile* file);
+
+// Writes the points of `list`, in list order, as a PCP file with the record's
+// `tag` and `has_sigma`, exactly as SavePCPFile writes a record; sets the
+// record's `count` to the list's. 0 written; 1 the file can't be opened or
+// written completely (a message says which).
+int SavePCPFileFromPointlist(const char* path, PCPFile* file, Pointlist list);
+
+// Reads one line of at most size - 1 characters into `buffer` and removes its
+// line end; the rest of a longer line is read and discarded. Returns
+// `buffer`, or null when not one character could be read (end of the input
+// or a read error) or size is below 2.
+char* GetLine(char* buffer, int32_t size, std::FILE* in);
+
+// How often `c` occurs in the string `text`; 0 for the terminator itself.
+int32_t CountChars(const char* text, char c);

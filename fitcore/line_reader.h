@@ -1,0 +1,36 @@
+// line_reader.h - fast line-by-line reading of a text stream for the CSV import.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+
+// Gives the same lines as GetLine with a buffer of kLineBufferSize bytes:
+// the first kLineBufferSize - 1 characters of each physical line, without
+// its line end, as a C string (so text after a NUL byte is not seen), and
+// the rest of a longer line discarded. It reads the stream in large blocks
+// and hands out lines in place, without copying them. A read error counts
+// as the end of the input.
+class LineReader {
+public:
+    static constexpr size_t kLineBufferSize = 1024;
+    static constexpr size_t kDefaultBlockSize = size_t{1} << 18;
+
+    LineReader(std::FILE* in, size_t block_size = kDefaultBlockSize);
+
+    // False when the block buffer could not be allocated.
+    bool ok() const { return buffer_ != nullptr; }
+
+    // The next line, valid until the next call; null at the end of the input.
+    char* Next();
+
+private:
+    bool Refill();
+
+    std::FILE* in_;
+    size_t block_size_;
+    std::unique_ptr<char[]> buffer_;  // block_size_ + kLineBufferSize bytes
+    size_t pos_ = 0;                  // unread data is [pos_, end_)
+    size_t end_ = 0;
+    bool at_end_ = false;
+};

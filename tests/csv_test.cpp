@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "line_reader.h"
+#include "memory_limit.h"
+#include "pcpfile.h"
+#include "run_program.h"
+#include "temp_dir.h"
+
+namespace {
+
+struct Import {
+    int result;
+    std::string out;  // what the import printed
+    std::vector<Point> points;
+    PCPFile record;
+};
+
+Import LoadCSVText(const std::string& content, PCPFile record = {})
+{
+    TempDir dir;
+    WriteFile(dir.File("data.csv"), content);
+    testing::internal::CaptureStdout();
+    int result = LoadCSVFile(dir.File("data.csv").c_str(), &record);
+    Import import{result, testing::internal::GetCapturedStdout(), {}, record};
+    if (record.points != nullptr) import.points.assign(record.points, record.points + record.count);
+    std::free(record.points);
+    import.record.points = nullptr;
+    return import;
+}
+
+std::string Xys(const std::vector<Point>& points)
+{
+    std::string text;
+    for (const Point& p : points) text += std::to_string(p.x) + " " + std::to_string(p.y) + " " + std::to_string(p.sigma) + "\n";
+    return text;
+}
+
+struct Xyz {
+    double x, y, sigma;
+};
+
+std::string Xys(std::initializer_list<Xyz> expected)
+{
+    std::vector<Point> points;
+    for (const Xyz& p : expected) points.push_back(Point{p.x, p.y, p.sigma, 0, 0});
+    return Xys(points);
+}
+
+using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
+
+FilePtr Open(const std::string& path) { return FilePtr(std::fopen(path.c_str(), "r"), &std::fclose); }
+
+}  // namespace
+
+TEST(CSVImport, ReadsPointsAndLeavesTagAndHasSigmaAsTheyWere)
+{
+    Import two = LoadCSVText("x,y\n1,2\n3,4\n");
+    EXPECT_EQ(two.result, 0);
+    EXPECT_EQ(two.out, "");
+    EXPECT_EQ(Xys(two.points), Xys({{1, 2, 0}, {3, 4, 0}}));
+
+    Import three = LoadCSVText("x,y,s\n1,2,0.5\n3,4,0.25\n", PCPFile{0, 7, 0, nullptr});
+    EXPECT_EQ(Xys(three.points), Xys({{1, 2, 0.5}, {3, 4, 0.25}}));
+    EXPECT_EQ(three.record.tag, 7);
+    EXPECT_EQ(three.record.has_sigma, 0);
+}
+
+// Each line after the header: the point it gives, or none and a report.
+TEST(CSVImport, FieldsFollowTheNumberAndCommaRules)
+{
+    struct Case {
+        const char* line;
+        bool good;
+        Xyz point;
+    };
+    const Case cases[] = {
+        {"1,2", true, {1, 2, 0}},          {"1,2,3,4", true, {1, 2, 3}},
+        {"1, 2", true, {1, 2, 0}},         {" \t1,\t2, 3", true, {1, 2, 3}},
+        {"1,2abc", true, {1, 2, 0}},       {"1,2 ", true, {1, 2, 0}},
+        {"1e3,-2.5E-1", true, {1000, -0.25, 0}}, {"+1.5,0x10,.5", true, {1.5, 16, 0.5}},
+        {"1 ,2", false, {}},               {"1,,3", false, {}},
+        {"1,2,", false, {}},               {"1,2,x", false, {}},
+        {"abc,1", false, {}},              {"1,x", false, {}},
+        {"1e,2", false, {}},               {"12", false, {}},
+        {"", false, {}},                   {",", false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Import import = LoadCSVText(std::string("x,y\n") + c.line + "\n");
+        EXPECT_EQ(import.result, 0);
+        EXPECT_EQ(import.out, c.good ? "" : "Bad input line: 2\n");
+        EXPECT_EQ(Xys(import.points), c.good ? Xys({c.point}) : "");
+    }
+    Import special = LoadCSVText("x,y\ninf,-nan\n");
+    ASSERT_EQ(special.points.size(), 1u);
+    EXPECT_TRUE(std::isinf(special.points[0].x));
+    EXPECT_TRUE(std::isnan(special.points[0].y));
+}
+
+TEST(CSVImport, ABadLineTakesNoValuesFromTheLineBefore)
+{
+    Import import = LoadCSVText("x,y\n1,2,5\n3,\n4,5\n");
+    EXPECT_EQ(import.out, "Bad input line: 3\n");
+    EXPECT_EQ(Xys(import.points), Xys({{1, 2, 5}, {4, 5, 0}}));
+}
+
+TEST(CSVImport, LineNumbersCountTheHeaderAndBlankLines)
+{
+    Import import = LoadCSVText("x,y\n1,2\n3,4\n\n5,6\n\n");
+    EXPECT_EQ(import.out, "Bad input line: 4\nBad input line: 6\n");
+    EXPECT_EQ(import.points.size(), 3u);
+
+    Import crlf = LoadCSVText("x,y\r\n1,2\r\n3,4,0.5\r\n\r\n7,8");
+    EXPECT_EQ(crlf.out, "Bad input line: 4\n");
+    EXPECT_EQ(Xys(crlf.points), Xys({{1, 2, 0}, {3, 4, 0.5}, {7, 8, 0}}));
+}
+
+TEST(CSVImport, FilesWithoutDataLinesGiveAnEmptyArray)
+{
+    for (const char* content : {"", "x,y\n", "x,y", "1,2\n"}) {
+        SCOPED_TRACE(content);
+        TempDir dir;
+        WriteFile(dir.File("data.csv"), content);
+        PCPFile record{};
+        EXPECT_EQ(LoadCSVFile(dir.File("data.csv").c_str(), &record), 0);
+        EXPECT_EQ(record.count, 0);
+        EXPECT_NE(record.points, nullptr);
+        std::free(record.points);
+    }
+}
+
+TEST(CSVImport, LastLineWithoutLineEndIsRead)
+{
+    EXPECT_EQ(Xys(LoadCSVText("x,y\n1,2\n3,45").points), Xys({{1, 2, 0}, {3, 45, 0}}));
+}
+
+// Only the first 1023 characters count: here they end inside the sigma
+// field "123456". The next line keeps its own line number.
+TEST(CSVImport, LongLineIsCutAndTheNextLineReadNormally)
+{
+    std::string long_line = "7,8," + std::string(1016, ' ') + "123456";
+    long_line += std::string(2000 - long_line.size(), '9');
+    Import import = LoadCSVText("x,y\n" + long_line + "\nbad\n3,4\n");
+    EXPECT_EQ(import.out, "Bad input line: 3\n");
+    EXPECT_EQ(Xys(import.points), Xys({{7, 8, 123}, {3, 4, 0}}));
+}
+
+TEST(CSVImport, UnreadableFileIsReported)
+{
+    PCPFile record{0, 3, 1, nullptr};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadCSVFile("/nonexistent/data.csv", &record), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open /nonexistent/data.csv for reading!\n");
+    EXPECT_EQ(record.count, 0);
+    EXPECT_EQ(record.tag, 3);
+    EXPECT_EQ(record.points, nullptr);
+}
+
+// A directory opens but every read fails without reaching the end of the
+// input: the import must still end.
+TEST(CSVImport, ReadErrorEndsTheImport)
+{
+    TempDir dir;
+    PCPFile record{};
+    EXPECT_EQ(LoadCSVFile(dir.path().c_str(), &record), 0);
+    EXPECT_EQ(record.count, 0);
+    std::free(record.points);
+}
+
+TEST(CSVImport, LoadFileImportsOnlyLowerCaseCsvNames)
+{
+    TempDir dir;
+    WriteFile(dir.File("a.csv"), "x,y\n1,2\n");
+    WriteFile(dir.File("a.CSV"), "1 0 0\n5 6\n");
+    for (auto [name, loading, x] : {std::tuple{"a.csv", "CSV", 1.0}, {"a.CSV", "PCP", 5.0}}) {
+        PCPFile record{};
+        std::string path = dir.File(name);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(LoadFile(path.c_str(), &record), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string("Loading ") + loading + " file " + path + "...\n");
+        ASSERT_EQ(record.count, 1);
+        EXPECT_EQ(record.points[0].x, x);
+        std::free(record.points);
+    }
+}
+
+// Memory runs out while the points are collected: the import stops with 2
+// at once, instead of going on without the points it could not keep (it
+// never reaches the bad last line).
+TEST(CSVImportDeathTest, RunningOutOfMemoryStopsTheImport)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, no freed memory to reuse
+    TempDir dir;
+    {
+        std::string content = "x,y\n";
+        for (int n = 0; n < 200'000; ++n) content += std::to_string(n) + ",1.5\n";
+        WriteFile(dir.File("big.csv"), content + "bad\n");
+    }
+    auto load = [&] {
+        PCPFile record{};
+        int result;
+        testing::internal::CaptureStdout();
+        {
+            AddressSpaceLimit limit(size_t{4} << 20);
+            result = LoadCSVFile(dir.File("big.csv").c_str(), &record);
+        }
+        bool printed = !testing::internal::GetCapturedStdout().empty();
+        std::_Exit(result == 2 && record.points == nullptr && !printed ? 0 : 1);
+    };
+    EXPECT_EXIT(load(), testing::ExitedWithCode(0), "");
+}
+
+TEST(GetLine, CutsLongLinesAndRemovesLineEnds)
+{
+    TempDir dir;
+    WriteFile(dir.File("lines"), "abcdef\n\nab\r\nxy");
+    FilePtr in = Open(dir.File("lines"));
+    char buffer[5];
+    std::vector<std::string> lines;
+    while (GetLine(buffer, sizeof buffer, in.get()) != nullptr) lines.push_back(buffer);
+    EXPECT_EQ(lines, (std::vector<std::string>{"abcd", "", "ab\r", "xy"}));
+}
+
+// The fast reader must hand the import exactly the lines GetLine gives,
+// whatever the block size: long lines, lines of exactly 1023 and 1024
+// characters, NUL bytes, CRLF, and a last line without a line end.
+TEST(LineReader, GivesTheSameLinesAsGetLine)
+{
+    std::string content = "head\n\n" + std::string(1023, 'a') + "\n" + std::string(1024, 'b') + "\nx,y\r\n" +
+                          std::string(5000, 'c') + "\n1,2\n" + std::string("ab\0cd\n", 6) + "after nul\n" +
+                          std::string(1030, 'd') + "\n" + std::string(1, '\0') + std::string(1500, 'e') + "\n" +
+                          "last";
+    TempDir dir;
+    WriteFile(dir.File("lines"), content);
+    std::vector<std::string> expected;
+    {
+        FilePtr in = Open(dir.File("lines"));
+        char buffer[LineReader::kLineBufferSize];
+        while (GetLine(buffer, sizeof buffer, in.get()) != nullptr) expected.push_back(buffer);
+    }
+    ASSERT_EQ(expected.size(), 12u);
+    EXPECT_EQ(expected[8], "after nul");
+    for (size_t block : {size_t{1}, size_t{7}, size_t{1000}, LineReader::kDefaultBlockSize}) {
+        SCOPED_TRACE(block);
+        FilePtr in = Open(dir.File("lines"));
+        LineReader reader(in.get(), block);
+        std::vector<std::string> lines;
+        while (const char* line = reader.Next()) lines.push_back(line);
+        EXPECT_EQ(lines, expected);
+    }
+}
+
+TEST(CountChars, CountsEveryOccurrence)
+{
+    EXPECT_EQ(CountChars("a,b,,c,", ','), 4);
+    EXPECT_EQ(CountChars("", ','), 0);
+    EXPECT_EQ(CountChars("abc", '\0'), 0);
+}
+
+// The list writer must give byte for byte what SavePCPFile writes for the
+// same points, holes in the list included.
+TEST(SavePCPFileFromPointlist, WritesWhatSavePCPFileWrites)
+{
+    std::unique_ptr<PointlistSegment, decltype(&FreePointlist)> list(MakePointlist(), &FreePointlist);
+    for (int n = 0; n < 230; ++n) AddPoint(list.get(), Point{n * 0.1, n / 3.0, n * 1e-7, 0, 0});
+    for (int n = 0; n < 30; ++n) RemovePoint(list.get(), 100);
+    std::unique_ptr<Point, decltype(&std::free)> array(PointlistToArray(list.get()), &std::free);
+    TempDir dir;
+    for (int has_sigma : {0, 1}) {
+        PCPFile from_list{0, 42, has_sigma, nullptr};
+        ASSERT_EQ(SavePCPFileFromPointlist(dir.File("list.pcp").c_str(), &from_list, list.get()), 0);
+        EXPECT_EQ(from_list.count, 200);
+        PCPFile from_array{200, 42, has_sigma, array.get()};
+        ASSERT_EQ(SavePCPFile(dir.File("array.pcp").c_str(), &from_array), 0);
+        std::string written = ReadFile(dir.File("list.pcp"));
+        EXPECT_EQ(written, ReadFile(dir.File("array.pcp")));
+        EXPECT_EQ(written.substr(0, written.find('\n')), "200 42 " + std::to_string(has_sigma));
+    }
+    PCPFile record{};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SavePCPFileFromPointlist("/nonexistent/out.pcp", &record, list.get()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open /nonexistent/out.pcp for writing!\n");
+}
