@@ -5,6 +5,20 @@
 
 #include <sys/resource.h>
 
+// The sanitizers' allocators reserve their address space up front, so a
+// limit on it does not make their allocations fail.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSpaceLimitWorks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSpaceLimitWorks = false;
+#else
+constexpr bool kAddressSpaceLimitWorks = true;
+#endif
+#else
+constexpr bool kAddressSpaceLimitWorks = true;
+#endif
+
 // While it lives, the process may map at most `headroom` bytes more than it
 // had mapped when it was made, so allocations beyond that fail. Meant for a
 // death-test child.
