@@ -19,9 +19,13 @@ std::string ReportOf(const std::string& output, const std::string& name)
 
 RunResult Veldafit(const std::string& path)
 {
-    // A space answers a wait for a key after the plot, should there be one.
+    // No front-end on PATH and no data file in the working directory: the
+    // report alone. The space would answer the wait after a plot.
+    TempDir cwd;
     RunOptions options;
     options.stdin_text = " \n";
+    options.cwd = cwd.path();
+    options.env = {{"PATH", "/nonexistent"}};
     return RunProgram({ProgramPath("veldafit"), path}, options);
 }
 
