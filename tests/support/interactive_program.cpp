@@ -14,37 +14,11 @@
 
 InteractiveProgram::InteractiveProgram(const std::vector<std::string>& argv, const RunOptions& options)
 {
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
-    signal(SIGPIPE, SIG_IGN);
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        setsid();  // no controlling terminal, as in a batch run
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        signal(SIGPIPE, SIG_DFL);  // ignored above for the runner; the program starts as from a shell
-        if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
-        for (const auto& [name, value] : options.env) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-        std::vector<char*> args;
-        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    input_ = in[1];
-    output_ = out[0];
-    errors_ = err[0];
+    StartedChild child = StartChild(argv, options);
+    pid_ = child.pid;
+    input_ = child.input;
+    output_ = child.output;
+    errors_ = child.errors;
 }
 
 InteractiveProgram::~InteractiveProgram()

@@ -42,19 +42,27 @@ namespace {
 
 }  // namespace
 
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options)
+StartedChild StartChild(const std::vector<std::string>& argv, const RunOptions& options)
 {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
+    signal(SIGPIPE, SIG_IGN);  // the runner writes to children that may have gone
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) RunChild(argv, options, in[0], out[1], err[1]);
     close(in[0]);
     close(out[1]);
     close(err[1]);
+    return {pid, in[1], out[0], err[0]};
+}
+
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options)
+{
+    StartedChild child = StartChild(argv, options);
+    pid_t pid = child.pid;
+    int in[2] = {-1, child.input}, out[2] = {child.output, -1}, err[2] = {child.errors, -1};
     fcntl(in[1], F_SETFL, O_NONBLOCK);
-    signal(SIGPIPE, SIG_IGN);
 
     RunResult result;
     size_t written = 0;

@@ -22,6 +22,18 @@ struct RunResult {
     std::string err;         // standard error
 };
 
+// A started child: its process id and our ends of its three standard streams.
+struct StartedChild {
+    int pid;
+    int input;   // write end of its standard input
+    int output;  // read end of its standard output
+    int errors;  // read end of its standard error
+};
+
+// Starts `argv` in a session of its own (no controlling terminal), with the
+// options' directory and environment and SIGPIPE at its default action.
+StartedChild StartChild(const std::vector<std::string>& argv, const RunOptions& options);
+
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
 // Path of a built program in the build's bin directory.
