@@ -210,6 +210,8 @@ void gnuplot_setstyle(gnuplot_connection* handle, const char* style)
 void gnuplot_setterm(gnuplot_connection* handle, const char* terminal)
 {
     if (handle == nullptr || terminal == nullptr) return;
+    // The name stands unquoted on its line: a line break would start a command of its own.
+    if (!fitcore::SingleLineText(terminal, "the terminal name")) return;
     std::size_t length = strnlen(terminal, sizeof handle->terminal - 1);
     std::memcpy(handle->terminal, terminal, length);
     handle->terminal[length] = '\0';

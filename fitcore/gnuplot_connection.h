@@ -74,6 +74,8 @@ void gnuplot_cmd(gnuplot_connection* handle, const char* format, ...)
 void gnuplot_setstyle(gnuplot_connection* handle, const char* style);
 
 // Stores the first 31 characters of `terminal` and sends "set terminal %s".
+// A name holding a line break is refused with a message on standard error;
+// the terminal in force stays.
 void gnuplot_setterm(gnuplot_connection* handle, const char* terminal);
 
 // Send "set xlabel \"%s\"" and its y and z twins. A label holding a double

@@ -421,6 +421,26 @@ TEST_F(GnuplotConnection, TextsThatWouldEndTheirQuotesAreRefused)
               std::string::npos);
 }
 
+TEST_F(GnuplotConnection, TerminalNameWithALineBreakIsRefusedAndTheTerminalKept)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_setterm(handle, "dumb");
+    testing::internal::CaptureStderr();
+    gnuplot_setterm(handle, "dumb\n!touch injected");
+    gnuplot_setterm(handle, "\n");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_STREQ(handle->terminal, "dumb");
+    gnuplot_hardcopy(handle, "copy.ps");  // sets the terminal in force again
+    gnuplot_close(handle);
+
+    EXPECT_EQ(err, "cannot send the terminal name: a line break in it is not allowed\n"
+                   "cannot send the terminal name: a line break in it is not allowed\n");
+    EXPECT_EQ(Log(), (std::vector<std::string>{"set terminal windows", "set terminal dumb",
+                                               "set terminal postscript", "set output \"copy.ps\"",
+                                               "replot", "set terminal dumb"}));
+}
+
 TEST_F(GnuplotConnection, TooLongCommandsAreRefusedNotCut)
 {
     gnuplot_connection* handle = Open();
