@@ -9,6 +9,7 @@
 
 #include "line_reader.h"
 #include "pcpfile.h"
+#include "platform.h"
 #include "pointlist_append.h"
 
 namespace {
@@ -144,7 +145,7 @@ int32_t CountChars(const char* text, char c)
 
 int LoadCSVFile(const char* path, PCPFile* file)
 {
-    FilePtr in(std::fopen(path, "r"), &std::fclose);
+    FilePtr in(fitcore::OpenForReading(path), &std::fclose);
     if (!in) {
         std::printf("Can't open %s for reading!\n", path);
         return 1;

@@ -11,6 +11,7 @@
 #include "number_format.h"
 #include "number_scanner.h"
 #include "output_buffer.h"
+#include "platform.h"
 
 namespace {
 
@@ -154,7 +155,7 @@ int LoadFile(const char* path, PCPFile* file)
 
 int LoadPCPFile(const char* path, PCPFile* file)
 {
-    FilePtr in = OpenFile(path, "r");
+    FilePtr in(fitcore::OpenForReading(path), &std::fclose);
     if (!in) {
         std::printf("Can't open %s for reading!\n", path);
         return 1;

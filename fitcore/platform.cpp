@@ -178,6 +178,19 @@ long ReadWithTimeout(int fd, char* buffer, std::size_t size, int timeout_ms)
     return got < 0 ? -1 : static_cast<long>(got);
 }
 
+std::FILE* OpenForReading(const char* path)
+{
+    std::FILE* stream = std::fopen(path, "r");
+    if (stream == nullptr) return nullptr;
+    struct stat status {};
+    if (fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(stream);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return stream;
+}
+
 bool IsExecutable(const char* path)
 {
     struct stat status {};

@@ -52,6 +52,11 @@ bool ReadByte(int fd, char* byte);
 // input, -1 on a time-out or an error.
 long ReadWithTimeout(int fd, char* buffer, std::size_t size, int timeout_ms);
 
+// Opens `path` for reading as a text stream. A directory is refused (null,
+// errno EISDIR): opening one succeeds here, but reading it fails at once,
+// which a reader would take for an empty file.
+std::FILE* OpenForReading(const char* path);
+
 // True when `path` names a file, not a directory, that this process may execute.
 bool IsExecutable(const char* path);
 

@@ -164,15 +164,25 @@ TEST(CSVImport, UnreadableFileIsReported)
     EXPECT_EQ(record.points, nullptr);
 }
 
-// A directory opens but every read fails without reaching the end of the
-// input: the import must still end.
+// The process's own memory opens, but reading its first page fails without
+// reaching the end of the input: the import must still end.
 TEST(CSVImport, ReadErrorEndsTheImport)
+{
+    PCPFile record{};
+    EXPECT_EQ(LoadCSVFile("/proc/self/mem", &record), 0);
+    EXPECT_EQ(record.count, 0);
+    std::free(record.points);
+}
+
+// A directory opens too, but is no data file: it must not pass for an empty one.
+TEST(CSVImport, DirectoryIsRefusedAsUnopenable)
 {
     TempDir dir;
     PCPFile record{};
-    EXPECT_EQ(LoadCSVFile(dir.path().c_str(), &record), 0);
-    EXPECT_EQ(record.count, 0);
-    std::free(record.points);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadCSVFile(dir.path().c_str(), &record), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open " + dir.path() + " for reading!\n");
+    EXPECT_EQ(record.points, nullptr);
 }
 
 TEST(CSVImport, LoadFileImportsOnlyLowerCaseCsvNames)

@@ -175,6 +175,13 @@ TEST_F(PcpFileTest, MissingFileIsReportedAndLeavesTheRecordEmpty)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open " + path + " for reading!\n");
     EXPECT_EQ(file->count, 0);
     EXPECT_EQ(file->points, nullptr);
+
+    // A directory opens, but reading it fails at once: not an empty data file.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadFile(dir.path().c_str(), file.get()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Loading PCP file " + dir.path() + "...\nCan't open " + dir.path() + " for reading!\n");
+    EXPECT_EQ(file->points, nullptr);
 }
 
 TEST_F(PcpFileTest, SaveFailuresAreReported)
