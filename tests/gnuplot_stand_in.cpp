@@ -38,6 +38,17 @@ void WriteVanishingStandIn(const std::string& directory)
     WriteScript(directory + "/pgnuplot.exe", "exec 0<&-\n: > \"$(dirname \"$0\")/closed\"\n");
 }
 
+void WriteLingeringStandIn(const std::string& directory, double seconds)
+{
+    WriteScript(directory + "/pgnuplot.exe", "cat > /dev/null\nsleep " + std::to_string(seconds) + "\n");
+}
+
+void WriteDyingStandIn(const std::string& directory)
+{
+    WriteScript(directory + "/pgnuplot.exe",
+                "for n in 1 2; do IFS= read -r line && printf '%s\\n' \"$line\" >> \"$(dirname \"$0\")/log\"; done\n");
+}
+
 std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;

@@ -15,6 +15,14 @@ void WriteRecordingStandIn(const std::string& directory);
 // and ends at once.
 void WriteVanishingStandIn(const std::string& directory);
 
+// A stand-in that reads its whole input and then lingers for `seconds`
+// before it ends, so a program that does not wait for it would leave it running.
+void WriteLingeringStandIn(const std::string& directory, double seconds);
+
+// A stand-in that reads two lines, appends them to `directory`/log and ends,
+// as a front-end that dies in the middle of the commands.
+void WriteDyingStandIn(const std::string& directory);
+
 // The lines of a text, without their line ends.
 std::vector<std::string> SplitLines(const std::string& text);
 

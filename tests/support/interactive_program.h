@@ -22,6 +22,7 @@ public:
     // True when the program has ended within `timeout_ms`.
     bool HasEnded(int timeout_ms);
     void Signal(int signal);
+    pid_t pid() const { return pid_; }
     // Closes standard input, waits for the end and returns everything it wrote.
     RunResult Finish(int timeout_ms = 20000);
 

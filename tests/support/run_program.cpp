@@ -2,8 +2,11 @@
 #include "run_program.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +16,18 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "memory_limit.h"
+
 namespace {
+
+// Takes the permission-override capabilities out of the bounding set, so the
+// program that is executed next does not get them back. Fails harmlessly
+// for a user who never had them.
+void DropPermissionOverride()
+{
+    prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+    prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+}
 
 [[noreturn]] void RunChild(const std::vector<std::string>& argv, const RunOptions& options,
                            int in_fd, int out_fd, int err_fd)
@@ -22,11 +36,17 @@ namespace {
     dup2(in_fd, 0);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
+    close_range(3, ~0u, 0);  // the program starts with its standard streams only, as from a shell
     // The runner ignores SIGPIPE, and ignored signals survive exec: without
     // this, a program's own SIGPIPE handling would go untested once an
     // earlier run in the same process had set the runner's.
     signal(SIGPIPE, SIG_DFL);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    if (options.honour_file_permissions) DropPermissionOverride();
+    if (options.address_space_limit != 0 && kAddressSpaceLimitWorks) {
+        rlimit limit{options.address_space_limit, options.address_space_limit};
+        setrlimit(RLIMIT_AS, &limit);
+    }
     for (const auto& [name, value] : options.env) {
         if (value)
             setenv(name.c_str(), value->c_str(), 1);

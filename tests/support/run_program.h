@@ -1,6 +1,7 @@
 // run_program.h - runs a program as a child with given input, environment and directory.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,6 +13,14 @@ struct RunOptions {
     // Environment changes: a value sets the variable, nullopt removes it.
     std::vector<std::pair<std::string, std::optional<std::string>>> env;
     int timeout_seconds = 60;                // the child is killed after this long
+    // Run without the capabilities that let root read and write past file
+    // permissions, so an unreadable file or a read-only directory binds even
+    // when the tests run as root. No effect for other users.
+    bool honour_file_permissions = false;
+    // When non-zero, the child may map at most this many bytes, so a huge
+    // allocation fails whatever the machine's overcommit policy. Ignored by
+    // the sanitizer builds, whose allocators reserve their space up front.
+    size_t address_space_limit = 0;
 };
 
 struct RunResult {

@@ -1,0 +1,119 @@
+// No run leaves anything behind: while a program waits for its user it holds
+// only its standard streams and the pipe to the front-end, and has exactly the
+// front-end as its child; when it ends, the front-end has been waited for and
+// no gnuplot-i-* data file is left in its working directory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gnuplot_stand_in.h"
+#include "interactive_program.h"
+#include "process_watch.h"
+#include "run_program.h"
+#include "temp_dir.h"
+
+namespace {
+
+// The front-end reads everything and then takes this long to end: a program
+// that did not wait for it would end first and leave it running.
+constexpr double kFrontEndLinger = 0.5;
+
+struct Run {
+    std::vector<std::string> argv;
+    const char* data_file;  // copied into the working directory, or null
+    const char* before;     // typed before the wait (cadrafit's order)
+    const char* prompt;     // the wait's prompt
+    const char* answer;     // ends the wait
+};
+
+std::vector<std::string> LinesTo(const std::map<int, std::string>& descriptors)
+{
+    std::vector<std::string> lines;
+    for (const auto& [fd, target] : descriptors) lines.push_back(std::to_string(fd) + " -> " + target);
+    return lines;
+}
+
+// Checks the program while it waits and returns the front-end's pid, or -1.
+pid_t CheckWhileWaiting(pid_t program, const std::string& work)
+{
+    std::vector<pid_t> children = ChildrenOf(program);
+    EXPECT_EQ(children.size(), 1u) << "children of the waiting program";
+    if (children.size() != 1) return -1;
+    pid_t front_end = children[0];
+    EXPECT_FALSE(IsZombie(front_end));
+
+    std::map<int, std::string> held = DescriptorsOf(program);
+    std::map<int, std::string> front_end_held = DescriptorsOf(front_end);
+    const std::string& pipe = front_end_held[0];
+    EXPECT_EQ(pipe.rfind("pipe:", 0), 0u) << pipe;
+    std::vector<std::string> beyond_standard;
+    for (const auto& [fd, target] : held)
+        if (fd > 2) beyond_standard.push_back(target);
+    EXPECT_EQ(beyond_standard, std::vector<std::string>{pipe})
+        << "the program holds more than its standard streams and the front-end's pipe:\n"
+        << testing::PrintToString(LinesTo(held));
+    EXPECT_EQ(held.count(0) + held.count(1) + held.count(2), 3u);
+    // The front-end must not hold the pipe's write end too: it would never see its input end.
+    for (const auto& [fd, target] : front_end_held) {
+        if (fd != 0) {
+            EXPECT_NE(target, pipe) << "front-end descriptor " << fd;
+        }
+    }
+
+    EXPECT_EQ(DataFilesIn(work).size(), 1u);
+    return front_end;
+}
+
+void RunAndCheck(const Run& run)
+{
+    TempDir work, bin;
+    WriteLingeringStandIn(bin.path(), kFrontEndLinger);
+    if (run.data_file != nullptr)
+        std::filesystem::copy_file(std::string(FITCORE_TEST_DATA_DIR) + "/" + run.data_file,
+                                   work.File(run.data_file));
+    RunOptions options;
+    options.cwd = work.path();
+    options.env = {{"PATH", bin.path()}};
+    InteractiveProgram program(run.argv, options);
+    program.Type(run.before);
+    ASSERT_TRUE(program.WaitForOutput(run.prompt));
+    pid_t front_end = CheckWhileWaiting(program.pid(), work.path());
+
+    program.Type(run.answer);
+    RunResult result = program.Finish();
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    if (front_end > 0) {
+        EXPECT_FALSE(ProcessExists(front_end)) << "the front-end was not waited for";
+    }
+    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+}
+
+TEST(NoLeftovers, VeldafitResultPlot)
+{
+    RunAndCheck({{ProgramPath("veldafit"), "line_five.pcp"}, "line_five.pcp", "",
+                 "Press space (and enter) to continue...\n", " \n"});
+}
+
+TEST(NoLeftovers, CadrafitResultPlot)
+{
+    RunAndCheck({{ProgramPath("cadrafit"), "poly_parabola.pcp"}, "poly_parabola.pcp", "2\n",
+                 "Press space (and enter) to continue...\n", " \n"});
+}
+
+TEST(NoLeftovers, SorrafitResultPlot)
+{
+    RunAndCheck({{ProgramPath("sorrafit"), "line_four_sigma.pcp"}, "line_four_sigma.pcp", "",
+                 "Press space (and enter) to continue...\n", " \n"});
+}
+
+TEST(NoLeftovers, OneShotPlotOfTheLibrary)
+{
+    RunAndCheck({{ProgramPath("gnuplot_driver"), "once", "4"}, nullptr, "",
+                 "press ENTER to continue\n", "\n"});
+}
+
+}  // namespace
