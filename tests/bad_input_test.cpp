@@ -1,0 +1,338 @@
+// Bad input for the three programs, one row each: the input, the exact
+// standard output and standard error, and the exit status. Every row must
+// end in a clear message or a correct report, and leave no data file behind.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "gnuplot_stand_in.h"
+#include "run_program.h"
+#include "temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class FrontEnd {
+    None,       // PATH=/nonexistent: the plot fails to start, the report stands alone
+    Recording,  // reads and logs every command
+    Vanishing,  // ends at once, before the first command
+    Dying,      // reads two commands, then ends
+};
+
+struct Row {
+    std::string name;
+    const char* program;
+    std::vector<std::string> args;  // after the program name
+    std::vector<std::pair<std::string, std::string>> files;  // written to the working directory
+    std::string input;
+    std::string out;
+    std::string err;
+    int status;
+    FrontEnd front_end = FrontEnd::None;
+    std::vector<std::string> locked = {};       // files made unreadable
+    std::vector<std::string> directories = {};  // created in the working directory
+    bool read_only_directory = false;           // the working directory can't be written
+};
+
+const std::string kNoPlot = "GNUPlot failed to start.  Plotting failed.\n";
+const std::string kNoFrontEnd = "cannot find gnuplot in your PATH";
+const std::string kWait = "Press space (and enter) to continue...\n";
+const std::string kOrderPrompt = "Please enter number of coefficients for fit: ";
+
+std::string Loading(const std::string& name, const char* kind = "PCP")
+{
+    return std::string("Loading ") + kind + " file " + name + "...\n";
+}
+
+std::string Loaded(const std::string& name, int count)
+{
+    return "Loaded file '" + name + "' sucessfully, " + std::to_string(count) + " points present\n";
+}
+
+std::string CantOpen(const std::string& name) { return "Can't open " + name + " for reading!\n"; }
+
+// veldafit and sorrafit name no file in their load error, cadrafit does.
+std::string LoadError(const std::string& program, const std::string& name)
+{
+    return program == "cadrafit" ? "Error loading PCP file '" + name + "'\n" : "Error loading PCP file\n";
+}
+
+std::string Expected(const std::string& file) { return ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + file); }
+
+std::string Data(const std::string& file) { return ReadFile(std::string(FITCORE_TEST_DATA_DIR) + "/" + file); }
+
+std::string WithCrlf(const std::string& text)
+{
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+// An expected report with its two loading lines replaced.
+std::string Relabelled(const std::string& report, const std::string& head)
+{
+    size_t first = report.find('\n');
+    return head + report.substr(report.find('\n', first + 1) + 1);
+}
+
+// Every byte value, four times over, starting with a NUL.
+std::string BinaryJunk()
+{
+    std::string junk;
+    for (int round = 0; round < 4; ++round)
+        for (int byte = 0; byte < 256; ++byte) junk += static_cast<char>(byte);
+    return junk;
+}
+
+// The report of the points (1, 2), (2, 4), (3, 6): y = 2x exactly.
+const std::string kExactLine =
+    "Linear fit\nThe standard deviation of fit=0.000000e+00\nCorrelation coefficient=1.000000e+00\n\n"
+    "xbar\t2.000000e+00\nybar\t4.000000e+00\nSlope\t2.000000e+00\t0.000000e+00\n"
+    "y intercept\t0.000000e+00\t0.000000e+00\nx intercept\t-0.000000e+00\t0.000000e+00\n\n"
+    "Point\tx\ty\tfit\tErr/sd\n"
+    "1\t1.000000e+00\t2.000000e+00\t2.000000e+00\t0.000000e+00\n"
+    "2\t2.000000e+00\t4.000000e+00\t4.000000e+00\t0.000000e+00\n"
+    "3\t3.000000e+00\t6.000000e+00\t6.000000e+00\t0.000000e+00\n";
+
+// The report of no points at all: not-a-number throughout, an empty table.
+const std::string kNoPoints =
+    "Linear fit\nThe standard deviation of fit=-nan\nCorrelation coefficient=-nan\n\n"
+    "xbar\t-nan\nybar\t-nan\nSlope\t-nan\t-nan\ny intercept\t-nan\t-nan\nx intercept\tnan\t-nan\n\n"
+    "Point\tx\ty\tfit\tErr/sd\n";
+
+// (1, 1), (2, y), (3, 3) with a y that is not finite: the fit is not either.
+std::string NotFiniteReport(const std::string& y, const std::string& sign)
+{
+    const std::string nan = sign + "nan", flipped = sign.empty() ? "-nan" : "nan";
+    return "Linear fit\nThe standard deviation of fit=" + nan + "\nCorrelation coefficient=" + nan +
+           "\n\nxbar\t2.000000e+00\nybar\t" + y + "\nSlope\t" + nan + "\t" + nan + "\ny intercept\t" +
+           nan + "\t" + nan + "\nx intercept\t" + flipped + "\t" + nan + "\n\n" +
+           "Point\tx\ty\tfit\tErr/sd\n1\t1.000000e+00\t1.000000e+00\t" + nan + "\t" + nan + "\n" +
+           "2\t2.000000e+00\t" + y + "\t" + nan + "\t" + nan + "\n3\t3.000000e+00\t3.000000e+00\t" +
+           nan + "\t" + nan + "\n";
+}
+
+const std::string kExactPcp = "3 0 0\n1 2\n2 4\n3 6\n";
+
+std::vector<Row> Rows()
+{
+    const std::string long_name(1024, 'n');
+    const std::string too_long = "File name too long: at most 1023 characters are allowed.\n";
+    const std::string long_number = "2." + std::string(99998, '0');  // 100,000 characters
+    const std::string csv_junk = "," + std::string(99990, '9');
+    std::vector<Row> rows = {
+        {"VeldafitMissingFile", "veldafit", {"missing.pcp"}, {}, "",
+         Loading("missing.pcp") + CantOpen("missing.pcp") + "Error loading PCP file\n", "", 1},
+        {"EmptyFile", "veldafit", {"empty.pcp"}, {{"empty.pcp", ""}}, "",
+         Loading("empty.pcp") + Loaded("empty.pcp", 0) + kNoPoints + kNoPlot, kNoFrontEnd, 0},
+        {"EmptyCsvFile", "veldafit", {"empty.csv"}, {{"empty.csv", ""}}, "",
+         Loading("empty.csv", "CSV") + Loaded("empty.csv", 0) + kNoPoints + kNoPlot, kNoFrontEnd, 0},
+        {"CadrafitEmptyFile", "cadrafit", {"empty.pcp"}, {{"empty.pcp", ""}}, "2\n",
+         Loading("empty.pcp") + Loaded("empty.pcp", 0) + kOrderPrompt + "Could not solve polynomial fit!\n",
+         "", 1},
+        {"SorrafitEmptyFile", "sorrafit", {"empty.pcp"}, {{"empty.pcp", ""}}, "",
+         Loading("empty.pcp") + "This file does not contain weighting information.\n", "", 1},
+        {"BinaryData", "veldafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "",
+         Loading("junk.pcp") + Loaded("junk.pcp", 0) + kNoPoints + kNoPlot, kNoFrontEnd, 0},
+        {"BinaryDataCsv", "veldafit", {"junk.csv"}, {{"junk.csv", BinaryJunk()}}, "",
+         Loading("junk.csv", "CSV") +
+             "Bad input line: 2\nBad input line: 3\nBad input line: 4\nBad input line: 5\n" +
+             Loaded("junk.csv", 0) + kNoPoints + kNoPlot,
+         kNoFrontEnd, 0},
+        {"CadrafitBinaryData", "cadrafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "2\n",
+         Loading("junk.pcp") + Loaded("junk.pcp", 0) + kOrderPrompt + "Could not solve polynomial fit!\n",
+         "", 1},
+        {"SorrafitBinaryData", "sorrafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "",
+         Loading("junk.pcp") + "This file does not contain weighting information.\n", "", 1},
+        {"CrlfLineEnds", "veldafit", {"line_five.pcp"}, {{"line_five.pcp", WithCrlf(Data("line_five.pcp"))}},
+         "", Expected("veldafit_line_five.out") + kNoPlot, kNoFrontEnd, 0},
+        {"CadrafitCrlfLineEnds", "cadrafit", {"poly_parabola.pcp"},
+         {{"poly_parabola.pcp", WithCrlf(Data("poly_parabola.pcp"))}}, "2\r\n",
+         Expected("cadrafit_parabola.out") + kNoPlot, kNoFrontEnd, 0},
+        {"SorrafitCrlfLineEnds", "sorrafit", {"line_four_sigma.pcp"},
+         {{"line_four_sigma.pcp", WithCrlf(Data("line_four_sigma.pcp"))}}, "",
+         Expected("sorrafit_four.out") + kNoPlot, kNoFrontEnd, 0},
+        {"CrlfLineEndsCsv", "veldafit", {"five.csv"},
+         {{"five.csv", "x,y\r\n1,2.1\r\n2,3.9\r\n3,6.2\r\n4,7.8\r\n5,10.1\r\n"}}, "",
+         Relabelled(Expected("veldafit_line_five.out"), Loading("five.csv", "CSV") + Loaded("five.csv", 5)) +
+             kNoPlot,
+         kNoFrontEnd, 0},
+        {"HeaderCountAbovePoints", "veldafit", {"short.pcp"}, {{"short.pcp", "5 0 0\n1 2\n2 4\n3 6\n"}}, "",
+         Loading("short.pcp") + "Warning: file may be corrupted (3 of 5 points read)." + Loaded("short.pcp", 3) +
+             kExactLine + kNoPlot,
+         kNoFrontEnd, 0},
+        {"NegativeCount", "veldafit", {"negative.pcp"}, {{"negative.pcp", "-3 0 0\n1 2\n2 4\n3 6\n"}}, "",
+         Loading("negative.pcp") + "Error loading PCP file\n", "", 1},
+        {"OverflowingCount", "veldafit", {"overflow.pcp"}, {{"overflow.pcp", "99999999999 0 0\n1 2\n"}}, "",
+         Loading("overflow.pcp") + "Error loading PCP file\n", "", 1},
+        {"CadrafitOverflowingCount", "cadrafit", {"overflow.pcp"}, {{"overflow.pcp", "4294967298 0 0\n1 2\n"}},
+         "2\n", Loading("overflow.pcp") + "Error loading PCP file 'overflow.pcp'\n", "", 1},
+        {"NotANumber", "veldafit", {"nan.pcp"}, {{"nan.pcp", "3 0 0\n1 1\n2 nan\n3 3\n"}}, "",
+         Loading("nan.pcp") + Loaded("nan.pcp", 3) + NotFiniteReport("nan", "") + kNoPlot, kNoFrontEnd, 0},
+        {"Infinity", "veldafit", {"inf.pcp"}, {{"inf.pcp", "3 0 0\n1 1\n2 inf\n3 3\n"}}, "",
+         Loading("inf.pcp") + Loaded("inf.pcp", 3) + NotFiniteReport("inf", "-") + kNoPlot, kNoFrontEnd, 0},
+        // Beyond the range of a double, as the C library reads it: infinity, shown as such.
+        {"OverflowingValue", "veldafit", {"huge.pcp"}, {{"huge.pcp", "3 0 0\n1 1\n2 1e400\n3 3\n"}}, "",
+         Loading("huge.pcp") + Loaded("huge.pcp", 3) + NotFiniteReport("inf", "-") + kNoPlot, kNoFrontEnd, 0},
+        {"NegativeZeroAndHexadecimal", "veldafit", {"hex.pcp"},
+         {{"hex.pcp", "3 0 0\n0x1p0 0x2\n-0x0p0 0x0\n0x1.8p1 6.0\n"}}, "",
+         Loading("hex.pcp") + Loaded("hex.pcp", 3) +
+             "Linear fit\nThe standard deviation of fit=0.000000e+00\nCorrelation coefficient=1.000000e+00\n\n"
+             "xbar\t1.333333e+00\nybar\t2.666667e+00\nSlope\t2.000000e+00\t0.000000e+00\n"
+             "y intercept\t0.000000e+00\t0.000000e+00\nx intercept\t-0.000000e+00\t0.000000e+00\n\n"
+             "Point\tx\ty\tfit\tErr/sd\n"
+             "1\t1.000000e+00\t2.000000e+00\t2.000000e+00\t0.000000e+00\n"
+             "2\t-0.000000e+00\t0.000000e+00\t0.000000e+00\t0.000000e+00\n"
+             "3\t3.000000e+00\t6.000000e+00\t6.000000e+00\t0.000000e+00\n" +
+             kNoPlot,
+         kNoFrontEnd, 0},
+        {"SpecialValuesCsv", "veldafit", {"values.csv"},
+         {{"values.csv", "x,y\n0x1p0,2\n-0,nan\n3,1e400\n"}}, "",
+         Loading("values.csv", "CSV") + Loaded("values.csv", 3) +
+             "Linear fit\nThe standard deviation of fit=nan\nCorrelation coefficient=nan\n\n"
+             "xbar\t1.333333e+00\nybar\tnan\nSlope\tnan\tnan\ny intercept\tnan\tnan\nx intercept\t-nan\tnan\n\n"
+             "Point\tx\ty\tfit\tErr/sd\n"
+             "1\t1.000000e+00\t2.000000e+00\tnan\tnan\n"
+             "2\t-0.000000e+00\tnan\tnan\tnan\n"
+             "3\t3.000000e+00\tinf\tnan\tnan\n" +
+             kNoPlot,
+         kNoFrontEnd, 0},
+        {"LongLine", "veldafit", {"long.pcp"}, {{"long.pcp", "3 0 0\n1 " + long_number + "\n2 4\n3 6\n"}}, "",
+         Loading("long.pcp") + Loaded("long.pcp", 3) + kExactLine + kNoPlot, kNoFrontEnd, 0},
+        // The header line and a data line of 100,000 characters: the header is
+        // skipped whole, the data line gives its first fields.
+        {"LongLinesCsv", "veldafit", {"long.csv"},
+         {{"long.csv", "x,y" + std::string(99997, 'y') + "\n1,2" + csv_junk + "\n2,4\n3,6\n"}}, "",
+         Loading("long.csv", "CSV") + Loaded("long.csv", 3) + kExactLine + kNoPlot, kNoFrontEnd, 0},
+        {"NameWithBlanks", "veldafit", {"my data.pcp"}, {{"my data.pcp", kExactPcp}}, "",
+         Loading("my data.pcp") + Loaded("my data.pcp", 3) + kExactLine + kNoPlot, kNoFrontEnd, 0},
+        // At the prompt a name ends at its first blank.
+        {"NameWithBlanksAtThePrompt", "veldafit", {}, {{"my data.pcp", kExactPcp}}, "my data.pcp\n",
+         "Please enter a filename: " + Loading("my") + CantOpen("my") + "Error loading PCP file\n", "", 1},
+        {"NameOf1024Characters", "veldafit", {long_name}, {}, "", too_long, "", 1},
+        {"CadrafitNameOf1024Characters", "cadrafit", {long_name}, {}, "", too_long, "", 1},
+        {"NameOf1024CharactersAtThePrompt", "sorrafit", {}, {}, long_name + "\n",
+         "Please enter a filename: " + too_long, "", 1},
+        {"InputEndsAtTheOrderPrompt", "cadrafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
+         Loading("exact.pcp") + Loaded("exact.pcp", 3) + kOrderPrompt +
+             "\nNo order entered: standard input has ended.\n",
+         "", 1},
+        {"InputEndsAtTheWait", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
+         Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait, "", 0, FrontEnd::Recording},
+        {"FrontEndEndsAtOnce", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n",
+         Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait, "", 0, FrontEnd::Vanishing},
+        {"FrontEndDiesAmidTheCommands", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n",
+         Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait, "", 0, FrontEnd::Dying},
+        {"CadrafitFrontEndDiesAmidTheCommands", "cadrafit", {"poly_parabola.pcp"},
+         {{"poly_parabola.pcp", Data("poly_parabola.pcp")}}, "2\n \n", Expected("cadrafit_parabola.out") + kWait,
+         "", 0, FrontEnd::Dying},
+        {"SorrafitFrontEndDiesAmidTheCommands", "sorrafit", {"line_four_sigma.pcp"},
+         {{"line_four_sigma.pcp", Data("line_four_sigma.pcp")}}, " \n", Expected("sorrafit_four.out") + kWait,
+         "", 0, FrontEnd::Dying},
+    };
+
+    for (const char* program : {"veldafit", "cadrafit", "sorrafit"}) {
+        const std::string p = program;
+        std::string title(1, static_cast<char>(p[0] - 'a' + 'A'));
+        title += p.substr(1);
+        auto name = [&title](const char* what) { return title + what; };
+        if (p != "veldafit")
+            rows.push_back({name("MissingFile"), program, {"missing.pcp"}, {}, "2\n",
+                            Loading("missing.pcp") + CantOpen("missing.pcp") + LoadError(p, "missing.pcp"), "", 1});
+        rows.push_back({name("Directory"), program, {"data.pcp"}, {}, "2\n",
+                        Loading("data.pcp") + CantOpen("data.pcp") + LoadError(p, "data.pcp"), "", 1,
+                        FrontEnd::None, {}, {"data.pcp"}});
+        rows.push_back({name("UnreadableFile"), program, {"locked.pcp"}, {{"locked.pcp", kExactPcp}}, "2\n",
+                        Loading("locked.pcp") + CantOpen("locked.pcp") + LoadError(p, "locked.pcp"), "", 1,
+                        FrontEnd::None, {"locked.pcp"}});
+        rows.push_back({name("CountFarBeyondMemory"), program, {"huge.pcp"},
+                        {{"huge.pcp", "2147483647 0 1\n1 2 0.5\n"}}, "2\n",
+                        Loading("huge.pcp") + LoadError(p, "huge.pcp"), "", 1});
+        rows.push_back({name("InputEndsAtTheFileNamePrompt"), program, {}, {}, "",
+                        "Please enter a filename: \nNo file name entered: standard input has ended.\n", "", 1});
+    }
+
+    // The plot is refused for want of a data file; the report is whole.
+    rows.push_back({"ReadOnlyWorkingDirectory", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n",
+                    Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait,
+                    "cannot create temporary file: exiting plot", 0, FrontEnd::Recording, {}, {}, true});
+    rows.push_back({"CadrafitReadOnlyWorkingDirectory", "cadrafit", {"poly_parabola.pcp"},
+                    {{"poly_parabola.pcp", Data("poly_parabola.pcp")}}, "2\n \n",
+                    Expected("cadrafit_parabola.out") + kWait, "cannot create temporary file: exiting plot", 0,
+                    FrontEnd::Recording, {}, {}, true});
+    rows.push_back({"SorrafitReadOnlyWorkingDirectory", "sorrafit", {"line_four_sigma.pcp"},
+                    {{"line_four_sigma.pcp", Data("line_four_sigma.pcp")}}, " \n",
+                    Expected("sorrafit_four.out") + kWait, "cannot create temporary file: exiting plot", 0,
+                    FrontEnd::Recording, {}, {}, true});
+    return rows;
+}
+
+// Whether file permissions bind the programs: always for an ordinary user;
+// for root only when its permission override can be given up.
+bool PermissionsBind()
+{
+    TempDir dir;
+    WriteFile(dir.File("locked"), "x");
+    chmod(dir.File("locked").c_str(), 0);
+    RunOptions options;
+    options.honour_file_permissions = true;
+    return RunProgram({"/bin/cat", dir.File("locked")}, options).exit_status != 0;
+}
+
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+
+class BadInput : public testing::TestWithParam<Row> {};
+
+TEST_P(BadInput, GivesAClearMessageOrACorrectReport)
+{
+    const Row& row = GetParam();
+    if ((!row.locked.empty() || row.read_only_directory) && !PermissionsBind())
+        GTEST_SKIP() << "file permissions do not bind this user, who may read and write anything";
+
+    TempDir work, bin;
+    for (const auto& [name, content] : row.files) WriteFile(work.File(name), content);
+    for (const std::string& name : row.directories) fs::create_directory(work.File(name));
+    for (const std::string& name : row.locked) chmod(work.File(name).c_str(), 0);
+
+    RunOptions options;
+    options.cwd = work.path();
+    options.stdin_text = row.input;
+    options.honour_file_permissions = true;
+    options.address_space_limit = size_t{8} << 30;  // far below a count of 2^31 points
+    switch (row.front_end) {
+    case FrontEnd::None: options.env = {{"PATH", "/nonexistent"}}; break;
+    case FrontEnd::Recording: WriteRecordingStandIn(bin.path()); break;
+    case FrontEnd::Vanishing: WriteVanishingStandIn(bin.path()); break;
+    case FrontEnd::Dying: WriteDyingStandIn(bin.path()); break;
+    }
+    if (row.front_end != FrontEnd::None) options.env = {{"PATH", bin.path()}};
+    if (row.read_only_directory) chmod(work.path().c_str(), 0555);
+
+    std::vector<std::string> argv = {ProgramPath(row.program)};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    RunResult run = RunProgram(argv, options);
+    chmod(work.path().c_str(), 0700);
+
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.out, row.out);
+    EXPECT_EQ(run.err, row.err);
+    EXPECT_EQ(run.exit_status, row.status);
+    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+    if (row.front_end == FrontEnd::Dying) {
+        EXPECT_EQ(SplitLines(ReadFile(bin.File("log"))),
+                  (std::vector<std::string>{"set terminal windows", "set xlabel \"x\""}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, BadInput, testing::ValuesIn(Rows()),
+                         [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+}  // namespace
