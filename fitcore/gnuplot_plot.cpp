@@ -1,5 +1,5 @@
-// gnuplot_plot.cpp - plotting numbers through temporary data files, and the
-// library's own mkstemp that names and creates those files.
+// gnuplot_plot.cpp - plotting numbers through temporary data files, written
+// in large blocks, and the library's own mkstemp that names and creates them.
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +9,8 @@
 
 #include "gnuplot_connection.h"
 #include "gnuplot_text.h"
+#include "number_format.h"
+#include "output_buffer.h"
 #include "platform.h"
 
 namespace fitcore {
@@ -68,27 +70,74 @@ bool ComposePlotCommand(char* command, const char* word, const char* file, const
                                    style);
 }
 
-// Writes `count` lines, formatted one at a time by `format_line(i, buffer,
-// size)`, each with one unbuffered write. False when a line is not written
-// whole (a full disk, for instance).
-template <typename FormatLine>
-bool WriteDataLines(int fd, int count, FormatLine format_line)
+// Writes all of `text` to the descriptor `*fd`, however many writes it
+// takes; false when the file takes no more (a full disk, for instance).
+bool WriteAll(void* fd, const char* text, size_t length)
 {
-    char line[GNUPLOT_COMMAND_SIZE];
-    for (int i = 0; i < count; ++i) {
-        int length = format_line(i, line, sizeof line);
-        if (length < 0 || static_cast<std::size_t>(length) >= sizeof line) return false;
-        if (fitcore::WriteToFile(fd, line, static_cast<std::size_t>(length)) != length) return false;
+    const int descriptor = *static_cast<const int*>(fd);
+    while (length > 0) {
+        long written = fitcore::WriteToFile(descriptor, text, length);
+        if (written <= 0) return false;
+        text += written;
+        length -= static_cast<size_t>(written);
     }
     return true;
+}
+
+// "%g %g ... %g\n" of the values.
+template <typename... Rest>
+char* AppendLine(char* out, double first, Rest... rest)
+{
+    out = AppendGeneral(out, first);
+    ((*out++ = ' ', out = AppendGeneral(out, rest)), ...);
+    *out++ = '\n';
+    return out;
+}
+
+// A data line of up to three numbers.
+constexpr size_t kMaxLineLength = 3 * (MaxGeneralLength() + 1);
+
+// How the lines of a data file are made: `format(out, i)` writes line i and
+// returns its end. Lines of arrays are independent and may be formatted on
+// two threads; a callback's lines are made one after another, in order.
+template <typename FormatLine>
+struct IndependentLines {
+    FormatLine format;
+};
+
+template <typename FormatLine>
+struct InOrderLines {
+    FormatLine format;
+};
+
+template <typename FormatLine>
+void WriteDataLines(OutputBuffer& out, size_t count, IndependentLines<FormatLine>& lines)
+{
+    AppendRows(out, count, kMaxLineLength, lines.format);
+}
+
+template <typename FormatLine>
+void WriteDataLines(OutputBuffer& out, size_t count, InOrderLines<FormatLine>& lines)
+{
+    for (size_t row = 0; row < count && !out.failed(); ++row)
+        out.Commit(lines.format(out.Reserve(kMaxLineLength), row));
+}
+
+// Writes the `count` lines in large blocks. False when not all of them
+// reached the file.
+template <typename Lines>
+bool WriteDataFile(int fd, int count, Lines& lines)
+{
+    OutputBuffer out(WriteAll, &fd);
+    WriteDataLines(out, static_cast<size_t>(count), lines);
+    return out.Flush();
 }
 
 // The procedure every data plot shares, once its arguments have been checked:
 // refuse a 3-D plot after any other plot, respect the file limit, write a new
 // data file, record it and send the plot command naming it. 0 sent, 1 not.
-template <typename FormatLine>
-int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const char* title,
-                    FormatLine format_line)
+template <typename Lines>
+int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const char* title, Lines lines)
 {
     if (three_d && handle->plot_count > 0) return 1;
     if (handle->temp_count >= GNUPLOT_MAX_TEMP_FILES) {
@@ -114,7 +163,7 @@ int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const c
     std::atomic_signal_fence(std::memory_order_seq_cst);  // the name is in place before it counts
     ++handle->temp_count;
 
-    bool written = WriteDataLines(fd, count, format_line);
+    bool written = WriteDataFile(fd, count, lines);
     if (fitcore::CloseFile(fd) != 0) written = false;
     if (!written) {
         std::fputs(kCannotCreate, stderr);
@@ -126,14 +175,15 @@ int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const c
     return 0;
 }
 
-// Two values of a callback's record; the callback runs right before the line is formatted.
-auto CallbackLine(void* object, PointCallback callback, int count, bool three_d)
+// Two or three values of a callback's record; the callback runs right
+// before its line is formatted, for one line after another.
+auto CallbackLines(void* object, PointCallback callback, int count, bool three_d)
 {
-    return [=, point = gnuplot_xyz{}](int i, char* line, std::size_t size) mutable {
-        callback(object, &point, i, count);
-        return three_d ? std::snprintf(line, size, "%g %g %g\n", point.x, point.y, point.z)
-                       : std::snprintf(line, size, "%g %g\n", point.x, point.y);
+    auto format = [=, point = gnuplot_xyz{}](char* out, size_t row) mutable {
+        callback(object, &point, static_cast<int>(row), count);
+        return three_d ? AppendLine(out, point.x, point.y, point.z) : AppendLine(out, point.x, point.y);
     };
+    return InOrderLines<decltype(format)>{format};
 }
 
 }  // namespace
@@ -141,48 +191,48 @@ auto CallbackLine(void* object, PointCallback callback, int count, bool three_d)
 void gnuplot_plot_x(gnuplot_connection* handle, const double* values, int count, const char* title)
 {
     if (handle == nullptr || values == nullptr || count < 1) return;
-    PlotThroughFile(handle, false, count, title, [values](int i, char* line, std::size_t size) {
-        return std::snprintf(line, size, "%g\n", values[i]);
-    });
+    PlotThroughFile(handle, false, count, title, IndependentLines{[values](char* out, size_t i) {
+        return AppendLine(out, values[i]);
+    }});
 }
 
 void gnuplot_plot_xy(gnuplot_connection* handle, const double* x, const double* y, int count,
                      const char* title)
 {
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1) return;
-    PlotThroughFile(handle, false, count, title, [x, y](int i, char* line, std::size_t size) {
-        return std::snprintf(line, size, "%g %g\n", x[i], y[i]);
-    });
+    PlotThroughFile(handle, false, count, title, IndependentLines{[x, y](char* out, size_t i) {
+        return AppendLine(out, x[i], y[i]);
+    }});
 }
 
 int gnuplot_splot(gnuplot_connection* handle, const double* x, const double* y, const double* z,
                   int count, const char* title)
 {
     if (handle == nullptr || x == nullptr || y == nullptr || z == nullptr || count < 1) return 1;
-    return PlotThroughFile(handle, true, count, title, [x, y, z](int i, char* line, std::size_t size) {
-        return std::snprintf(line, size, "%g %g %g\n", x[i], y[i], z[i]);
-    });
+    return PlotThroughFile(handle, true, count, title, IndependentLines{[x, y, z](char* out, size_t i) {
+        return AppendLine(out, x[i], y[i], z[i]);
+    }});
 }
 
 int gnuplot_splot_obj(gnuplot_connection* handle, void* object, PointCallback callback, int count,
                       const char* title)
 {
     if (handle == nullptr || callback == nullptr || count < 1) return 1;
-    return PlotThroughFile(handle, true, count, title, CallbackLine(object, callback, count, true));
+    return PlotThroughFile(handle, true, count, title, CallbackLines(object, callback, count, true));
 }
 
 int gnuplot_plot_obj_xy(gnuplot_connection* handle, void* object, PointCallback callback, int count,
                         const char* title)
 {
     if (handle == nullptr || callback == nullptr || count < 1) return 1;
-    return PlotThroughFile(handle, false, count, title, CallbackLine(object, callback, count, false));
+    return PlotThroughFile(handle, false, count, title, CallbackLines(object, callback, count, false));
 }
 
 int gnuplot_plot_Point_xy(gnuplot_connection* handle, const Point* points, int count,
                           const char* title)
 {
     if (handle == nullptr || points == nullptr || count < 1) return 1;
-    return PlotThroughFile(handle, false, count, title, [points](int i, char* line, std::size_t size) {
-        return std::snprintf(line, size, "%g %g\n", points[i].x, points[i].y);
-    });
+    return PlotThroughFile(handle, false, count, title, IndependentLines{[points](char* out, size_t i) {
+        return AppendLine(out, points[i].x, points[i].y);
+    }});
 }

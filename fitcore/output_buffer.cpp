@@ -11,8 +11,19 @@
 #include <system_error>
 #include <thread>
 
-OutputBuffer::OutputBuffer(std::FILE* stream, size_t capacity)
-    : stream_(stream), data_(new char[std::max<size_t>(capacity, 1)]), capacity_(std::max<size_t>(capacity, 1))
+namespace {
+
+bool WriteToStream(void* stream, const char* text, size_t length)
+{
+    return std::fwrite(text, 1, length, static_cast<std::FILE*>(stream)) == length;
+}
+
+}  // namespace
+
+OutputBuffer::OutputBuffer(std::FILE* stream, size_t capacity) : OutputBuffer(WriteToStream, stream, capacity) {}
+
+OutputBuffer::OutputBuffer(Sink sink, void* target, size_t capacity)
+    : sink_(sink), target_(target), data_(new char[std::max<size_t>(capacity, 1)]), capacity_(std::max<size_t>(capacity, 1))
 {
 }
 
@@ -21,7 +32,7 @@ OutputBuffer::~OutputBuffer() { Flush(); }
 void OutputBuffer::Write(const char* text, size_t length)
 {
     if (failed_ || length == 0) return;
-    if (std::fwrite(text, 1, length, stream_) != length) failed_ = true;
+    if (!sink_(target_, text, length)) failed_ = true;
 }
 
 bool OutputBuffer::Flush()

@@ -1,5 +1,5 @@
 // output_buffer.h - collects formatted text in a large block and writes it to
-// a stream in few, large writes; formats long tables on two threads.
+// a stream or another sink in few, large writes; formats long tables on two threads.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +14,12 @@ class OutputBuffer {
 public:
     static constexpr size_t kDefaultCapacity = size_t{1} << 20;
 
+    // Takes `length` bytes of text; false when not all of them could be written.
+    using Sink = bool (*)(void* target, const char* text, size_t length);
+
     explicit OutputBuffer(std::FILE* stream, size_t capacity = kDefaultCapacity);
+    // Text goes to `sink`, called with `target`, instead of a stream.
+    OutputBuffer(Sink sink, void* target, size_t capacity = kDefaultCapacity);
     ~OutputBuffer();  // flushes
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
@@ -39,7 +44,8 @@ public:
 private:
     void Write(const char* text, size_t length);
 
-    std::FILE* stream_;
+    Sink sink_;
+    void* target_;
     std::unique_ptr<char[]> data_;  // left uninitialised: untouched pages cost nothing
     size_t capacity_;
     size_t used_ = 0;

@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <random>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -467,31 +470,101 @@ TEST_F(GnuplotConnection, TooLongCommandsAreRefusedNotCut)
               "cannot send the title: it is longer than 79 characters\n");
 }
 
+// A short table, and one long enough to be formatted on two threads.
 TEST_F(GnuplotConnection, DataThatCannotBeWrittenFailsThePlot)
 {
+    for (int count : {1000, 300000}) {
+        SCOPED_TRACE(count);
+        gnuplot_connection* handle = Open();
+        ASSERT_NE(handle, nullptr);
+        std::vector<Point> points(static_cast<size_t>(count), Point{1.5, 2.5, 0, 0, 0});
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 100;  // bytes: a full disk for this process only
+        auto saved_handler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        testing::internal::CaptureStderr();
+        int result = gnuplot_plot_Point_xy(handle, points.data(), count, "big");
+        std::string err = testing::internal::GetCapturedStderr();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, saved_handler);
+
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(err, "cannot create temporary file: exiting plot");
+        EXPECT_EQ(handle->plot_count, 0);
+        EXPECT_EQ(handle->temp_count, 1);  // recorded, so that close deletes it
+        EXPECT_EQ(DataFiles().size(), 1u);
+        gnuplot_close(handle);
+        EXPECT_TRUE(DataFiles().empty());
+    }
+    EXPECT_EQ(Log(), (std::vector<std::string>{"set terminal windows", "set terminal windows"}));
+}
+
+// Doubles of every kind: random bit patterns (NaN, infinities, subnormals
+// among them) and short decimals whose %g rounding is a close call.
+std::vector<double> AwkwardValues(size_t count, uint64_t seed)
+{
+    std::mt19937_64 random(seed);
+    std::vector<double> values(count);
+    for (double& value : values) {
+        uint64_t bits = random();
+        if (bits % 3 == 0) {
+            value = static_cast<double>(static_cast<int64_t>(bits >> 20) % 20000000) / 1000 + 0.0000005;
+        } else {
+            std::memcpy(&value, &bits, sizeof value);
+        }
+    }
+    return values;
+}
+
+std::string PrintfLines(const std::vector<double>& x, const std::vector<double>* y)
+{
+    std::string text;
+    char line[128];
+    for (size_t i = 0; i < x.size(); ++i) {
+        if (y != nullptr)
+            std::snprintf(line, sizeof line, "%g %g\n", x[i], (*y)[i]);
+        else
+            std::snprintf(line, sizeof line, "%g\n", x[i]);
+        text += line;
+    }
+    return text;
+}
+
+struct Values {
+    const std::vector<double>* x;
+    const std::vector<double>* y;
+};
+
+void ValuePoint(void* object, gnuplot_xyz* point, int index, int)
+{
+    const Values* values = static_cast<const Values*>(object);
+    point->x = (*values->x)[static_cast<size_t>(index)];
+    point->y = (*values->y)[static_cast<size_t>(index)];
+}
+
+// Long data files are written in blocks, on two threads for arrays: the
+// lines must be exactly printf's, in order.
+TEST_F(GnuplotConnection, LongDataFilesHoldPrintfsLinesInOrder)
+{
+    const size_t count = 250000;
+    std::vector<double> x = AwkwardValues(count, 1), y = AwkwardValues(count, 2);
+    std::vector<Point> points(count);
+    for (size_t i = 0; i < count; ++i) points[i] = Point{x[i], y[i], 0, 0, 0};
+    Values values{&x, &y};
+
     gnuplot_connection* handle = Open();
     ASSERT_NE(handle, nullptr);
-    std::vector<Point> points(1000, Point{1.5, 2.5, 0, 0, 0});
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 100;  // bytes: a full disk for this process only
-    auto saved_handler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    testing::internal::CaptureStderr();
-    int result = gnuplot_plot_Point_xy(handle, points.data(), 1000, "big");
-    std::string err = testing::internal::GetCapturedStderr();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, saved_handler);
-
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(err, "cannot create temporary file: exiting plot");
-    EXPECT_EQ(handle->plot_count, 0);
-    EXPECT_EQ(handle->temp_count, 1);  // recorded, so that close deletes it
-    EXPECT_EQ(DataFiles().size(), 1u);
+    EXPECT_EQ(gnuplot_plot_Point_xy(handle, points.data(), static_cast<int>(count), nullptr), 0);
+    gnuplot_plot_x(handle, x.data(), static_cast<int>(count), nullptr);
+    EXPECT_EQ(gnuplot_plot_obj_xy(handle, &values, ValuePoint, static_cast<int>(count), nullptr), 0);
     gnuplot_close(handle);
-    EXPECT_EQ(Log(), std::vector<std::string>{"set terminal windows"});
-    EXPECT_TRUE(DataFiles().empty());
+
+    std::string pairs = PrintfLines(x, &y);
+    EXPECT_TRUE(DataCopy(1) == pairs);
+    EXPECT_TRUE(DataCopy(2) == PrintfLines(x, nullptr));
+    EXPECT_TRUE(DataCopy(3) == pairs);
 }
 
 TEST_F(GnuplotConnection, AVanishedFrontEndLosesCommandsButNeverKillsTheProgram)
