@@ -1,10 +1,13 @@
 // number_scanner.cpp - block-buffered "%d"/"%lg" conversion of a text stream.
 #include "number_scanner.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -21,6 +24,34 @@ bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 int Lower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+
+// Where converting a run of plain decimal numbers stopped: at the first
+// token that is not one (or at the end of the text), after `count` numbers.
+struct Converted {
+    const char* stop;
+    size_t count;
+};
+
+// Converts the plain decimal numbers of [first, last), at most `limit` of
+// them, exactly as ReadPlainDecimal takes them. The text must end in white
+// space, so every token in it is whole.
+Converted ConvertPlain(const char* first, const char* last, double* values, size_t limit)
+{
+    const char* at = first;
+    size_t count = 0;
+    for (; count < limit; ++count) {
+        while (at < last && IsSpace(*at)) ++at;
+        if (at == last) break;
+        const char* mantissa = *at == '-' ? at + 1 : at;
+        if (!(IsDigit(*mantissa) || *mantissa == '.')) break;
+        double parsed;
+        auto [stop, error] = std::from_chars(at, last, parsed);
+        if (error != std::errc() || stop == last || !IsSpace(*stop)) break;
+        values[count] = parsed;
+        at = stop;
+    }
+    return {at, count};
+}
 
 }  // namespace
 
@@ -49,6 +80,7 @@ bool NumberScanner::Refill()
     size_t got = std::fread(Data() + end_, 1, capacity_ - 1 - end_, in_);
     end_ += got;
     buf_[end_] = '\0';
+    tokens_end_ = kUnknown;
     if (got == 0) eof_ = true;
     return got > 0;
 }
@@ -206,4 +238,90 @@ NumberScanner::Status NumberScanner::ReadDouble(double* value)
     if (!SkipSpace()) return Status::NoNumber;
     if (ReadPlainDecimal(value)) return Status::Ok;
     return ReadGeneral(value);
+}
+
+size_t NumberScanner::ReadDoubles(double* values, size_t count, size_t parallel_bytes)
+{
+    size_t done = 0;
+    while (done < count && SkipSpace()) {
+        size_t end = WholeTokensEnd();
+        if (pos_ < end) {
+            bool read = end - pos_ >= std::max<size_t>(parallel_bytes, 4)
+                            ? ReadRangeOnTwoThreads(end, values, count, &done)
+                            : ReadRange(end, values, count, &done);
+            if (!read) break;
+        } else {
+            // A token that may go on in the next block.
+            if (ReadDouble(&values[done]) != Status::Ok) break;
+            ++done;
+        }
+    }
+    return done;
+}
+
+// The offset just behind the last white space of the buffered text, where
+// the whole tokens end; the position when there is none. Found once per block.
+size_t NumberScanner::WholeTokensEnd()
+{
+    if (tokens_end_ == kUnknown) {
+        tokens_end_ = end_;
+        while (tokens_end_ > pos_ && !IsSpace(buf_[tokens_end_ - 1])) --tokens_end_;
+    }
+    return std::max(tokens_end_, pos_);
+}
+
+// Reads the numbers of the buffered text from the position up to `end`,
+// which follows a white space, into values[*done] on, up to count in all:
+// plain decimal numbers with from_chars, any other the exact way. No read
+// goes past a white space, so none needs more of the stream. False when a
+// token is no number.
+bool NumberScanner::ReadRange(size_t end, double* values, size_t count, size_t* done)
+{
+    while (*done < count) {
+        Converted plain = ConvertPlain(Data() + pos_, Data() + end, values + *done, count - *done);
+        pos_ = static_cast<size_t>(plain.stop - Data());
+        *done += plain.count;
+        if (pos_ == end || *done == count) return true;
+        if (ReadDouble(&values[*done]) != Status::Ok) return false;
+        ++*done;
+    }
+    return true;
+}
+
+// ReadRange with the text split at a white space near its middle: a helper
+// thread converts the plain decimal numbers at the start of the second half
+// while this thread reads the first. Once the first half has been read to its
+// end, the helper's numbers follow, as far as `count` takes all of them.
+bool NumberScanner::ReadRangeOnTwoThreads(size_t end, double* values, size_t count, size_t* done)
+{
+    size_t middle = pos_ + (end - pos_) / 2;
+    while (!IsSpace(buf_[middle])) ++middle;  // the text ends in white space
+    ++middle;
+
+    // A token takes two characters at least, with its separator.
+    size_t most = std::min(count - *done, (end - middle) / 2 + 1);
+    if (second_half_capacity_ < most) {
+        second_half_.reset(new double[most]);
+        second_half_capacity_ = most;
+    }
+    const char* second_first = Data() + middle;
+    const char* second_last = Data() + end;
+    double* second_values = second_half_.get();
+    Converted second{second_first, 0};
+    std::thread helper;
+    try {
+        helper = std::thread([&second, second_first, second_last, second_values, most] {
+            second = ConvertPlain(second_first, second_last, second_values, most);
+        });
+    } catch (const std::system_error&) {
+        return ReadRange(end, values, count, done);  // no second thread
+    }
+    bool read = ReadRange(middle, values, count, done);
+    helper.join();
+    if (read && pos_ == middle && *done + second.count <= count) {
+        std::copy(second_values, second_values + second.count, values + *done);
+        *done += second.count;
+        pos_ = static_cast<size_t>(second.stop - Data());
+    }
+    return read;
 }

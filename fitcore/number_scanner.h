@@ -29,12 +29,22 @@ public:
     // number; *value is then unchanged.
     Status ReadDouble(double* value);
 
+    // Reads up to `count` numbers exactly as that many ReadDouble calls
+    // would, stopping at the first that is no number; returns how many were
+    // read. When at least `parallel_bytes` of read-ahead text are at hand,
+    // its plain decimal numbers are converted on this thread and one more.
+    static constexpr size_t kParallelBytes = size_t{1} << 18;
+    size_t ReadDoubles(double* values, size_t count, size_t parallel_bytes = kParallelBytes);
+
 private:
     bool SkipSpace();
     int CharAt(size_t offset);
     bool ReadPlainDecimal(double* value);
     Status ReadGeneral(double* value);
     bool Refill();
+    size_t WholeTokensEnd();
+    bool ReadRange(size_t end, double* values, size_t count, size_t* done);
+    bool ReadRangeOnTwoThreads(size_t end, double* values, size_t count, size_t* done);
 
     char* Data() { return buf_.get(); }
 
@@ -46,4 +56,9 @@ private:
     size_t pos_ = 0;
     size_t end_ = 0;
     bool eof_ = false;
+    static constexpr size_t kUnknown = ~size_t{0};
+    size_t tokens_end_ = kUnknown;  // WholeTokensEnd of the current block
+    // The numbers of the second half of a block converted on the helper thread.
+    std::unique_ptr<double[]> second_half_;
+    size_t second_half_capacity_ = 0;
 };

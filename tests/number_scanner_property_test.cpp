@@ -149,6 +149,35 @@ void CompareDoubleStreams(const std::string& text)
     std::fclose(slow_in);
 }
 
+// Reads numbers with ReadDoubles in batches of random size, the batches'
+// text converted on two threads from `parallel_bytes` on, and with fscanf
+// side by side: a batch that ends short must end where fscanf fails.
+void CompareBatchedStreams(const std::string& text, Random& random, size_t parallel_bytes, size_t max_batch)
+{
+    std::FILE* fast_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    std::FILE* slow_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    ASSERT_TRUE(fast_in && slow_in);
+    NumberScanner scan(fast_in);
+    std::vector<double> batch;
+    int failures = 0;
+    for (size_t reads = 0; reads < 4 * text.size() + 4 && failures < 2;) {
+        batch.assign(1 + Below(random, Below(random, 2) ? 8 : max_batch), -1);
+        size_t got = scan.ReadDoubles(batch.data(), batch.size(), parallel_bytes);
+        ASSERT_LE(got, batch.size());
+        for (size_t i = 0; i <= got && i < batch.size(); ++i, ++reads) {
+            double slow = -1;
+            bool slow_ok = std::fscanf(slow_in, "%lg", &slow) == 1;
+            ASSERT_EQ(i < got, slow_ok) << "read " << reads << " of " << Show(text);
+            if (slow_ok) {
+                ASSERT_TRUE(SameBits(batch[i], slow)) << batch[i] << " vs " << slow << " at read " << reads;
+            }
+        }
+        failures = got == batch.size() ? 0 : got == 0 ? failures + 1 : 1;
+    }
+    std::fclose(fast_in);
+    std::fclose(slow_in);
+}
+
 void CompareIntStreams(const std::string& text)
 {
     std::FILE* fast_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
@@ -184,6 +213,21 @@ TEST(NumberScannerProperty, TokensReadAsFscanfReadsThem)
     for (const char* token : kMalformed) CompareDoubleStreams(std::string(token) + " 2 3");
     for (const char* token : kExtremes) CompareDoubleStreams(std::string(token) + "\n");
     for (size_t i = 0, n = PropertyCount(15000); i < n; ++i) CompareDoubleStreams(RandomText(random, 1 + Below(random, 4)));
+}
+
+// Batches over short texts with the two-thread split forced at every size,
+// and over texts of several blocks with the usual threshold.
+TEST(NumberScannerProperty, BatchesReadAsFscanfReadsThem)
+{
+    Random random(15);
+    for (size_t i = 0, n = PropertyCount(6000); i < n; ++i)
+        CompareBatchedStreams(RandomText(random, 1 + Below(random, 40)), random, Below(random, 64), 50);
+    for (size_t i = 0, n = PropertyCount(4); i < n; ++i) {
+        std::string text;
+        while (text.size() < (size_t{3} << 20))
+            text += RandomSeparator(random) + (Below(random, 2000) ? Printed(random) : RandomToken(random));
+        CompareBatchedStreams(text, random, NumberScanner::kParallelBytes, 200000);
+    }
 }
 
 TEST(NumberScannerProperty, IntegersReadAsFscanfReadsThem)
@@ -269,6 +313,30 @@ TEST(NumberScannerProperty, FixedCasesLoadAsWithFscanf)
                                 "3 0 +\n1 2\n3 4\n5 6\n", "2 1 0\n1e 2\n3 4\n", "2 0 0\n0x1p3 inf\n-nan 1e400\n",
                                 "2 0 0\n1 2\n3 four\n", "99999999999 0 0\n1 2\n", "1 0 0\n1\0 2\n", "2 0 0 1 2 3"})
         CompareLoads(dir, content);
+}
+
+// Files of several blocks, read on two threads: every kind of number that
+// "%lg" takes (hexadecimal, "inf", "nan", signs) now and then among the plain
+// ones, and a point that does not convert near the end of some of them.
+TEST(NumberScannerProperty, LargeFilesLoadAsWithFscanf)
+{
+    Random random(16);
+    TempDir dir(MemoryScratchBase());
+    for (size_t i = 0, n = PropertyCount(6); i < n; ++i) {
+        bool sigma = Below(random, 2);
+        size_t points = 150000 + Below(random, 100000);
+        std::string content = std::to_string(points) + (sigma ? " 3 1\n" : " 3 0\n");
+        size_t numbers = points * (sigma ? 3 : 2);
+        size_t bad_at = Below(random, 2) ? numbers - Below(random, 5000) : numbers;
+        for (size_t k = 0; k < numbers; ++k) {
+            content += Pick(random, {" ", "\n", " ", "\r\n", "\t"});
+            if (k == bad_at)
+                content += Pick(random, kMalformed);
+            else
+                content += Below(random, 500) ? PlainDecimal(random) + "0" : Printed(random);
+        }
+        CompareLoads(dir, content + "\n");
+    }
 }
 
 // Numbers that straddle the scanner's 1 MiB blocks, and a digit string
