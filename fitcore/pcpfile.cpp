@@ -169,6 +169,7 @@ int LoadPCPFile(const char* path, PCPFile* file)
     size_t elements = std::max<size_t>(static_cast<size_t>(file->count), 1);
     file->points = static_cast<Point*>(std::calloc(elements, sizeof(Point)));
     if (file->points == nullptr) return 2;
+    fitcore::AdviseLargePages(file->points, elements * sizeof(Point));
 
     int32_t read = ReadPoints(scan, file->points, file->count, file->has_sigma != 0);
     if (read < file->count) {

@@ -2,6 +2,7 @@
 #include "platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <csignal>
 #include <ctime>
 #include <initializer_list>
@@ -10,6 +11,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,6 +247,14 @@ bool TerminalSize(int fd, int* columns, int* rows)
     *columns = size.ws_col;
     *rows = size.ws_row;
     return true;
+}
+
+void AdviseLargePages(void* data, std::size_t bytes)
+{
+    constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
+    auto first = (reinterpret_cast<std::uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+    auto last = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kLargePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 }  // namespace fitcore

@@ -6,7 +6,13 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <system_error>
+#include <thread>
 #include <vector>
+
+#include "number_format.h"
+#include "output_buffer.h"
+#include "power_sums.h"
 
 // Every sum starts from 0 and adds one double term per point in array order,
 // with pow taking the power as a double. The printed digits depend on that
@@ -33,35 +39,22 @@ double sum(const Point* points, int32_t count, int power)
 
 double p(const double* coefficients, int order, double x)
 {
+    // pow(x, 0) is 1 for every x, NaN included, so the first term is c_0 itself.
     double total = 0;
-    for (int k = 0; k <= order; ++k) total += std::pow(x, static_cast<double>(k)) * coefficients[k];
+    total += coefficients[0];
+    for (int k = 1; k <= order; ++k) total += std::pow(x, static_cast<double>(k)) * coefficients[k];
     return total;
 }
 
 void NormalEquations(const Point* points, int32_t count, int order, double* a, double* b)
 {
     // Entries with the same i + j are the same sum, so 2n + 1 power sums and
-    // n + 1 right-hand sums cover the system. Each is still accumulated in
-    // array order, one term per point, so it equals sumX / sum to the bit.
-    const int dimension = order + 1;
-    const int powers = 2 * order + 1;
-    std::array<double, 2 * kMaxPolynomialOrder + 1> power_sums{};
-    std::array<double, kMaxPolynomialOrder + 1> rhs_sums{};
-    for (int32_t i = 0; i < count; ++i) {
-        const double x = points[i].x, y = points[i].y;
-        for (int k = 0; k < powers; ++k) {
-            double power = std::pow(x, static_cast<double>(k));
-            power_sums[k] += power;
-            if (k < dimension) {
-                double term = power * y;
-                rhs_sums[k] += term;
-            }
-        }
-    }
-    for (int i = 0; i < dimension; ++i) {
-        for (int j = 0; j < dimension; ++j) a[i * dimension + j] = power_sums[i + j];
-        b[i] = rhs_sums[i];
-    }
+    // n + 1 right-hand sums cover the system, each still accumulated in array
+    // order, one term per point, so it equals sumX / sum to the bit.
+    double sum_x[2 * kMaxPowerSumOrder + 1] = {};
+    double sum_xy[kMaxPowerSumOrder + 1] = {};
+    ComputePowerSums(points, count, order, sum_x, sum_xy);
+    FillNormalEquations(sum_x, sum_xy, order, a, b);
 }
 
 }  // namespace polyfit
@@ -147,6 +140,58 @@ NumberInput ReadWholeNumber(int* value)
     return NumberInput::Number;
 }
 
+// Points above which the fitted values are computed on two threads.
+constexpr int32_t kParallelFitThreshold = 100000;
+
+void SetFittedValuesOf(Point* first, Point* last, const Polynomial& polynomial)
+{
+    for (Point* point = first; point != last; ++point)
+        point->fit = polyfit::p(polynomial.coefficients, polynomial.order, point->x);
+}
+
+// Every point's value is its own, so halves of the array may be done at once.
+void SetFittedValues(Point* points, int32_t count, const Polynomial& polynomial)
+{
+    Point* end = points + count;
+    if (count > kParallelFitThreshold) {
+        Point* middle = points + count / 2;
+        try {
+            std::thread helper(SetFittedValuesOf, middle, end, std::cref(polynomial));
+            SetFittedValuesOf(points, middle, polynomial);
+            helper.join();
+            return;
+        } catch (const std::system_error&) {
+            // No second thread: all points below.
+        }
+    }
+    SetFittedValuesOf(points, end, polynomial);
+}
+
+// The table rows "%4d %15.5e %15.5e %15.5e %15.3e %15.3e\n": number, x, y,
+// fit, y - fit and (y - fit) / rms. Written through a large buffer, on two
+// threads for long tables.
+void PrintPolynomialTable(double rms, const Point* points, int32_t count)
+{
+    auto format_row = [rms, points](char* out, size_t row) {
+        const Point& point = points[row];
+        const double residual = point.y - point.fit;
+        out = AppendInteger(out, static_cast<int64_t>(row) + 1, 4);
+        for (double value : {point.x, point.y, point.fit}) {
+            *out++ = ' ';
+            out = AppendExponential(out, value, 5, 15);
+        }
+        for (double value : {residual, residual / rms}) {
+            *out++ = ' ';
+            out = AppendExponential(out, value, 3, 15);
+        }
+        *out++ = '\n';
+        return out;
+    };
+    constexpr size_t kMaxRow = MaxIntegerLength(4) + 5 * (1 + MaxExponentialLength(5, 15)) + 1;
+    OutputBuffer out(stdout);
+    AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+}
+
 }  // namespace
 
 int ReadPolynomialOrder(int* order)
@@ -176,8 +221,7 @@ int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomia
 
     polynomial->order = order;
     for (int k = 0; k <= kMaxPolynomialOrder; ++k) polynomial->coefficients[k] = coefficients[k];
-    for (int32_t i = 0; i < count; ++i)
-        points[i].fit = polyfit::p(polynomial->coefficients, order, points[i].x);
+    SetFittedValues(points, count, *polynomial);
     return 0;
 }
 
@@ -195,12 +239,7 @@ void PrintPolynomialReport(const Polynomial& polynomial, double rms, const Point
     std::printf("The rms error of this fit is%e\n\n", rms);
     std::printf(" Point       x              y              fit             y-fit          (y-fit)/rms\n");
     // No test of rms: an exact fit divides by 0 and prints infinities or NaN.
-    for (int32_t i = 0; i < count; ++i) {
-        const Point& point = points[i];
-        const double residual = point.y - point.fit;
-        std::printf("%4d %15.5e %15.5e %15.5e %15.3e %15.3e\n", i + 1, point.x, point.y, point.fit,
-                    residual, residual / rms);
-    }
+    PrintPolynomialTable(rms, points, count);
     std::printf("\nPolynomial Coefficients:\n");
     for (int k = 0; k <= polynomial.order; ++k)
         std::printf("%4d %15.6e\n", k, polynomial.coefficients[k]);

@@ -27,8 +27,9 @@ double p(const double* coefficients, int order, double x);
 
 // Fills the (order+1) x (order+1) row-major normal matrix a, with
 // a(i, j) = sumX(i + j), and the right-hand side b, with b_i = sum(i).
-// Each distinct sum is accumulated once, in one pass over the points;
-// the results are bit-identical to calling sumX and sum per entry.
+// Each distinct sum is accumulated once, in one pass over the points (the
+// powers shared between two threads for many points); the results are
+// bit-identical to calling sumX and sum per entry.
 void NormalEquations(const Point* points, int32_t count, int order, double* a, double* b);
 
 }  // namespace polyfit

@@ -80,8 +80,10 @@ TEST(FastOutput, PolynomialFitAndReportMatchTheStraightforwardVersion)
 {
     std::mt19937_64 random(25);
     std::uniform_real_distribution<double> spread(-3, 7);
-    for (int order : {2, 5, 9}) {
-        std::vector<Point> points(2000);
+    // The longest table is long enough for the sums, the fitted values and
+    // the rows to be done on two threads.
+    for (auto [order, size] : {std::pair{2, 2000}, std::pair{5, 2000}, std::pair{9, 2000}, std::pair{9, 150000}}) {
+        std::vector<Point> points(static_cast<size_t>(size));
         for (Point& point : points) {
             point.x = spread(random);
             point.y = 1 - 0.5 * point.x + 0.02 * point.x * point.x * point.x + spread(random) * 0.01;
@@ -96,6 +98,25 @@ TEST(FastOutput, PolynomialFitAndReportMatchTheStraightforwardVersion)
         std::string slow_text = CaptureStdout(
             [&] { ReferencePrintPolynomialReport(slow, RmsError(slow_points.data(), count), slow_points.data(), count); });
         EXPECT_TRUE(fast_text == slow_text) << "order " << order;
+        for (size_t i = 0; i < points.size(); ++i)
+            ASSERT_EQ(std::memcmp(&points[i].fit, &slow_points[i].fit, sizeof(double)), 0) << "point " << i;
+    }
+}
+
+// Rows of every kind of value, and an rms that makes the last column
+// infinite or NaN (an exact fit), as printf writes them.
+TEST(FastOutput, PolynomialReportMatchesPrintfForAnyValues)
+{
+    std::mt19937_64 random(26);
+    Polynomial polynomial{3, {1.5, -0.0, std::numeric_limits<double>::quiet_NaN(), 1e-300}};
+    for (size_t count : {size_t{0}, size_t{7}, PropertyCount(120000)}) {
+        std::vector<Point> points = RandomPoints(random, count);
+        for (double rms : {0.0, 0.25, std::numeric_limits<double>::infinity(), RandomValue(random)}) {
+            int32_t n = static_cast<int32_t>(count);
+            std::string fast = CaptureStdout([&] { PrintPolynomialReport(polynomial, rms, points.data(), n); });
+            std::string slow = CaptureStdout([&] { ReferencePrintPolynomialReport(polynomial, rms, points.data(), n); });
+            EXPECT_TRUE(fast == slow) << count << " rows, rms " << rms;
+        }
     }
 }
 

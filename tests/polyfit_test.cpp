@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -38,6 +39,24 @@ TEST(PolynomialSums, PowerZeroCountsAndOddPowersKeepTheSignOfNegativeX)
     EXPECT_EQ(polyfit::sum(points.data(), 3, 0), 7);
     EXPECT_EQ(polyfit::sumX(points.data(), 3, 3), -8 + 27);
     EXPECT_EQ(polyfit::sum(points.data(), 3, 1), -6 - 3);
+}
+
+// p takes c_0 as it stands instead of pow(x, 0) * c_0: the same bits for
+// every x and coefficient, the sign of a zero included.
+TEST(PolynomialValue, EqualsTheSumOfPowTermsToTheBit)
+{
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::vector<double>> polynomials = {
+        {-0.0, 0.0, -0.0}, {0.0, -0.0}, {1.5, -2, 0.25, 3}, {nan, 1}, {-inf, 0, 1}, {1e308, 1e308, 1e308}};
+    for (const std::vector<double>& c : polynomials) {
+        int order = int(c.size()) - 1;
+        for (double x : {0.0, -0.0, 1.0, -2.5, 1e-320, 1e200, inf, -inf, nan}) {
+            double expected = 0;
+            for (int k = 0; k <= order; ++k) expected += std::pow(x, double(k)) * c[k];
+            EXPECT_EQ(std::bit_cast<uint64_t>(polyfit::p(c.data(), order, x)), std::bit_cast<uint64_t>(expected))
+                << "x " << x << " order " << order;
+        }
+    }
 }
 
 TEST(PolynomialSums, OnePassNormalEquationsEqualPerEntrySumsToTheBit)

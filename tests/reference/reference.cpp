@@ -130,6 +130,14 @@ void ReferenceNormalEquations(const Point* points, int32_t count, int order, dou
     }
 }
 
+// c_0 + c_1*x + ... + c_order*x^order, every term with pow, added from k = 0.
+double PolynomialValue(const double* coefficients, int order, double x)
+{
+    double total = 0;
+    for (int k = 0; k <= order; ++k) total += std::pow(x, static_cast<double>(k)) * coefficients[k];
+    return total;
+}
+
 int ReferenceFitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial)
 {
     if (order < 0 || order > kMaxPolynomialOrder) return 1;
@@ -140,7 +148,7 @@ int ReferenceFitPolynomial(Point* points, int32_t count, int order, Polynomial* 
     if (GaussJordan(a.data(), b.data(), coefficients, d) != 0) return 1;
     polynomial->order = order;
     for (int k = 0; k <= kMaxPolynomialOrder; ++k) polynomial->coefficients[k] = coefficients[k];
-    for (int32_t i = 0; i < count; ++i) points[i].fit = polyfit::p(polynomial->coefficients, order, points[i].x);
+    for (int32_t i = 0; i < count; ++i) points[i].fit = PolynomialValue(polynomial->coefficients, order, points[i].x);
     return 0;
 }
 
