@@ -5,7 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "line_reader.h"
 #include "pcpfile.h"
@@ -85,28 +92,178 @@ bool ParseCSVLine(const char* line, Point* point)
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 using ListPtr = std::unique_ptr<PointlistSegment, decltype(&FreePointlist)>;
 
-// Adds the points of every line after the header to `list`, in line order.
-// False when the list can't take another point.
-bool ReadPoints(LineReader& reader, Pointlist list)
+// Lines of the file after the header, parsed a batch at a time.
+constexpr size_t kBatchLines = 8192;
+
+struct LineBatch {
+    std::vector<Point> points;                          // of the good lines, in line order
+    std::vector<std::pair<size_t, long>> bad_lines;     // points of the batch before it, line number
+    bool last = false;                                  // the input ended in this batch
+};
+
+// Parses up to kBatchLines lines into `batch`; `line_number` is that of the next line.
+void ParseBatch(LineReader& reader, long& line_number, LineBatch& batch)
+{
+    batch.points.clear();
+    batch.bad_lines.clear();
+    batch.last = false;
+    for (size_t lines = 0; lines < kBatchLines; ++lines, ++line_number) {
+        // The end of the input and a read error alike end the lines.
+        const char* line = reader.Next();
+        if (line == nullptr) {
+            batch.last = true;
+            return;
+        }
+        Point point{};
+        if (ParseCSVLine(line, &point))
+            batch.points.push_back(point);
+        else
+            batch.bad_lines.emplace_back(batch.points.size(), line_number);
+    }
+}
+
+// Appends the batch's points behind `*tail` and reports its bad lines, all
+// in line order. False when the list can't take another point.
+bool TakeBatch(const LineBatch& batch, PointlistSegment** tail, int32_t* count)
+{
+    size_t next = 0;
+    auto append_up_to = [&](size_t end) {
+        for (; next < end; ++next) {
+            // The record counts its points in 32 bits.
+            if (*count == std::numeric_limits<int32_t>::max() || AppendPoint(tail, batch.points[next]) != 0)
+                return false;
+            ++*count;
+        }
+        return true;
+    };
+    for (auto [points_before, line_number] : batch.bad_lines) {
+        if (!append_up_to(points_before)) return false;
+        std::printf("Bad input line: %ld\n", line_number);
+    }
+    return append_up_to(batch.points.size());
+}
+
+// A helper thread reads and parses the lines, batch after batch, while this
+// thread appends their points to the list: a ring of batches, each handed
+// back for reuse once taken.
+class BatchPipeline {
+public:
+    explicit BatchPipeline(LineReader& reader) : reader_(reader)
+    {
+        // All room up front: the helper never allocates.
+        for (LineBatch& batch : batches_) {
+            batch.points.reserve(kBatchLines);
+            batch.bad_lines.reserve(kBatchLines);
+        }
+    }
+
+    ~BatchPipeline()
+    {
+        if (!helper_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        changed_.notify_all();
+        helper_.join();
+    }
+
+    // False when no second thread could be started.
+    bool Start()
+    {
+        try {
+            helper_ = std::thread([this] { Produce(); });
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
+    // Takes every batch in order; false as soon as one can't be taken whole.
+    bool TakeAll(PointlistSegment** tail, int32_t* count)
+    {
+        for (size_t taken = 0;; ++taken) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return produced_ > taken; });
+            }
+            const LineBatch& batch = batches_[taken % kBatches];
+            if (!TakeBatch(batch, tail, count)) return false;
+            if (batch.last) return true;
+            {
+                std::lock_guard lock(mutex_);
+                released_ = taken + 1;
+            }
+            changed_.notify_all();
+        }
+    }
+
+private:
+    static constexpr size_t kBatches = 3;
+
+    void Produce()
+    {
+        long line_number = 2;
+        reader_.Next();  // the header, skipped whatever it holds
+        for (size_t made = 0;; ++made) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stopped_ || made < released_ + kBatches; });
+                if (stopped_) return;
+            }
+            LineBatch& batch = batches_[made % kBatches];
+            ParseBatch(reader_, line_number, batch);
+            {
+                std::lock_guard lock(mutex_);
+                produced_ = made + 1;
+            }
+            changed_.notify_all();
+            if (batch.last) return;
+        }
+    }
+
+    LineReader& reader_;
+    LineBatch batches_[kBatches];
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t produced_ = 0;  // batches parsed
+    size_t released_ = 0;  // batches taken and free again
+    bool stopped_ = false;
+    std::thread helper_;
+};
+
+// The same on this thread alone, a line at a time.
+bool ReadPointsHere(LineReader& reader, PointlistSegment** tail, int32_t* count)
 {
     long line_number = 1;
     reader.Next();  // the header, skipped whatever it holds
     ++line_number;
-    PointlistSegment* tail = list;
-    int32_t count = 0;
-    // The end of the input and a read error alike end the loop.
     for (const char* line; (line = reader.Next()) != nullptr; ++line_number) {
         Point point{};
         if (!ParseCSVLine(line, &point)) {
             std::printf("Bad input line: %ld\n", line_number);
             continue;
         }
-        // The record counts its points in 32 bits.
-        if (count == std::numeric_limits<int32_t>::max() || AppendPoint(&tail, point) != 0)
-            return false;
-        ++count;
+        if (*count == std::numeric_limits<int32_t>::max() || AppendPoint(tail, point) != 0) return false;
+        ++*count;
     }
     return true;
+}
+
+// Adds the points of every line after the header to `list`, in line order,
+// reporting the bad lines. False when the list can't take another point.
+bool ReadPoints(LineReader& reader, Pointlist list)
+{
+    PointlistSegment* tail = list;
+    int32_t count = 0;
+    std::unique_ptr<BatchPipeline> pipeline;
+    try {
+        pipeline = std::make_unique<BatchPipeline>(reader);
+    } catch (const std::bad_alloc&) {
+    }
+    if (pipeline && pipeline->Start()) return pipeline->TakeAll(&tail, &count);
+    pipeline.reset();
+    return ReadPointsHere(reader, &tail, &count);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform.h"
 #include "pointlist_append.h"
 
 namespace {
@@ -139,8 +140,10 @@ void RemovePoint(Pointlist list, int32_t index)
 Point* PointlistToArray(Pointlist list)
 {
     size_t count = static_cast<size_t>(GetPointCount(list));
-    auto* points = static_cast<Point*>(std::malloc(std::max<size_t>(count, 1) * sizeof(Point)));
+    size_t bytes = std::max<size_t>(count, 1) * sizeof(Point);
+    auto* points = static_cast<Point*>(std::malloc(bytes));
     if (points == nullptr) return nullptr;
+    fitcore::AdviseLargePages(points, bytes);
     Point* next = points;
     for (PointlistSegment* segment = list; segment != nullptr; segment = segment->next) {
         for (int32_t slot = 0; slot < kPointlistSegmentSize; ++slot)

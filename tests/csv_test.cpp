@@ -123,6 +123,29 @@ TEST(CSVImport, LineNumbersCountTheHeaderAndBlankLines)
     EXPECT_EQ(Xys(crlf.points), Xys({{1, 2, 0}, {3, 4, 0.5}, {7, 8, 0}}));
 }
 
+// Files of many thousand lines are parsed in batches on a second thread: the
+// points and the bad-line reports stay in line order across the batches.
+TEST(CSVImport, LongFilesKeepEveryPointAndReportInOrder)
+{
+    std::string content = "x,y\n";
+    std::string expected_out;
+    std::vector<Point> expected;
+    for (int line = 2; line < 60000; ++line) {
+        if (line % 997 == 0 || line == 8194 || line == 8195) {
+            content += line % 2 ? "\n" : "x" + std::to_string(line) + ",1\n";
+            expected_out += "Bad input line: " + std::to_string(line) + "\n";
+        } else {
+            content += std::to_string(line) + "," + std::to_string(line % 7) + ".5\n";
+            expected.push_back(Point{double(line), line % 7 + 0.5, 0, 0, 0});
+        }
+    }
+    Import import = LoadCSVText(content);
+    EXPECT_EQ(import.result, 0);
+    EXPECT_TRUE(import.out == expected_out);
+    ASSERT_EQ(import.points.size(), expected.size());
+    EXPECT_TRUE(Xys(import.points) == Xys(expected));
+}
+
 TEST(CSVImport, FilesWithoutDataLinesGiveAnEmptyArray)
 {
     for (const char* content : {"", "x,y\n", "x,y", "1,2\n"}) {
@@ -205,6 +228,8 @@ TEST(CSVImport, LoadFileImportsOnlyLowerCaseCsvNames)
 // Memory runs out while the points are collected: the import stops with 2
 // at once, instead of going on without the points it could not keep (it
 // never reaches the bad last line).
+// With little room the lines are read on this thread alone; with more, on
+// a second one that is still parsing when the list runs out.
 TEST(CSVImportDeathTest, RunningOutOfMemoryStopsTheImport)
 {
     if (!kAddressSpaceLimitWorks) GTEST_SKIP() << "memory limits don't reach the sanitizer's allocator";
@@ -212,21 +237,23 @@ TEST(CSVImportDeathTest, RunningOutOfMemoryStopsTheImport)
     TempDir dir;
     {
         std::string content = "x,y\n";
-        for (int n = 0; n < 200'000; ++n) content += std::to_string(n) + ",1.5\n";
+        for (int n = 0; n < 1'000'000; ++n) content += std::to_string(n) + ",1.5\n";
         WriteFile(dir.File("big.csv"), content + "bad\n");
     }
-    auto load = [&] {
-        PCPFile record{};
-        int result;
-        testing::internal::CaptureStdout();
-        {
-            AddressSpaceLimit limit(size_t{4} << 20);
-            result = LoadCSVFile(dir.File("big.csv").c_str(), &record);
-        }
-        bool printed = !testing::internal::GetCapturedStdout().empty();
-        std::_Exit(result == 2 && record.points == nullptr && !printed ? 0 : 1);
-    };
-    EXPECT_EXIT(load(), testing::ExitedWithCode(0), "");
+    for (size_t headroom : {size_t{4} << 20, size_t{32} << 20}) {
+        auto load = [&] {
+            PCPFile record{};
+            int result;
+            testing::internal::CaptureStdout();
+            {
+                AddressSpaceLimit limit(headroom);
+                result = LoadCSVFile(dir.File("big.csv").c_str(), &record);
+            }
+            bool printed = !testing::internal::GetCapturedStdout().empty();
+            std::_Exit(result == 2 && record.points == nullptr && !printed ? 0 : 1);
+        };
+        EXPECT_EXIT(load(), testing::ExitedWithCode(0), "") << headroom;
+    }
 }
 
 TEST(GetLine, CutsLongLinesAndRemovesLineEnds)
