@@ -98,6 +98,17 @@ mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 rows=""
 row() { rows="$rows$1"$'\n'; }
 
+# The targets, judged on the largest size: "met" or "not met" with the number.
+targets=""
+target() {  # description measured comparison limit unit
+    local verdict
+    verdict=$(awk -v m="$2" -v l="$4" -v op="$3" 'BEGIN {
+        if (m == "" || m == "-") { print "not measured"; exit }
+        ok = (op == "<=") ? (m + 0 <= l + 0) : (m + 0 >= l + 0)
+        print (ok ? "met" : "NOT met") }')
+    targets="$targets| $1 | $2$5 | $3 $4$5 | $verdict |"$'\n'
+}
+
 cell_time() {  # n name
     if [ -n "${status[$1/$2]:-}" ]; then echo "exit ${status[$1/$2]}"; else echo "${wall[$1/$2]}"; fi
 }
@@ -147,6 +158,21 @@ for n in $sizes; do
     else
         row "| $n | cadrafit | not built | | | | |"
     fi
+
+    # Overwritten per size, so the largest size's verdicts remain.
+    targets=""
+    target "veldafit, $n points: time over the bare program" "$(ratio "${wall[$n/veldafit]}" "${wall[$n/limits_table]}")" "<=" 1.5 " ×"
+    target "veldafit, $n points: straightforward version's time over veldafit's" "$(ratio "${wall[$n/veldafit_reference]}" "${wall[$n/veldafit]}")" ">=" 3 " ×"
+    if have sorrafit && have sorrafit_reference; then
+        target "sorrafit, $n points: time over the bare program" "$(ratio "${wall[$n/sorrafit]}" "${wall[$n/limits_table_sigma]}")" "<=" 1.5 " ×"
+        target "sorrafit, $n points: straightforward version's time over sorrafit's" "$(ratio "${wall[$n/sorrafit_reference]}" "${wall[$n/sorrafit]}")" ">=" 3 " ×"
+    fi
+    if have cadrafit && have cadrafit_reference; then
+        target "cadrafit order 9, $n points: straightforward version's time over cadrafit's" "$(ratio "${wall[$n/cadrafit_reference]}" "${wall[$n/cadrafit]}")" ">=" 4 " ×"
+    fi
+    target "CSV, $n points: veldafit's time on CSV over PCP" "$(ratio "${wall[$n/veldafit_csv]}" "${wall[$n/veldafit]}")" "<=" 1.6 " ×"
+    target "peak memory, PCP, $n points (veldafit)" "$(mib "${memory[$n/veldafit]}")" "<=" "$pcp_limit" " MiB"
+    target "peak memory, CSV, $n points (veldafit)" "$(mib "${memory[$n/veldafit_csv]}")" "<=" "$csv_limit" " MiB"
 done
 
 # Start-up: many runs on a 1,000-point file, fast and straightforward versions alternating.
@@ -162,6 +188,7 @@ for ((i = 0; i < starts; i++)); do
 done
 startup_fast=$(awk -v t="$fast_total" -v n="$starts" 'BEGIN { printf "%.1f", 1000 * t / n }')
 startup_reference=$(awk -v t="$reference_total" -v n="$starts" 'BEGIN { printf "%.1f", 1000 * t / n }')
+target "1,000 points end to end: veldafit's start-up over the straightforward version's" "$(ratio "$startup_fast" "$startup_reference")" "<=" 1 " ×"
 
 # The fast and straightforward versions must print the same bytes.
 identical=""
@@ -201,6 +228,12 @@ mkdir -p "$(dirname "$output")"
     echo "| points | run | wall s | peak MiB | × bare | × faster | target |"
     echo "|---:|---|---:|---:|---:|---:|---|"
     printf '%s' "$rows"
+    echo
+    echo "## Targets"
+    echo
+    echo "| target | measured | required | verdict |"
+    echo "|---|---:|---:|---|"
+    printf '%s' "$targets"
     echo
     echo "Start-up on 1,000 points (mean of $starts runs each): veldafit ${startup_fast} ms, straightforward version ${startup_reference} ms."
     echo
