@@ -111,6 +111,9 @@ struct InOrderLines {
 };
 
 template <typename FormatLine>
+IndependentLines(FormatLine) -> IndependentLines<FormatLine>;
+
+template <typename FormatLine>
 void WriteDataLines(OutputBuffer& out, size_t count, IndependentLines<FormatLine>& lines)
 {
     AppendRows(out, count, kMaxLineLength, lines.format);
