@@ -187,10 +187,10 @@ TEST(ResultPlotFailures, NoFrontEndStillGivesTheWholeReport)
     }
 }
 
-TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
+// A run of veldafit on line_five.pcp in `dir` with the real front-end and
+// gnuplot, no display, a console of 100 by 30 where one is asked for, and a space typed.
+RunOptions RealGnuplotRun(const TempDir& dir)
 {
-    if (!std::filesystem::exists("/usr/bin/gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
-    TempDir dir;
     std::filesystem::copy_file(DataPath("line_five.pcp"), dir.File("line_five.pcp"));
     RunOptions options;
     options.cwd = dir.path();
@@ -200,6 +200,14 @@ TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
                    {"FITCORE_GNUPLOT_TERMINAL", std::nullopt},
                    {"COLUMNS", "100"},
                    {"LINES", "30"}};
+    return options;
+}
+
+TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
+{
+    if (!std::filesystem::exists("/usr/bin/gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
+    TempDir dir;
+    RunOptions options = RealGnuplotRun(dir);
     RunResult run = RunProgram({ProgramPath("veldafit"), "line_five.pcp"}, options);
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_TRUE(run.out.ends_with(kWait));
@@ -209,24 +217,12 @@ TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
     EXPECT_TRUE(DataFilesIn(dir.path()).empty());
 }
 
-}  // namespace
-
-namespace {
-
 TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
 {
     if (!std::filesystem::exists("/usr/bin/gnuplot") || !std::filesystem::exists("/usr/bin/script"))
         GTEST_SKIP() << "gnuplot or script is not installed";
     TempDir dir;
-    std::filesystem::copy_file(DataPath("line_five.pcp"), dir.File("line_five.pcp"));
-    RunOptions options;
-    options.cwd = dir.path();
-    options.stdin_text = " \n";
-    options.env = {{"PATH", std::string(FITCORE_BIN_DIR) + ":/usr/bin:/bin"},
-                   {"DISPLAY", std::nullopt},
-                   {"FITCORE_GNUPLOT_TERMINAL", std::nullopt},
-                   {"COLUMNS", "80"},
-                   {"LINES", "24"}};
+    RunOptions options = RealGnuplotRun(dir);
     // script gives the program a console of its own, where gnuplot draws too.
     RunResult run = RunProgram(
         {"/usr/bin/script", "-qec", ProgramPath("veldafit") + " line_five.pcp", "/dev/null"}, options);
