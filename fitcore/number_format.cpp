@@ -29,52 +29,42 @@ char* PadLeft(char* out, char* end, int width)
     return out + columns;
 }
 
+// One floating-point conversion ('e', 'f' or 'g') with `precision` digits
+// into at most `room` characters; nothing is written when it doesn't fit.
+char* Convert(char* out, size_t room, double value, char conversion, int precision)
+{
+    const int digits = static_cast<int>(ClampedPrecision(precision));
 #if FITCORE_FLOAT_TO_CHARS
-char* ToChars(char* out, size_t room, double value, std::chars_format format, int precision)
-{
-    auto [end, error] = std::to_chars(out, out + room, value, format, static_cast<int>(ClampedPrecision(precision)));
+    const std::chars_format format = conversion == 'e'   ? std::chars_format::scientific
+                                     : conversion == 'f' ? std::chars_format::fixed
+                                                         : std::chars_format::general;
+    auto [end, error] = std::to_chars(out, out + room, value, format, digits);
     return error == std::errc() ? end : out;
-}
 #else
-char* WithPrintf(char* out, size_t room, double value, char conversion, int precision)
-{
     char format[] = {'%', '.', '*', conversion, '\0'};
     char text[MaxFixedLength(kMaxPrecision) + 1];
-    int length = std::snprintf(text, sizeof text, format, static_cast<int>(ClampedPrecision(precision)), value);
+    int length = std::snprintf(text, sizeof text, format, digits, value);
     if (length < 0 || static_cast<size_t>(length) > room) return out;
     std::memcpy(out, text, static_cast<size_t>(length));
     return out + length;
-}
 #endif
+}
 
 }  // namespace
 
 char* AppendExponential(char* out, double value, int precision, int width)
 {
-#if FITCORE_FLOAT_TO_CHARS
-    char* end = ToChars(out, MaxExponentialLength(precision), value, std::chars_format::scientific, precision);
-#else
-    char* end = WithPrintf(out, MaxExponentialLength(precision), value, 'e', precision);
-#endif
-    return PadLeft(out, end, width);
+    return PadLeft(out, Convert(out, MaxExponentialLength(precision), value, 'e', precision), width);
 }
 
 char* AppendGeneral(char* out, double value, int precision)
 {
-#if FITCORE_FLOAT_TO_CHARS
-    return ToChars(out, MaxGeneralLength(precision), value, std::chars_format::general, precision);
-#else
-    return WithPrintf(out, MaxGeneralLength(precision), value, 'g', precision);
-#endif
+    return Convert(out, MaxGeneralLength(precision), value, 'g', precision);
 }
 
 char* AppendFixed(char* out, double value, int precision)
 {
-#if FITCORE_FLOAT_TO_CHARS
-    return ToChars(out, MaxFixedLength(precision), value, std::chars_format::fixed, precision);
-#else
-    return WithPrintf(out, MaxFixedLength(precision), value, 'f', precision);
-#endif
+    return Convert(out, MaxFixedLength(precision), value, 'f', precision);
 }
 
 char* AppendInteger(char* out, int64_t value, int width)
