@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -126,14 +127,27 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 std::string Show(const std::string& text) { return ::testing::PrintToString(text.substr(0, 200)); }
 
+// The same text open twice: once for the scanner, once for fscanf.
+struct TwoReaders {
+    explicit TwoReaders(const std::string& text)
+        : fast(Open(text), &std::fclose), slow(Open(text), &std::fclose)
+    {
+    }
+    static std::FILE* Open(const std::string& text)
+    {
+        return fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    }
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> fast, slow;
+};
+
 // Reads numbers from `text` with the scanner and with fscanf side by side,
 // until both report no number twice in a row. Every read must agree.
 void CompareDoubleStreams(const std::string& text)
 {
-    std::FILE* fast_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    std::FILE* slow_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    ASSERT_TRUE(fast_in && slow_in);
-    NumberScanner scan(fast_in);
+    TwoReaders readers(text);
+    ASSERT_TRUE(readers.fast && readers.slow);
+    NumberScanner scan(readers.fast.get());
+    std::FILE* slow_in = readers.slow.get();
     int failures = 0;
     for (size_t read = 0; read < 4 * text.size() + 4 && failures < 2; ++read) {
         double fast = -1, slow = -1;
@@ -145,8 +159,6 @@ void CompareDoubleStreams(const std::string& text)
         }
         failures = fast_ok ? 0 : failures + 1;
     }
-    std::fclose(fast_in);
-    std::fclose(slow_in);
 }
 
 // Reads numbers with ReadDoubles in batches of random size, the batches'
@@ -154,10 +166,10 @@ void CompareDoubleStreams(const std::string& text)
 // side by side: a batch that ends short must end where fscanf fails.
 void CompareBatchedStreams(const std::string& text, Random& random, size_t parallel_bytes, size_t max_batch)
 {
-    std::FILE* fast_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    std::FILE* slow_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    ASSERT_TRUE(fast_in && slow_in);
-    NumberScanner scan(fast_in);
+    TwoReaders readers(text);
+    ASSERT_TRUE(readers.fast && readers.slow);
+    NumberScanner scan(readers.fast.get());
+    std::FILE* slow_in = readers.slow.get();
     std::vector<double> batch;
     int failures = 0;
     for (size_t reads = 0; reads < 4 * text.size() + 4 && failures < 2;) {
@@ -174,16 +186,14 @@ void CompareBatchedStreams(const std::string& text, Random& random, size_t paral
         }
         failures = got == batch.size() ? 0 : got == 0 ? failures + 1 : 1;
     }
-    std::fclose(fast_in);
-    std::fclose(slow_in);
 }
 
 void CompareIntStreams(const std::string& text)
 {
-    std::FILE* fast_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    std::FILE* slow_in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    ASSERT_TRUE(fast_in && slow_in);
-    NumberScanner scan(fast_in);
+    TwoReaders readers(text);
+    ASSERT_TRUE(readers.fast && readers.slow);
+    NumberScanner scan(readers.fast.get());
+    std::FILE* slow_in = readers.slow.get();
     int failures = 0;
     for (size_t read = 0; read < 4 * text.size() + 4 && failures < 2; ++read) {
         int32_t fast = -1;
@@ -202,8 +212,6 @@ void CompareIntStreams(const std::string& text)
         failures = slow_ok ? 0 : failures + 1;
         if (status == NumberScanner::Status::OutOfRange) break;  // "%ld" saturates past 64 bits
     }
-    std::fclose(fast_in);
-    std::fclose(slow_in);
 }
 
 TEST(NumberScannerProperty, TokensReadAsFscanfReadsThem)
