@@ -18,15 +18,12 @@
 #include "pcpfile.h"
 #include "platform.h"
 #include "pointlist_append.h"
+#include "text_chars.h"
 
 namespace {
 
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+using fitcore::IsDigit;
+using fitcore::IsSpace;
 
 // Characters that strtod may take as part of one number: digits, sign,
 // point, exponent and hexadecimal letters, "inf"/"nan" and "nan(...)".

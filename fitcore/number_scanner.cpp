@@ -10,16 +10,14 @@
 #include <thread>
 #include <utility>
 
+#include "text_chars.h"
+
 namespace {
 
 constexpr size_t kBlockSize = 1 << 20;
 
-bool IsSpace(int c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+using fitcore::IsDigit;
+using fitcore::IsSpace;
 
 bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
