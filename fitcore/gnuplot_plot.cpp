@@ -84,18 +84,8 @@ bool WriteAll(void* fd, const char* text, size_t length)
     return true;
 }
 
-// "%g %g ... %g\n" of the values.
-template <typename... Rest>
-char* AppendLine(char* out, double first, Rest... rest)
-{
-    out = AppendGeneral(out, first);
-    ((*out++ = ' ', out = AppendGeneral(out, rest)), ...);
-    *out++ = '\n';
-    return out;
-}
-
 // A data line of up to three numbers.
-constexpr size_t kMaxLineLength = 3 * (MaxGeneralLength() + 1);
+constexpr size_t kMaxLineLength = MaxGeneralLineLength(3);
 
 // How the lines of a data file are made: `format(out, i)` writes line i and
 // returns its end. Lines of arrays are independent and may be formatted on
@@ -184,7 +174,7 @@ auto CallbackLines(void* object, PointCallback callback, int count, bool three_d
 {
     auto format = [=, point = gnuplot_xyz{}](char* out, size_t row) mutable {
         callback(object, &point, static_cast<int>(row), count);
-        return three_d ? AppendLine(out, point.x, point.y, point.z) : AppendLine(out, point.x, point.y);
+        return three_d ? AppendGeneralLine(out, point.x, point.y, point.z) : AppendGeneralLine(out, point.x, point.y);
     };
     return InOrderLines<decltype(format)>{format};
 }
@@ -195,7 +185,7 @@ void gnuplot_plot_x(gnuplot_connection* handle, const double* values, int count,
 {
     if (handle == nullptr || values == nullptr || count < 1) return;
     PlotThroughFile(handle, false, count, title, IndependentLines{[values](char* out, size_t i) {
-        return AppendLine(out, values[i]);
+        return AppendGeneralLine(out, values[i]);
     }});
 }
 
@@ -204,7 +194,7 @@ void gnuplot_plot_xy(gnuplot_connection* handle, const double* x, const double* 
 {
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1) return;
     PlotThroughFile(handle, false, count, title, IndependentLines{[x, y](char* out, size_t i) {
-        return AppendLine(out, x[i], y[i]);
+        return AppendGeneralLine(out, x[i], y[i]);
     }});
 }
 
@@ -213,7 +203,7 @@ int gnuplot_splot(gnuplot_connection* handle, const double* x, const double* y, 
 {
     if (handle == nullptr || x == nullptr || y == nullptr || z == nullptr || count < 1) return 1;
     return PlotThroughFile(handle, true, count, title, IndependentLines{[x, y, z](char* out, size_t i) {
-        return AppendLine(out, x[i], y[i], z[i]);
+        return AppendGeneralLine(out, x[i], y[i], z[i]);
     }});
 }
 
@@ -236,6 +226,6 @@ int gnuplot_plot_Point_xy(gnuplot_connection* handle, const Point* points, int c
 {
     if (handle == nullptr || points == nullptr || count < 1) return 1;
     return PlotThroughFile(handle, false, count, title, IndependentLines{[points](char* out, size_t i) {
-        return AppendLine(out, points[i].x, points[i].y);
+        return AppendGeneralLine(out, points[i].x, points[i].y);
     }});
 }

@@ -61,3 +61,16 @@ char* AppendFixed(char* out, double value, int precision = 6);
 
 // "%<width>d" (and "%<width>lld").
 char* AppendInteger(char* out, int64_t value, int width = 0);
+
+// "%g %g ... %g\n" of the values: one blank between them, a line end after.
+template <typename... Rest>
+char* AppendGeneralLine(char* out, double first, Rest... rest)
+{
+    out = AppendGeneral(out, first);
+    ((*out++ = ' ', out = AppendGeneral(out, rest)), ...);
+    *out++ = '\n';
+    return out;
+}
+
+// Room for a line of `values` "%g" numbers.
+constexpr size_t MaxGeneralLineLength(size_t values) { return values * (MaxGeneralLength() + 1); }

@@ -69,18 +69,11 @@ int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_s
 // One point line: "%g %g %g\n" with sigma, "%g %g\n" without.
 char* AppendPointLine(char* text, const Point& point, bool has_sigma)
 {
-    text = AppendGeneral(text, point.x);
-    *text++ = ' ';
-    text = AppendGeneral(text, point.y);
-    if (has_sigma) {
-        *text++ = ' ';
-        text = AppendGeneral(text, point.sigma);
-    }
-    *text++ = '\n';
-    return text;
+    return has_sigma ? AppendGeneralLine(text, point.x, point.y, point.sigma)
+                     : AppendGeneralLine(text, point.x, point.y);
 }
 
-size_t MaxPointLineLength(bool has_sigma) { return (has_sigma ? 3 : 2) * (MaxGeneralLength() + 1); }
+size_t MaxPointLineLength(bool has_sigma) { return MaxGeneralLineLength(has_sigma ? 3 : 2); }
 
 // The point lines of the record's array, in array order. False when a write failed.
 bool WritePoints(std::FILE* out, const PCPFile* file)
