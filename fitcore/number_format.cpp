@@ -1,8 +1,11 @@
 // number_format.cpp - printf-identical numeric conversions with std::to_chars.
 #include "number_format.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // libstdc++'s floating-point std::to_chars with a precision produces exactly
@@ -50,7 +53,45 @@ char* Convert(char* out, size_t room, double value, char conversion, int precisi
 #endif
 }
 
+bool ReadsBackAs(const char* text, const char* end, double value)
+{
+    char copy[kMaxExactGeneralLength + 1];
+    const size_t length = std::min(static_cast<size_t>(end - text), kMaxExactGeneralLength);
+    std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    return std::strtod(copy, nullptr) == value;
+}
+
+// Significant digits of the shortest text that reads back as the finite
+// `value`; 6 when that can't be had from the library.
+int ShortestDigits(double value)
+{
+#if FITCORE_FLOAT_TO_CHARS
+    char text[32];
+    char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
+    return static_cast<int>(std::count_if(text, std::find(text, end, 'e'),
+                                          [](char c) { return c >= '0' && c <= '9'; }));
+#else
+    (void)value;
+    return 6;
+#endif
+}
+
 }  // namespace
+
+char* AppendExactGeneral(char* out, double value)
+{
+    if (!std::isfinite(value) || value == 0) return AppendGeneral(out, value);
+    int precision = std::max(ShortestDigits(value), 6);
+    char* end = AppendGeneral(out, value, precision);
+    // The correctly rounded text of that many digits reads back as the value
+    // except, rarely, at a power of two (whose gap to the next lower double is
+    // half the gap above), and always where the shortest length is unknown.
+    int exponent = 0;
+    const bool check = std::fabs(std::frexp(value, &exponent)) == 0.5 || !FITCORE_FLOAT_TO_CHARS;
+    while (check && precision < 17 && !ReadsBackAs(out, end, value)) end = AppendGeneral(out, value, ++precision);
+    return end;
+}
 
 char* AppendExponential(char* out, double value, int precision, int width)
 {

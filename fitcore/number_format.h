@@ -56,21 +56,29 @@ char* AppendExponential(char* out, double value, int precision = 6, int width = 
 // "%.<precision>g"; "%g" is precision 6.
 char* AppendGeneral(char* out, double value, int precision = 6);
 
+// "%g" when its text reads back as the same double; otherwise "%.<p>g" with
+// the fewest significant digits p (7 to 17) whose text does. So no digit of
+// a stored value is lost, and a value that "%g" writes exactly keeps "%g"'s
+// text.
+char* AppendExactGeneral(char* out, double value);
+
 // "%.<precision>f"; "%f" is precision 6.
 char* AppendFixed(char* out, double value, int precision = 6);
 
 // "%<width>d" (and "%<width>lld").
 char* AppendInteger(char* out, int64_t value, int width = 0);
 
-// "%g %g ... %g\n" of the values: one blank between them, a line end after.
+// A data line of the values, each as AppendExactGeneral writes it: one blank
+// between them, a line end after ("%g %g\n" for values that "%g" keeps).
 template <typename... Rest>
 char* AppendGeneralLine(char* out, double first, Rest... rest)
 {
-    out = AppendGeneral(out, first);
-    ((*out++ = ' ', out = AppendGeneral(out, rest)), ...);
+    out = AppendExactGeneral(out, first);
+    ((*out++ = ' ', out = AppendExactGeneral(out, rest)), ...);
     *out++ = '\n';
     return out;
 }
 
-// Room for a line of `values` "%g" numbers.
-constexpr size_t MaxGeneralLineLength(size_t values) { return values * (MaxGeneralLength() + 1); }
+// Room for one AppendExactGeneral number, and for a line of `values` of them.
+constexpr size_t kMaxExactGeneralLength = MaxGeneralLength(17);
+constexpr size_t MaxGeneralLineLength(size_t values) { return values * (kMaxExactGeneralLength + 1); }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "gnuplot_stand_in.h"
+#include "reference.h"
 #include "run_program.h"
 #include "temp_dir.h"
 
@@ -198,8 +199,8 @@ TEST_F(GnuplotConnection, SessionSendsEveryLineInOrderWithItsData)
                                         "replot \"FILE\" with lines", "print 42, \"text\""}));
     ASSERT_EQ(Log().size(), 8u);
     EXPECT_EQ(Log()[5], "plot \"" + first + "\" title \"first 100%\" with points");
-    EXPECT_EQ(DataCopy(1), "1 4\n2.5 -5\n1e-07 1.23457e+08\n");
-    EXPECT_EQ(DataCopy(2), "4\n-5\n1.23457e+08\n");
+    EXPECT_EQ(DataCopy(1), "1 4\n2.5 -5\n1e-07 123456789\n");
+    EXPECT_EQ(DataCopy(2), "4\n-5\n123456789\n");
     EXPECT_TRUE(DataFiles().empty());
 }
 
@@ -251,8 +252,8 @@ TEST_F(GnuplotConnection, ThreeDimensionalPlotsOnlyStartAPlot)
                                         "replot \"FILE\" with points",
                                         "plot \"FILE\" title \"flat\" with points",
                                         "splot \"FILE\" with points"}));
-    EXPECT_EQ(DataCopy(1), "1 4 7\n2.5 -5 8\n1e-07 1.23457e+08 9\n");
-    EXPECT_EQ(DataCopy(2), "1 4\n2.5 -5\n1e-07 1.23457e+08\n");
+    EXPECT_EQ(DataCopy(1), "1 4 7\n2.5 -5 8\n1e-07 123456789 9\n");
+    EXPECT_EQ(DataCopy(2), "1 4\n2.5 -5\n1e-07 123456789\n");
 }
 
 TEST_F(GnuplotConnection, AnalyticCurvesCountAsPlotsButMakeNoFiles)
@@ -521,14 +522,8 @@ std::vector<double> AwkwardValues(size_t count, uint64_t seed)
 std::string PrintfLines(const std::vector<double>& x, const std::vector<double>* y)
 {
     std::string text;
-    char line[128];
-    for (size_t i = 0; i < x.size(); ++i) {
-        if (y != nullptr)
-            std::snprintf(line, sizeof line, "%g %g\n", x[i], (*y)[i]);
-        else
-            std::snprintf(line, sizeof line, "%g\n", x[i]);
-        text += line;
-    }
+    for (size_t i = 0; i < x.size(); ++i)
+        text += PrintfExactGeneral(x[i]) + (y != nullptr ? " " + PrintfExactGeneral((*y)[i]) : "") + "\n";
     return text;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "property_count.h"
+#include "reference.h"
 
 namespace {
 
@@ -66,10 +67,21 @@ public:
                 ADD_FAILURE() << conversion.name << " of " << std::hexfloat << value << ": got \"" << got
                               << "\", printf gives \"" << expected << "\"";
         }
+        CheckExactGeneral(value);
     }
     ~Comparison() { EXPECT_EQ(mismatches_, 0u); }
 
 private:
+    void CheckExactGeneral(double value)
+    {
+        char text[kMaxExactGeneralLength];
+        const std::string got(text, AppendExactGeneral(text, value));
+        const std::string expected = PrintfExactGeneral(value);
+        if (got != expected && ++mismatches_ <= 10)
+            ADD_FAILURE() << "exact %g of " << std::hexfloat << value << ": got \"" << got << "\", expected \""
+                          << expected << "\"";
+    }
+
     size_t mismatches_ = 0;
 };
 

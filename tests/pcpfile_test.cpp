@@ -157,13 +157,14 @@ TEST_F(PcpFileTest, CountFarBeyondMemoryIsRefused)
     }
 }
 
-TEST_F(PcpFileTest, SavedValuesKeepSixSignificantDigits)
+// Six significant digits where they keep the value, as many as it takes where not.
+TEST_F(PcpFileTest, SavedValuesReadBackExactly)
 {
-    Loaded loaded = LoadText(dir, "1 0 0\n3.14159265 0.0333333333\n");
+    Loaded loaded = LoadText(dir, "2 0 0\n3.14159265 0.0333333333\n59000.01 2.5\n");
     ASSERT_EQ(SavePCPFile(dir.File("out.pcp").c_str(), loaded.file.get()), 0);
-    EXPECT_EQ(ReadFile(dir.File("out.pcp")), "1 0 0\n3.14159 0.0333333\n");
+    EXPECT_EQ(ReadFile(dir.File("out.pcp")), "2 0 0\n3.14159265 0.0333333333\n59000.01 2.5\n");
     Loaded again = LoadText(dir, ReadFile(dir.File("out.pcp")));
-    EXPECT_EQ(again.file->points[0].x, 3.14159);
+    EXPECT_EQ(again.file->points[1].x, 59000.01);
 }
 
 TEST_F(PcpFileTest, MissingFileIsReportedAndLeavesTheRecordEmpty)

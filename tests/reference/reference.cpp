@@ -42,6 +42,16 @@ double SumOfPowersTimesY(const Point* points, int32_t count, int power)
 
 }  // namespace
 
+std::string PrintfExactGeneral(double value)
+{
+    char text[64];
+    for (int precision = 6; precision <= 17; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        if (!std::isfinite(value) || std::strtod(text, nullptr) == value) break;
+    }
+    return text;
+}
+
 void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, int32_t count)
 {
     const double b = stats.slope, a = stats.intercept;
@@ -107,10 +117,9 @@ int ReferenceSavePCPFile(const char* path, const PCPFile* file)
     std::fprintf(out.get(), "%d %d %d\n", file->count, file->tag, file->has_sigma);
     for (int32_t i = 0; i < file->count; ++i) {
         const Point& point = file->points[i];
-        if (file->has_sigma)
-            std::fprintf(out.get(), "%g %g %g\n", point.x, point.y, point.sigma);
-        else
-            std::fprintf(out.get(), "%g %g\n", point.x, point.y);
+        std::string line = PrintfExactGeneral(point.x) + " " + PrintfExactGeneral(point.y);
+        if (file->has_sigma) line += " " + PrintfExactGeneral(point.sigma);
+        std::fprintf(out.get(), "%s\n", line.c_str());
     }
     bool failed = std::ferror(out.get()) != 0;
     failed = std::fclose(out.release()) != 0 || failed;

@@ -4,11 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "linefit.h"
 #include "pcpfile.h"
 #include "point.h"
 #include "polyfit.h"
+
+// "%.<p>g" of the value with the least p from 6 up whose text strtod reads
+// back as the value: the numbers of the data files, by snprintf and strtod.
+std::string PrintfExactGeneral(double value);
 
 // PrintLineReport with one printf per line, table rows included.
 void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);
