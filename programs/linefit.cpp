@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "centring.h"
 #include "number_format.h"
 #include "output_buffer.h"
 
-// The running sums are carried in long double; every stored value is a double.
+// Sums are formed from deviations about the means and carried in long
+// double; every stored value is a double.
 
 namespace {
 
@@ -37,52 +39,79 @@ void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t co
 
 }  // namespace
 
+namespace {
+
+// Means of x and y, summed in long double.
+struct Means {
+    long double x, y;
+};
+
+Means MeansOf(const Point* points, int32_t count)
+{
+    long double sx = 0, sy = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        sx += points[i].x;
+        sy += points[i].y;
+    }
+    const long double n = count;
+    return {sx / n, sy / n};
+}
+
+}  // namespace
+
 Line FitLine(Point* points, int32_t count)
 {
-    long double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    const Means mean = MeansOf(points, count);
+    long double cxx = 0, cxy = 0;
     for (int32_t i = 0; i < count; ++i) {
-        long double x = points[i].x, y = points[i].y;
-        sx += x;
-        sy += y;
-        sxx += x * x;
-        sxy += x * y;
+        const long double dx = points[i].x - mean.x, dy = points[i].y - mean.y;
+        cxx += dx * dx;
+        cxy += dx * dy;
     }
-    long double n = count;
-    double b = static_cast<double>((sxy - sx * sy / n) / (sxx - sx * sx / n));
-    double a = static_cast<double>((sy - b * sx) / n);
-    for (int32_t i = 0; i < count; ++i) points[i].fit = b * points[i].x + a;
-    return {b, a};
+    const double b = static_cast<double>(cxy / cxx);
+    const double a = static_cast<double>(mean.y - b * mean.x);
+    auto value_at = [&mean, b](double x) { return static_cast<double>(mean.y + b * (x - mean.x)); };
+    for (int32_t i = 0; i < count; ++i) points[i].fit = value_at(points[i].x);
+    const double centre = ChooseCentring(points, count, 1).centre;
+    return {b, a, centre, value_at(centre)};
 }
 
 LineStatistics ComputeLineStatistics(const Point* points, int32_t count, double slope,
                                      double intercept)
 {
-    long double sx = 0, sy = 0, sxx = 0, ssr = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        long double x = points[i].x, y = points[i].y, residual = y - points[i].fit;
-        sx += x;
-        sy += y;
-        sxx += x * x;
-        ssr += residual * residual;
-    }
-    long double n = count;
-    double xbar = static_cast<double>(sx / n);
-    double ybar = static_cast<double>(sy / n);
+    return LineStatisticsAboutMeans(points, count, slope, intercept, false);
+}
 
-    long double cxx = 0, cyy = 0;
+LineStatistics LineStatisticsAboutMeans(const Point* points, int32_t count, double slope,
+                                        double intercept, bool weighted)
+{
+    const Means mean = MeansOf(points, count);
+    long double sxx = 0, xw = 0;
     for (int32_t i = 0; i < count; ++i) {
-        long double dx = points[i].x - xbar, dy = points[i].y - ybar;
+        const long double x = points[i].x;
+        sxx += x * x;
+        if (weighted) xw += points[i].weight * x;
+    }
+    long double cxx = 0, cyy = 0, residuals = 0, weighted_spread = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const Point& point = points[i];
+        const long double dx = point.x - mean.x, dy = point.y - mean.y, residual = point.y - point.fit;
+        const long double w = weighted ? point.weight : 1;
         cxx += dx * dx;
         cyy += dy * dy;
+        residuals += w * residual * residual;
+        if (weighted) weighted_spread += w * (point.x - xw) * (point.x - xw);
     }
+    const long double n = count;
+    const long double spread = weighted ? n * weighted_spread : cxx;
 
     LineStatistics stats{};
     stats.slope = slope;
     stats.intercept = intercept;
-    stats.xbar = xbar;
-    stats.ybar = ybar;
-    stats.residual_variance = static_cast<double>(ssr / n);
-    stats.slope_variance = static_cast<double>(ssr / ((sxx - n * xbar * xbar) * (n - 2)));
+    stats.xbar = static_cast<double>(mean.x);
+    stats.ybar = static_cast<double>(mean.y);
+    stats.residual_variance = static_cast<double>(residuals / n);
+    stats.slope_variance = static_cast<double>(residuals / (spread * (n - 2)));
     stats.intercept_variance = static_cast<double>(stats.slope_variance * sxx / n);
     stats.x_variance = static_cast<double>(cxx / n);
     stats.y_variance = static_cast<double>(cyy / n);

@@ -6,8 +6,10 @@
 #include "point.h"
 
 struct Line {
-    double slope;      // b
-    double intercept;  // a: the line's value at x = 0
+    double slope;         // b
+    double intercept;     // a: the line's value at x = 0
+    double centre;        // c: 0, or the middle of an x range that lies far from zero
+    double centre_value;  // the line's value at c, to the precision of the fitted values
 };
 
 // The values the line report prints. Filled by ComputeLineStatistics, or by
@@ -24,15 +26,31 @@ struct LineStatistics {
     double y_variance;          // mean squared deviation of y from ybar
 };
 
-// Ordinary least squares through all points: slope b and intercept a from
-// one pass of raw sums; sets fit = b*x + a for every point. Degenerate data
-// (no points, one x value) give NaN or infinities, as IEEE arithmetic does.
+// Ordinary least squares through all points: b = Cxy / Cxx and
+// a = ybar - b * xbar from sums of deviations about the means, so that
+// shifting x changes neither b nor the fitted values; sets
+// fit = ybar + b * (x - xbar) for every point. The centre is chosen as
+// ChooseCentring does for order 1. Degenerate data (no points, one x value)
+// give NaN or infinities, as IEEE arithmetic does.
 Line FitLine(Point* points, int32_t count);
 
 // Means, variances of slope and intercept, and the spreads of x and y of the
-// fitted points (`fit` already set). No checks: N <= 2 gives non-finite values.
+// fitted points (`fit` already set):
+//   residual_variance = SSR / N        SSR = sum (y - fit)^2
+//   slope_variance = SSR / (Cxx (N - 2))
+//   intercept_variance = slope_variance * Sxx / N    Sxx = sum x^2
+//   x_variance = Cxx / N, y_variance = Cyy / N
+// with Cxx, Cyy the sums of squared deviations about the means. No checks:
+// N <= 2 gives non-finite values.
 LineStatistics ComputeLineStatistics(const Point* points, int32_t count, double slope,
                                      double intercept);
+
+// The statistics of ComputeLineStatistics, or with `weighted` those of the
+// weighted report: the residual sum E = sum w (y - fit)^2 and the spread of
+// x D = N * sum w (x - xw)^2 about the weighted mean xw = sum w x take the
+// places of SSR and Cxx (`weight` set, the weights summing to 1).
+LineStatistics LineStatisticsAboutMeans(const Point* points, int32_t count, double slope,
+                                        double intercept, bool weighted);
 
 // Writes the "Linear fit" report and the per-point table to standard output.
 void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);

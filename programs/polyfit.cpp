@@ -1,6 +1,7 @@
 // polyfit.cpp - the least-squares polynomial: order prompt, normal equations, solver and report.
 #include "polyfit.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <climits>
@@ -103,6 +104,53 @@ int GaussJordan(const double* a, const double* b, double* solution, int dimensio
     return 0;
 }
 
+void CentredNormalEquations(const Point* points, int32_t count, int order, Centring centring,
+                            double* a, double* b)
+{
+    long double sum_t[2 * kMaxPolynomialOrder + 1] = {};
+    long double sum_ty[kMaxPolynomialOrder + 1] = {};
+    for (int32_t i = 0; i < count; ++i) {
+        const long double t = (points[i].x - static_cast<long double>(centring.centre)) / centring.scale;
+        long double power = 1;
+        for (int k = 0; k <= 2 * order; ++k, power *= t) {
+            sum_t[k] += power;
+            if (k <= order) sum_ty[k] += power * points[i].y;
+        }
+    }
+    const int d = order + 1;
+    for (int i = 0; i < d; ++i) {
+        for (int j = 0; j < d; ++j) a[i * d + j] = static_cast<double>(sum_t[i + j]);
+        b[i] = static_cast<double>(sum_ty[i]);
+    }
+}
+
+void ExpandInPowersOfX(const double* centred, int order, Centring centring, double* coefficients)
+{
+    if (centring.IsIdentity()) {
+        std::copy(centred, centred + order + 1, coefficients);
+        return;
+    }
+    // In u = x - centre the coefficients are centred[k] / scale^k; the
+    // Taylor shift by -centre then gives those of x.
+    long double c[kMaxPolynomialOrder + 1] = {};
+    long double scale_power = 1;
+    for (int k = 0; k <= order; ++k, scale_power *= centring.scale) c[k] = centred[k] / scale_power;
+    const long double shift = centring.centre;
+    for (int i = 0; i < order; ++i)
+        for (int j = order - 1; j >= i; --j) c[j] -= shift * c[j + 1];
+    for (int k = 0; k <= order; ++k) coefficients[k] = static_cast<double>(c[k]);
+}
+
+double PolynomialAt(const Polynomial& polynomial, double x)
+{
+    if (polynomial.centring.IsIdentity()) return polyfit::p(polynomial.coefficients, polynomial.order, x);
+    const long double t =
+        (x - static_cast<long double>(polynomial.centring.centre)) / polynomial.centring.scale;
+    long double value = 0;
+    for (int k = polynomial.order; k >= 0; --k) value = value * t + polynomial.centred[k];
+    return static_cast<double>(value);
+}
+
 namespace {
 
 enum class NumberInput { Number, NotANumber, Ended };
@@ -145,8 +193,7 @@ constexpr int32_t kParallelFitThreshold = 100000;
 
 void SetFittedValuesOf(Point* first, Point* last, const Polynomial& polynomial)
 {
-    for (Point* point = first; point != last; ++point)
-        point->fit = polyfit::p(polynomial.coefficients, polynomial.order, point->x);
+    for (Point* point = first; point != last; ++point) point->fit = PolynomialAt(polynomial, point->x);
 }
 
 // Every point's value is its own, so halves of the array may be done at once.
@@ -213,14 +260,19 @@ int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomia
 {
     if (order < 0 || order > kMaxPolynomialOrder) return 1;
     const int dimension = order + 1;
+    const Centring centring = ChooseCentring(points, count, order);
     std::vector<double> a(static_cast<size_t>(dimension) * dimension), b(dimension);
-    polyfit::NormalEquations(points, count, order, a.data(), b.data());
+    if (centring.IsIdentity())
+        polyfit::NormalEquations(points, count, order, a.data(), b.data());
+    else
+        CentredNormalEquations(points, count, order, centring, a.data(), b.data());
 
-    double coefficients[kMaxPolynomialOrder + 1] = {};
-    if (GaussJordan(a.data(), b.data(), coefficients, dimension) != 0) return 1;
-
-    polynomial->order = order;
-    for (int k = 0; k <= kMaxPolynomialOrder; ++k) polynomial->coefficients[k] = coefficients[k];
+    Polynomial fitted{};
+    if (GaussJordan(a.data(), b.data(), fitted.centred, dimension) != 0) return 1;
+    fitted.order = order;
+    fitted.centring = centring;
+    ExpandInPowersOfX(fitted.centred, order, centring, fitted.coefficients);
+    *polynomial = fitted;
     SetFittedValues(points, count, *polynomial);
     return 0;
 }

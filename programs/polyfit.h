@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "centring.h"
 #include "point.h"
 
 constexpr int kMinPolynomialOrder = 2;
@@ -12,6 +13,11 @@ constexpr int kMaxPolynomialOrder = 9;
 struct Polynomial {
     int order;                                       // n
     double coefficients[kMaxPolynomialOrder + 1];    // c_0 .. c_n; the rest unused
+    // The same polynomial in the variable it was solved in,
+    // t = (x - centring.centre) / centring.scale: sum of centred[k] * t^k.
+    // Where that variable is x itself, centred holds the coefficients.
+    Centring centring;
+    double centred[kMaxPolynomialOrder + 1] = {};
 };
 
 namespace polyfit {
@@ -46,11 +52,27 @@ int GaussJordan(const double* a, const double* b, double* solution, int dimensio
 // line. Returns 0 with *order set; 1 after a message when input has ended.
 int ReadPolynomialOrder(int* order);
 
+// The normal equations in t = (x - centre) / scale: a(i, j) = sum of t^(i+j),
+// b_i = sum of t^i * y, with t and its powers (by repeated multiplication)
+// and every sum in long double, one pass over the points in array order.
+void CentredNormalEquations(const Point* points, int32_t count, int order, Centring centring,
+                            double* a, double* b);
+
+// The coefficients of sum of centred[k] * ((x - centre) / scale)^k in powers
+// of x, c_0 first, worked in long double.
+void ExpandInPowersOfX(const double* centred, int order, Centring centring, double* coefficients);
+
+// The polynomial's value at x, from the form it was solved in: p() of the
+// coefficients where that is x itself, else Horner's rule in t in long double.
+double PolynomialAt(const Polynomial& polynomial, double x);
+
 // Fits the polynomial of the given order (at most 9) to the points by least
-// squares and sets `fit` of every point. Returns 0; 1 when GaussJordan
-// refuses the normal equations (no points, non-finite data, most systems
-// with too few distinct x values) or the order is out of range, leaving
-// *polynomial and the points untouched.
+// squares and sets `fit` = PolynomialAt(x) of every point. The normal
+// equations are built in the variable that ChooseCentring picks and solved
+// by GaussJordan; coefficients in powers of x are expanded from the
+// solution. Returns 0; 1 when GaussJordan refuses the normal equations (no
+// points, non-finite data, most systems with too few distinct x values) or
+// the order is out of range, leaving *polynomial and the points untouched.
 int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial);
 
 // Root mean square of y - fit over the points (`fit` already set).

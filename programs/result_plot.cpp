@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "gnuplot_connection.h"
+#include "number_format.h"
 
 namespace {
 
@@ -21,29 +22,42 @@ void WaitForSpace()
     } while (c != ' ' && c != EOF);
 }
 
-std::string Format(const char* format, double value, int power)
+// Every digit of the double, so gnuplot draws the curve of the report.
+std::string Exact(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value, power);
-    return text;
+    char text[kMaxExactGeneralLength];
+    return {text, AppendExactGeneral(text, value)};
+}
+
+// "x-c", or "x+c" for a negative c.
+std::string Shifted(double centre)
+{
+    return centre < 0 ? "x+" + Exact(-centre) : "x-" + Exact(centre);
 }
 
 }  // namespace
 
 std::string PolynomialCurveCommand(const Polynomial& polynomial)
 {
-    // At most ten terms of at most 23 characters: no buffer limit ever cuts this.
+    // Over x far from zero, powers of x would cancel in gnuplot's arithmetic:
+    // the curve then goes in the centred variable the fit was solved in.
+    const Centring& centring = polynomial.centring;
+    const bool in_x = centring.IsIdentity();
+    const std::string variable = in_x ? "x" : "((" + Shifted(centring.centre) + ")/" + Exact(centring.scale) + ")";
+    const double* coefficients = in_x ? polynomial.coefficients : polynomial.centred;
     std::string command = "replot ";
     for (int k = 0; k <= polynomial.order; ++k)
-        command += Format("+(%g)*(x**%d)", polynomial.coefficients[k], k);
+        command += "+(" + Exact(coefficients[k]) + ")*(" + variable + "**" + std::to_string(k) + ")";
     return command + " title 'Polynomial fit' with lines\n";
 }
 
-std::string LineCurveCommand(double slope, double intercept)
+std::string LineCurveCommand(const Line& line)
 {
-    char command[4096];
-    std::snprintf(command, sizeof command, "replot %f*x+%f", slope, intercept);
-    return std::string(command) + " title 'Linear fit' with lines\n";
+    // b*x+a, or b*(x-c)+v through the line's value v at the centre c.
+    const bool in_x = line.centre == 0;
+    const std::string variable = in_x ? "x" : "(" + Shifted(line.centre) + ")";
+    const double value = in_x ? line.intercept : line.centre_value;
+    return "replot " + Exact(line.slope) + "*" + variable + "+" + Exact(value) + " title 'Linear fit' with lines\n";
 }
 
 void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)

@@ -4,13 +4,18 @@
 #include <cstdint>
 #include <string>
 
+#include "linefit.h"
 #include "point.h"
 #include "polyfit.h"
 
-// The curve commands sent after the points: "replot " and one term per
-// coefficient, or the straight line, each followed by its title suffix.
+// The curve commands sent after the points, each followed by its title
+// suffix: "replot " and one term "+(c_k)*(x**k)" per coefficient, or the
+// line "replot b*x+a". Numbers carry every digit of their double. Where the
+// fit was worked in a centred variable, the terms are "+(a_k)*(((x-c)/s)**k)"
+// and the line "replot b*(x-c)+v", so that gnuplot's arithmetic does not
+// cancel over x far from zero.
 std::string PolynomialCurveCommand(const Polynomial& polynomial);
-std::string LineCurveCommand(double slope, double intercept);
+std::string LineCurveCommand(const Line& line);
 
 // Plots x and y of every point and then the curve, prints the prompt and
 // waits until a space (or the end of standard input) has been read, and

@@ -17,7 +17,7 @@ int main(int argc, char** argv)
     PrintLineReport(
         ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept),
         file->points, file->count);
-    ShowResultPlot(file->points, file->count, LineCurveCommand(line.slope, line.intercept));
+    ShowResultPlot(file->points, file->count, LineCurveCommand(line));
 
     DisposePCPFile(file);
     return 0;

@@ -108,7 +108,7 @@ TEST(FastOutput, PolynomialFitAndReportMatchTheStraightforwardVersion)
 TEST(FastOutput, PolynomialReportMatchesPrintfForAnyValues)
 {
     std::mt19937_64 random(26);
-    Polynomial polynomial{3, {1.5, -0.0, std::numeric_limits<double>::quiet_NaN(), 1e-300}};
+    Polynomial polynomial{3, {1.5, -0.0, std::numeric_limits<double>::quiet_NaN(), 1e-300}, {}, {}};
     for (size_t count : {size_t{0}, size_t{7}, PropertyCount(120000)}) {
         std::vector<Point> points = RandomPoints(random, count);
         for (double rms : {0.0, 0.25, std::numeric_limits<double>::infinity(), RandomValue(random)}) {

@@ -87,15 +87,16 @@ INSTANTIATE_TEST_SUITE_P(
     Programs, ResultPlot,
     testing::Values(
         PlotCase{"veldafit", "line_five.pcp", " \n", "veldafit_line_five.out",
-                 "replot 1.990000*x+0.050000 title 'Linear fit' with lines",
+                 "replot 1.99*x+0.049999999999999954 title 'Linear fit' with lines",
                  "1 2.1\n2 3.9\n3 6.2\n4 7.8\n5 10.1\n"},
-        // A negative intercept follows the plus sign with its own minus sign.
+        // A negative intercept follows the plus sign with its own minus sign;
+        // every number carries all the digits of its double.
         PlotCase{"veldafit", "line_falling.pcp", " ", "veldafit_line_falling.out",
-                 "replot -0.980000*x+-0.050000 title 'Linear fit' with lines",
+                 "replot -0.98*x+-0.050000000000000044 title 'Linear fit' with lines",
                  "1 -1\n2 -2\n3 -3.1\n4 -3.9\n"},
         // Only x and y reach the data file, never sigma.
         PlotCase{"sorrafit", "line_four_sigma.pcp", " \n", "sorrafit_four.out",
-                 "replot 2.000000*x+1.050000 title 'Linear fit' with lines",
+                 "replot 2*x+1.0499999999999998 title 'Linear fit' with lines",
                  "-1 -1\n0 1.2\n1 2.9\n2 5.1\n"},
         // Order 2 is three terms, for the powers 0, 1 and 2.
         PlotCase{"cadrafit", "poly_parabola.pcp", "2\n \n", "cadrafit_parabola.out",

@@ -40,6 +40,20 @@ double SumOfPowersTimesY(const Point* points, int32_t count, int power)
     return total;
 }
 
+// Sum over the points of t^power, times y with `times_y`, where
+// t = (x - centre) / scale; the power by repeated multiplication, all in long double.
+double SumOfCentredPowers(const Point* points, int32_t count, Centring centring, int power, bool times_y)
+{
+    long double total = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const long double t = (points[i].x - static_cast<long double>(centring.centre)) / centring.scale;
+        long double term = 1;
+        for (int k = 0; k < power; ++k) term *= t;
+        total += times_y ? term * points[i].y : term;
+    }
+    return static_cast<double>(total);
+}
+
 }  // namespace
 
 std::string PrintfExactGeneral(double value)
@@ -151,13 +165,25 @@ int ReferenceFitPolynomial(Point* points, int32_t count, int order, Polynomial* 
 {
     if (order < 0 || order > kMaxPolynomialOrder) return 1;
     const int d = order + 1;
+    const Centring centring = ChooseCentring(points, count, order);
     std::vector<double> a(static_cast<size_t>(d) * d), b(d);
-    ReferenceNormalEquations(points, count, order, a.data(), b.data());
-    double coefficients[kMaxPolynomialOrder + 1] = {};
-    if (GaussJordan(a.data(), b.data(), coefficients, d) != 0) return 1;
-    polynomial->order = order;
-    for (int k = 0; k <= kMaxPolynomialOrder; ++k) polynomial->coefficients[k] = coefficients[k];
-    for (int32_t i = 0; i < count; ++i) points[i].fit = PolynomialValue(polynomial->coefficients, order, points[i].x);
+    if (centring.IsIdentity()) {
+        ReferenceNormalEquations(points, count, order, a.data(), b.data());
+    } else {
+        for (int i = 0; i < d; ++i) {
+            for (int j = 0; j < d; ++j) a[i * d + j] = SumOfCentredPowers(points, count, centring, i + j, false);
+            b[i] = SumOfCentredPowers(points, count, centring, i, true);
+        }
+    }
+    Polynomial fitted{};
+    if (GaussJordan(a.data(), b.data(), fitted.centred, d) != 0) return 1;
+    fitted.order = order;
+    fitted.centring = centring;
+    ExpandInPowersOfX(fitted.centred, order, centring, fitted.coefficients);
+    *polynomial = fitted;
+    for (int32_t i = 0; i < count; ++i)
+        points[i].fit = centring.IsIdentity() ? PolynomialValue(fitted.coefficients, order, points[i].x)
+                                              : PolynomialAt(fitted, points[i].x);
     return 0;
 }
 

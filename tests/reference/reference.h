@@ -31,8 +31,10 @@ int ReferenceSavePCPFile(const char* path, const PCPFile* file);
 // in its own pass over the points in array order.
 void ReferenceNormalEquations(const Point* points, int32_t count, int order, double* a, double* b);
 
-// FitPolynomial with the normal equations of ReferenceNormalEquations: 0, or
-// 1 when the solver refuses them (*polynomial and the points untouched).
+// FitPolynomial with every normal-matrix entry in its own pass: those of
+// ReferenceNormalEquations where the fit is worked in x, else one pass per
+// power of the centred variable. 0, or 1 when the solver refuses them
+// (*polynomial and the points untouched).
 int ReferenceFitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial);
 
 // PrintPolynomialReport with one printf per line, table rows included.
