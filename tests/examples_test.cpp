@@ -42,7 +42,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Example{"veldafit", "calibration.pcp", " \n", "veldafit_example_calibration.out"},
                     Example{"cadrafit", "cubic.pcp", "3\n \n", "cadrafit_example_cubic.out"},
                     Example{"sorrafit", "calibration_sigma.pcp", " \n",
-                            "sorrafit_example_calibration_sigma.out"}),
-    [](const testing::TestParamInfo<Example>& info) { return std::string(info.param.program); });
+                            "sorrafit_example_calibration_sigma.out"},
+                    // x far from zero: the least-squares cubic and line of yearly values
+                    Example{"cadrafit", "years.pcp", "3\n \n", "cadrafit_example_years.out"},
+                    Example{"veldafit", "years.pcp", " \n", "veldafit_example_years.out"}),
+    [](const testing::TestParamInfo<Example>& info) {
+        std::string file = info.param.file;
+        return std::string(info.param.program) + "_" + file.substr(0, file.find('.'));
+    });
 
 }  // namespace
