@@ -62,19 +62,57 @@ bool ReadsBackAs(const char* text, const char* end, double value)
     return std::strtod(copy, nullptr) == value;
 }
 
-// Significant digits of the shortest text that reads back as the finite
-// `value`; 6 when that can't be had from the library.
-int ShortestDigits(double value)
+// The significant digits and the decimal exponent of a number.
+struct Decimal {
+    bool negative = false;
+    char digits[20] = {};
+    int count = 0;
+    int exponent = 0;
+};
+
+// The shortest digits that read back as the finite, non-zero `value`.
+Decimal ShortestDecimal(double value)
 {
-#if FITCORE_FLOAT_TO_CHARS
     char text[32];
-    char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
-    return static_cast<int>(std::count_if(text, std::find(text, end, 'e'),
-                                          [](char c) { return c >= '0' && c <= '9'; }));
-#else
-    (void)value;
-    return 6;
-#endif
+    const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
+    Decimal decimal;
+    const char* at = text;
+    decimal.negative = *at == '-';
+    for (at += decimal.negative; *at != 'e'; ++at)
+        if (*at != '.') decimal.digits[decimal.count++] = *at;
+    std::from_chars(at + 1 + (at[1] == '+'), end, decimal.exponent);
+    return decimal;
+}
+
+// "%.<precision>g" of a value whose correctly rounded digits to that
+// precision are `decimal`'s digits followed by zeros.
+char* AppendDecimalAsGeneral(char* out, const Decimal& decimal, int precision)
+{
+    const int e = decimal.exponent, n = decimal.count;
+    if (decimal.negative) *out++ = '-';
+    if (e < -4 || e >= precision) {
+        *out++ = decimal.digits[0];
+        if (n > 1) {
+            *out++ = '.';
+            out = std::copy(decimal.digits + 1, decimal.digits + n, out);
+        }
+        *out++ = 'e';
+        *out++ = e < 0 ? '-' : '+';
+        if (e > -10 && e < 10) *out++ = '0';
+        return std::to_chars(out, out + 3, e < 0 ? -e : e).ptr;
+    }
+    if (e < 0) {
+        *out++ = '0';
+        *out++ = '.';
+        out = std::fill_n(out, -e - 1, '0');
+        return std::copy(decimal.digits, decimal.digits + n, out);
+    }
+    for (int i = 0; i <= e; ++i) *out++ = i < n ? decimal.digits[i] : '0';
+    if (n > e + 1) {
+        *out++ = '.';
+        out = std::copy(decimal.digits + e + 1, decimal.digits + n, out);
+    }
+    return out;
 }
 
 }  // namespace
@@ -82,14 +120,23 @@ int ShortestDigits(double value)
 char* AppendExactGeneral(char* out, double value)
 {
     if (!std::isfinite(value) || value == 0) return AppendGeneral(out, value);
-    int precision = std::max(ShortestDigits(value), 6);
-    char* end = AppendGeneral(out, value, precision);
-    // The correctly rounded text of that many digits reads back as the value
-    // except, rarely, at a power of two (whose gap to the next lower double is
-    // half the gap above), and always where the shortest length is unknown.
+#if FITCORE_FLOAT_TO_CHARS
+    // A normal double that is not a power of two has a rounding interval
+    // that is symmetric and narrow (below 1e-15 of the value), so rounding it
+    // correctly to as many digits as its shortest text has, or to more,
+    // gives that text's digits: "%.<p>g" is written from them straight away.
     int exponent = 0;
-    const bool check = std::fabs(std::frexp(value, &exponent)) == 0.5 || !FITCORE_FLOAT_TO_CHARS;
-    while (check && precision < 17 && !ReadsBackAs(out, end, value)) end = AppendGeneral(out, value, ++precision);
+    if (std::isnormal(value) && std::fabs(std::frexp(value, &exponent)) != 0.5) {
+        const Decimal shortest = ShortestDecimal(value);
+        return AppendDecimalAsGeneral(out, shortest, std::max(shortest.count, 6));
+    }
+#endif
+    // At a power of two the gap below is half the gap above, and below the
+    // normal range the gaps are wide: there the correctly rounded text of
+    // the shortest length may miss the value, so each length is tried.
+    int precision = 6;
+    char* end = AppendGeneral(out, value, precision);
+    while (precision < 17 && !ReadsBackAs(out, end, value)) end = AppendGeneral(out, value, ++precision);
     return end;
 }
 
