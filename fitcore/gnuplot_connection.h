@@ -88,7 +88,8 @@ void gnuplot_set_zlabel(gnuplot_connection* handle, const char* label);
 // plot. Sends nothing.
 void gnuplot_resetplot(gnuplot_connection* handle);
 
-// Data plots. Each writes its numbers ("%g", one point per line) to a new
+// Data plots. Each writes its numbers (one point per line, "%g" where that
+// reads back as the same double, else with the fewest digits that do) to a new
 // data file in the current directory and sends "plot" (the first plot of the
 // connection), "replot" (a later one) or "splot" naming the file, with the
 // title clause when `title` is not null and the connection's style.

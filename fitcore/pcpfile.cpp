@@ -66,7 +66,7 @@ int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_s
     return static_cast<int32_t>(done);
 }
 
-// One point line: "%g %g %g\n" with sigma, "%g %g\n" without.
+// One point line, x y sigma with sigma and x y without, every value exact.
 char* AppendPointLine(char* text, const Point& point, bool has_sigma)
 {
     return has_sigma ? AppendGeneralLine(text, point.x, point.y, point.sigma)
