@@ -206,6 +206,7 @@ std::FILE* DivertStandardOutputToErrors()
             close(saved);
         return nullptr;
     }
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     return stream;
 }
 

@@ -1,4 +1,5 @@
-// result_plot.cpp - the points and the fitted curve in gnuplot, until the user types a space.
+// result_plot.cpp - the points and the fitted curve in gnuplot, until the user
+// types a space, or drawn into a file.
 #include "result_plot.h"
 
 #include <cerrno>
@@ -25,18 +26,20 @@ void WaitForSpace()
     } while (c != ' ' && c != EOF);
 }
 
-// The points, then the curve over them. The result of the points' plot:
-// 0 sent, 1 refused (no points, no data file).
-int PlotPointsAndCurve(gnuplot_connection* plot, Point* points, int32_t count,
-                       const std::string& curve_command)
+// The plot of the points, which the curve then joins. 0 sent; 1 refused
+// (no points, no data file).
+int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count)
 {
     gnuplot_setstyle(plot, "points");
     gnuplot_set_xlabel(plot, "x");
     gnuplot_set_ylabel(plot, "y");
-    int result = gnuplot_plot_Point_xy(plot, points, count, "Points");
+    return gnuplot_plot_Point_xy(plot, points, count, "Points");
+}
+
+void PlotCurve(gnuplot_connection* plot, const std::string& curve_command)
+{
     // The command ends with its own line end; gnuplot_cmd adds another.
     gnuplot_cmd(plot, "%s", curve_command.c_str());
-    return result;
 }
 
 std::string Format(const char* format, double value, int power)
@@ -71,7 +74,8 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
         std::puts("GNUPlot failed to start.  Plotting failed.");
         return;
     }
-    PlotPointsAndCurve(plot, points, count, curve_command);
+    PlotPoints(plot, points, count);
+    PlotCurve(plot, curve_command);
     // A drawing on the console comes before the prompt, not over it; a slow
     // gnuplot delays the prompt by a few seconds at most.
     gnuplot_wait_delivered(plot, kDrawingWaitMs);
@@ -116,9 +120,12 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
     setenv("FITCORE_GNUPLOT_OUTPUT", output.c_str(), 1);
     gnuplot_connection* plot = gnuplot_init();
     if (plot == nullptr) return failed("gnuplot could not be started");
-    const int plotted = PlotPointsAndCurve(plot, points, count, curve_command);
+    if (PlotPoints(plot, points, count) != 0) {
+        gnuplot_close(plot);
+        return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
+    }
+    PlotCurve(plot, curve_command);
     gnuplot_close(plot);
-    if (plotted != 0) return failed("the points could not be handed to gnuplot");
     if (checked && empty()) return failed("gnuplot did not draw it");
     return 0;
 }

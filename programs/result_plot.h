@@ -1,4 +1,4 @@
-// result_plot.h - shows the data points and the fitted curve in gnuplot and waits for the user.
+// result_plot.h - shows the data points and the fitted curve in gnuplot and waits for the user, or draws them into a file.
 #pragma once
 
 #include <cstdint>

@@ -178,27 +178,43 @@ TEST(PlotFile, APlotThatCannotBeMadeIsOneLineAndStatusOne)
     const std::string kPlot = "veldafit: cannot draw the plot into ";
     const struct {
         std::string file;
+        const char* data_file;
         std::vector<std::pair<std::string, std::optional<std::string>>> env;
         std::string last_line;
+        bool json = false;
     } cases[] = {
-        {"missing/fit.png", {}, kPlot + "'missing/fit.png': No such file or directory\n"},
-        {"fit.png", {{"PATH", "/nonexistent"}}, kPlot + "'fit.png': pgnuplot.exe was not found\n"},
+        {"missing/fit.png", "line_five.pcp", {}, kPlot + "'missing/fit.png': No such file or directory\n"},
+        {"fit.png", "line_five.pcp", {{"PATH", "/nonexistent"}}, kPlot + "'fit.png': pgnuplot.exe was not found\n"},
         // The front-end says why before the program's own line.
-        {"fit.png", {{"FITCORE_GNUPLOT", "/nonexistent/gnuplot"}}, kPlot + "'fit.png': gnuplot did not draw it\n"},
+        {"fit.png", "line_five.pcp", {{"FITCORE_GNUPLOT", "/nonexistent/gnuplot"}},
+         kPlot + "'fit.png': gnuplot did not draw it\n"},
+        {"fit.png", "empty_header.pcp", {}, kPlot + "'fit.png': there are no points\n"},
+        // With --json the loading messages come first on standard error, in order.
+        {"fit.svg", "line_five.pcp", {{"FITCORE_GNUPLOT", "/nonexistent/gnuplot"}},
+         kPlot + "'fit.svg': gnuplot did not draw it\n", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.last_line);
-        Work work({"line_five.pcp"});
+        Work work({c.data_file});
         RunOptions options;
         options.cwd = work.dir.path();
         options.env = {{"PATH", std::string(FITCORE_BIN_DIR) + ":/usr/bin:/bin"}};
         options.env.insert(options.env.end(), c.env.begin(), c.env.end());
-        RunResult run = RunProgram({ProgramPath("veldafit"), "-p", c.file, "line_five.pcp"}, options);
+        RunResult run = RunProgram({ProgramPath("veldafit"), c.json ? "-jp" : "-p", c.file, c.data_file}, options);
         EXPECT_EQ(run.exit_status, 1);
-        EXPECT_EQ(run.out, Expected("veldafit_line_five.out"));
-        EXPECT_TRUE(run.err.ends_with(c.last_line)) << run.err;
-        EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
-        EXPECT_EQ(work.Files(), std::set<std::string>{"line_five.pcp"});
+        std::string report = Expected("veldafit_" + Without(c.data_file, ".pcp") + ".out");
+        std::string diagnostics = run.err;
+        if (c.json) {
+            std::string loading = report.substr(0, report.find("Linear fit"));
+            EXPECT_TRUE(run.err.starts_with(loading)) << run.err;
+            diagnostics = Without(run.err, loading);
+            EXPECT_EQ(Json::parse(run.out)["slope"], 1.99);
+        } else {
+            EXPECT_EQ(run.out, report);
+        }
+        EXPECT_TRUE(diagnostics.ends_with(c.last_line)) << run.err;
+        EXPECT_LE(std::count(diagnostics.begin(), diagnostics.end(), '\n'), 2) << run.err;
+        EXPECT_EQ(work.Files(), std::set<std::string>{c.data_file});
     }
 }
 
