@@ -3,6 +3,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstring>
