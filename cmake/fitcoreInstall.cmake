@@ -1,7 +1,7 @@
 # fitcoreInstall.cmake - what `cmake --install` puts where: the programs and
 # the front-end in bin/, the library in lib/, its public headers in
 # include/fitcore/, a CMake package and a pkg-config file for C++ users, the
-# man pages and the example data files.
+# man pages, the programs' bash completion and the example data files.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -97,6 +97,11 @@ function(fitcore_finish_install)
       install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
       install(FILES ${FITCORE_MAN_GZ_DIR}/${program}.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+      # bash-completion loads a program's completion from a file of its name.
+      if(NOT program STREQUAL "pgnuplot.exe")
+        install(FILES ${PROJECT_SOURCE_DIR}/docs/completion/fitcore.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
+      endif()
     endif()
   endforeach()
 

@@ -193,6 +193,23 @@ std::FILE* OpenForReading(const char* path)
     return stream;
 }
 
+std::FILE* DivertStandardOutputToErrors()
+{
+    std::fflush(stdout);
+    int saved = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (saved < 0) return nullptr;
+    std::FILE* stream = fdopen(saved, "w");
+    if (stream == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        if (stream != nullptr)
+            std::fclose(stream);
+        else
+            close(saved);
+        return nullptr;
+    }
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    return stream;
+}
+
 bool IsExecutable(const char* path)
 {
     struct stat status {};

@@ -57,6 +57,13 @@ long ReadWithTimeout(int fd, char* buffer, std::size_t size, int timeout_ms);
 // which a reader would take for an empty file.
 std::FILE* OpenForReading(const char* path);
 
+// Points standard output (descriptor 1) at standard error and returns a new
+// stream on what standard output was, not inherited by children. Whatever the
+// process prints on standard output after this goes to standard error, as
+// unbuffered as standard error's own messages, so that both keep their order.
+// Null, with nothing changed, when a descriptor can't be had.
+std::FILE* DivertStandardOutputToErrors();
+
 // True when `path` names a file, not a directory, that this process may execute.
 bool IsExecutable(const char* path);
 

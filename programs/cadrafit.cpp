@@ -2,19 +2,31 @@
 #include <cstdio>
 
 #include "fit_shell.h"
+#include "json_report.h"
 #include "polyfit.h"
 #include "result_plot.h"
 
+namespace {
+
+const ProgramInfo kProgram = {
+    "cadrafit", "Fit a least-squares polynomial of order 2 to 9 to the x/y data in FILE and\n"
+                "report it; the order is asked for unless --order gives it.",
+    true};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    char name[kFileNameSize];
+    FitRun run;
     int exit_status = 0;
-    PCPFile* file = OpenDataFile(argc, argv, {.load_error_names_file = true, .requires_sigma = false},
+    if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
+    char name[kFileNameSize];
+    PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = true, .requires_sigma = false},
                                  name, &exit_status);
     if (file == nullptr) return exit_status;
 
-    int order = 0;
-    if (ReadPolynomialOrder(&order) != 0) {
+    int order = run.command.order;
+    if (order == 0 && ReadPolynomialOrder(&order) != 0) {
         DisposePCPFile(file);
         return 1;
     }
@@ -24,9 +36,15 @@ int main(int argc, char** argv)
         std::puts("Could not solve polynomial fit!");
         return 1;
     }
-    PrintPolynomialReport(polynomial, RmsError(file->points, file->count), file->points, file->count);
-    ShowResultPlot(file->points, file->count, PolynomialCurveCommand(polynomial));
+    double rms = RmsError(file->points, file->count);
+    if (run.json != nullptr)
+        exit_status = JsonWritten(
+            run, WritePolynomialJson(run.json, {kProgram.name, name, file->points, file->count, run.command.points},
+                                     polynomial, rms));
+    else
+        PrintPolynomialReport(polynomial, rms, file->points, file->count);
+    if (PlotResult(run, file->points, file->count, PolynomialCurveCommand(polynomial)) != 0) exit_status = 1;
 
     DisposePCPFile(file);
-    return 0;
+    return exit_status;
 }

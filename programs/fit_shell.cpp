@@ -1,9 +1,13 @@
-// fit_shell.cpp - obtaining, loading and announcing the data file of a fit program.
+// fit_shell.cpp - the entry frame of a fit program: its options, its data file, where its results and plot go.
 #include "fit_shell.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "platform.h"
+#include "result_plot.h"
 
 namespace {
 
@@ -37,11 +41,45 @@ bool NameFromPrompt(char (&name)[kFileNameSize])
 
 }  // namespace
 
-PCPFile* OpenDataFile(int argc, char** argv, const ShellOptions& options,
-                      char (&name)[kFileNameSize], int* exit_status)
+bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run, int* exit_status)
+{
+    run->program = &program;
+    run->command = ParseCommandLine(argc, argv, program);
+    const CommandLine& command = run->command;
+    *exit_status = 0;
+    if (!command.error.empty()) {
+        PrintUsageError(program, command.error);
+        *exit_status = 2;
+        return false;
+    }
+    if (command.help || command.version) {
+        if (command.help)
+            PrintHelp(stdout, program);
+        else
+            PrintVersion(stdout, program);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program.name, std::strerror(errno));
+            *exit_status = 1;
+        }
+        return false;
+    }
+    if (command.json) {
+        run->json = fitcore::DivertStandardOutputToErrors();
+        if (run->json == nullptr) {
+            std::fprintf(stderr, "%s: cannot keep standard output for the results: %s\n", program.name,
+                         std::strerror(errno));
+            *exit_status = 1;
+            return false;
+        }
+    }
+    return true;
+}
+
+PCPFile* OpenDataFile(const char* argument, const ShellOptions& options, char (&name)[kFileNameSize],
+                      int* exit_status)
 {
     *exit_status = 1;
-    bool named = argc >= 2 ? NameFromArgument(argv[1], name) : NameFromPrompt(name);
+    bool named = argument != nullptr ? NameFromArgument(argument, name) : NameFromPrompt(name);
     if (!named) return nullptr;
 
     PCPFile* file = InitPCPFile();
@@ -62,4 +100,26 @@ PCPFile* OpenDataFile(int argc, char** argv, const ShellOptions& options,
     std::printf("Loaded file '%s' sucessfully, %d points present\n", name, file->count);
     *exit_status = 0;
     return file;
+}
+
+int JsonWritten(const FitRun& run, bool written)
+{
+    if (written) return 0;
+    std::fprintf(stderr, "%s: cannot write the results: %s\n", run.program->name, std::strerror(errno));
+    return 1;
+}
+
+int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
+{
+    const CommandLine& command = run.command;
+    if (command.plot_file != nullptr) {
+        std::string reason;
+        if (DrawResultPlot(points, count, curve_command, command.plot_file, command.plot_terminal, &reason) == 0)
+            return 0;
+        std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
+                     reason.c_str());
+        return 1;
+    }
+    if (!command.no_plot && !command.json) ShowResultPlot(points, count, curve_command);
+    return 0;
 }

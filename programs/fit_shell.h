@@ -1,8 +1,13 @@
-// fit_shell.h - the entry frame the three fit programs share: file name, loading, release.
+// fit_shell.h - the entry frame the three fit programs share: options, file name,
+// loading, where the results and the plot go.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
 
+#include "command_line.h"
 #include "pcpfile.h"
 
 constexpr size_t kFileNameSize = 1024;  // holds at most 1023 characters and the NUL
@@ -13,10 +18,33 @@ struct ShellOptions {
     bool requires_sigma;         // refuse a file without a sigma column
 };
 
-// Takes the file name from the first argument or the prompt, creates and
-// loads the record, refuses a file without sigmas where required, and
-// prints the "Loaded file" line. Returns the loaded record, owned by the
-// caller; or null after printing why, with *exit_status set to the status
-// the program ends with.
-PCPFile* OpenDataFile(int argc, char** argv, const ShellOptions& options,
-                      char (&name)[kFileNameSize], int* exit_status);
+// One run as its options ask for it.
+struct FitRun {
+    const ProgramInfo* program;
+    CommandLine command;
+    std::FILE* json = nullptr;  // with --json: the stream on the real standard output
+};
+
+// Reads the options into *run. Help, version and usage errors end the run
+// here: false, with *exit_status 0 (1 when the help could not be written) or
+// 2. With --json, whatever the run prints from here on goes to standard
+// error, and the results to run->json.
+bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run, int* exit_status);
+
+// Takes the file name from `argument`, or from the prompt when it is null,
+// creates and loads the record, refuses a file without sigmas where
+// required, and prints the "Loaded file" line. Returns the loaded record,
+// owned by the caller; or null after printing why, with *exit_status set to
+// the status the program ends with.
+PCPFile* OpenDataFile(const char* argument, const ShellOptions& options, char (&name)[kFileNameSize],
+                      int* exit_status);
+
+// The exit status after the JSON results were written (`written`) or not:
+// 0, or 1 after a line on standard error.
+int JsonWritten(const FitRun& run, bool written);
+
+// The plot the options ask for: shown until the user types a space (no
+// option), none (--no-plot; --json without --plot), or drawn into the file
+// of --plot. The exit status: 1, after one line on standard error, when the
+// plot file could not be made; else 0.
+int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command);

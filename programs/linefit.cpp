@@ -118,20 +118,30 @@ LineStatistics LineStatisticsAboutMeans(const Point* points, int32_t count, doub
     return stats;
 }
 
-void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count)
+LineReportValues DeriveLineReportValues(const LineStatistics& stats)
 {
     const double b = stats.slope, a = stats.intercept;
+    LineReportValues values{};
+    values.standard_deviation = std::sqrt(stats.residual_variance);
+    values.correlation = std::sqrt(1 - stats.residual_variance / stats.y_variance);
+    values.slope_error = std::sqrt(stats.slope_variance);
+    values.intercept_error = std::sqrt(stats.intercept_variance);
+    values.x_intercept = -a / b;
+    values.x_intercept_error = std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / b;
+    return values;
+}
+
+void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count)
+{
+    const LineReportValues values = DeriveLineReportValues(stats);
     std::printf("Linear fit\n");
-    std::printf("The standard deviation of fit=%e\n", std::sqrt(stats.residual_variance));
-    std::printf("Correlation coefficient=%e\n\n",
-                std::sqrt(1 - stats.residual_variance / stats.y_variance));
+    std::printf("The standard deviation of fit=%e\n", values.standard_deviation);
+    std::printf("Correlation coefficient=%e\n\n", values.correlation);
     std::printf("xbar\t%e\n", stats.xbar);
     std::printf("ybar\t%e\n", stats.ybar);
-    std::printf("Slope\t%e\t%e\n", b, std::sqrt(stats.slope_variance));
-    std::printf("y intercept\t%e\t%e\n", a, std::sqrt(stats.intercept_variance));
-    // No covariance term; divided by b itself, so the error takes the slope's sign.
-    std::printf("x intercept\t%e\t%e\n", -a / b,
-                std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / b);
+    std::printf("Slope\t%e\t%e\n", stats.slope, values.slope_error);
+    std::printf("y intercept\t%e\t%e\n", stats.intercept, values.intercept_error);
+    std::printf("x intercept\t%e\t%e\n", values.x_intercept, values.x_intercept_error);
     std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
     PrintLineTable(stats, points, count);
 }

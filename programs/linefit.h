@@ -52,5 +52,17 @@ LineStatistics ComputeLineStatistics(const Point* points, int32_t count, double 
 LineStatistics LineStatisticsAboutMeans(const Point* points, int32_t count, double slope,
                                         double intercept, bool weighted);
 
+// The numbers the report prints beside the statistics' own fields.
+struct LineReportValues {
+    double standard_deviation;  // of the fit: sqrt(residual_variance)
+    double correlation;         // sqrt(1 - residual_variance / y_variance), never negative
+    double slope_error;         // sqrt(slope_variance)
+    double intercept_error;     // sqrt(intercept_variance)
+    double x_intercept;         // -a / b
+    double x_intercept_error;   // no covariance term; divided by b itself, so it takes b's sign
+};
+
+LineReportValues DeriveLineReportValues(const LineStatistics& stats);
+
 // Writes the "Linear fit" report and the per-point table to standard output.
 void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);

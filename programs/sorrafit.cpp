@@ -1,24 +1,42 @@
 // sorrafit - fits a straight line to a data file with uncertainties and weights its error statistics.
 #include "fit_shell.h"
+#include "json_report.h"
 #include "linefit.h"
 #include "result_plot.h"
 #include "weightedfit.h"
 
+namespace {
+
+const ProgramInfo kProgram = {
+    "sorrafit", "Fit a straight line to the x/y data in FILE and weight its error statistics\n"
+                "by the uncertainties (sigma) that FILE holds; a file without them is refused.",
+    false};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    char name[kFileNameSize];
+    FitRun run;
     int exit_status = 0;
-    PCPFile* file = OpenDataFile(argc, argv, {.load_error_names_file = false, .requires_sigma = true},
+    if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
+    char name[kFileNameSize];
+    PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = false, .requires_sigma = true},
                                  name, &exit_status);
     if (file == nullptr) return exit_status;
 
     Line line = FitLine(file->points, file->count);
     WeightPoints(file->points, file->count);
-    PrintLineReport(
-        ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept),
-        file->points, file->count);
-    ShowResultPlot(file->points, file->count, LineCurveCommand(line));
+    LineStatistics stats =
+        ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept);
+    if (run.json != nullptr)
+        exit_status = JsonWritten(
+            run, WriteLineJson(run.json, {kProgram.name, name, file->points, file->count, run.command.points},
+                               stats));
+    else
+        PrintLineReport(stats, file->points, file->count);
+    if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0)
+        exit_status = 1;
 
     DisposePCPFile(file);
-    return 0;
+    return exit_status;
 }

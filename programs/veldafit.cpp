@@ -1,21 +1,39 @@
 // veldafit - fits a straight line to a data file and reports it with standard errors.
 #include "fit_shell.h"
+#include "json_report.h"
 #include "linefit.h"
 #include "result_plot.h"
 
+namespace {
+
+const ProgramInfo kProgram = {
+    "veldafit", "Fit a straight line to the x/y data in FILE by least squares and report it\n"
+                "with the standard errors of its slope and intercepts.",
+    false};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    char name[kFileNameSize];
+    FitRun run;
     int exit_status = 0;
-    PCPFile* file = OpenDataFile(argc, argv, {.load_error_names_file = false, .requires_sigma = false},
+    if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
+    char name[kFileNameSize];
+    PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = false, .requires_sigma = false},
                                  name, &exit_status);
     if (file == nullptr) return exit_status;
 
     Line line = FitLine(file->points, file->count);
-    PrintLineReport(ComputeLineStatistics(file->points, file->count, line.slope, line.intercept),
-                    file->points, file->count);
-    ShowResultPlot(file->points, file->count, LineCurveCommand(line));
+    LineStatistics stats = ComputeLineStatistics(file->points, file->count, line.slope, line.intercept);
+    if (run.json != nullptr)
+        exit_status = JsonWritten(
+            run, WriteLineJson(run.json, {kProgram.name, name, file->points, file->count, run.command.points},
+                               stats));
+    else
+        PrintLineReport(stats, file->points, file->count);
+    if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0)
+        exit_status = 1;
 
     DisposePCPFile(file);
-    return 0;
+    return exit_status;
 }

@@ -259,6 +259,20 @@ std::vector<Row> Rows()
                         "Please enter a filename: \nNo file name entered: standard input has ended.\n", "", 1});
     }
 
+    // With --json every message goes to standard error, with the usual status.
+    rows.push_back({"JsonMissingFile", "veldafit", {"--json", "missing.pcp"}, {}, "", "",
+                    Loading("missing.pcp") + CantOpen("missing.pcp") + "Error loading PCP file\n", 1});
+    rows.push_back({"CadrafitJsonUnsolvable", "cadrafit", {"-j", "-o", "2", "empty.pcp"}, {{"empty.pcp", ""}}, "",
+                    "", Loading("empty.pcp") + Loaded("empty.pcp", 0) + "Could not solve polynomial fit!\n", 1});
+    rows.push_back({"SorrafitJsonWithoutSigma", "sorrafit", {"-j", "exact.pcp"}, {{"exact.pcp", kExactPcp}}, "", "",
+                    Loading("exact.pcp") + "This file does not contain weighting information.\n", 1});
+    // Usage errors end the run before anything is read.
+    rows.push_back({"UnknownOption", "veldafit", {"--bogus", "exact.pcp"}, {{"exact.pcp", kExactPcp}}, "", "",
+                    "veldafit: unknown option '--bogus'\nTry 'veldafit --help'.\n", 2});
+    rows.push_back({"CadrafitOrderOutOfRange", "cadrafit", {"--order=10", "exact.pcp"}, {{"exact.pcp", kExactPcp}},
+                    "", "", "cadrafit: invalid order '10': give a whole number from 2 to 9\nTry 'cadrafit --help'.\n",
+                    2});
+
     // The plot is refused for want of a data file; the report is whole.
     rows.push_back({"ReadOnlyWorkingDirectory", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n",
                     Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait,

@@ -2,8 +2,9 @@
 # Installs the Debian packages that building, testing, packaging and plotting need, where missing.
 set -e
 # pkgconf, dpkg-dev (dpkg-shlibdeps), file and groff-base serve the install,
-# package and man page tests.
-packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base"
+# package and man page tests; nlohmann-json3-dev reads the programs' JSON
+# back in the tests, and bash-completion runs the completion test.
+packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base nlohmann-json3-dev bash-completion"
 command -v gnuplot >/dev/null 2>&1 || packages="$packages gnuplot-nox"
 missing=""
 for package in $packages; do

@@ -26,6 +26,7 @@ expect_file "$usr/lib/pkgconfig/fitcore.pc"
 expect_file "$usr/lib/cmake/fitcore/fitcoreConfig.cmake"
 [ -n "$(find "$usr/lib" -name libfitcore.a)" ] || fail "libfitcore.a not packaged"
 expect_man_pages_for_programs "$usr/bin" "$usr/share/man/man1"
+expect_file "$usr/share/bash-completion/completions/cadrafit"
 examples="$usr/share/doc/fitcore/examples"
 expect_file "$examples/calibration.pcp"
 

@@ -18,6 +18,9 @@ expect_file "$prefix/share/doc/fitcore/examples/calibration.pcp"
 library=$(find "$prefix" -name libfitcore.a)
 [ -n "$library" ] || fail "libfitcore.a not installed"
 expect_man_pages_for_programs "$prefix/bin" "$prefix/share/man/man1"
+for program in veldafit sorrafit cadrafit; do
+    expect_file "$prefix/share/bash-completion/completions/$program"
+done
 
 # The library's own helpers stay private, and every header that is installed
 # compiles on its own: it includes nothing that was left out.

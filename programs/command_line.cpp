@@ -1,0 +1,245 @@
+// command_line.cpp - one table of options for the three fit programs: parsing and help.
+#include "command_line.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "polyfit.h"
+
+namespace {
+
+constexpr int kPointsKey = 256;  // getopt's value for an option without a letter
+
+struct OptionSpec {
+    const char* name;      // the long name, without "--"
+    int key;               // the letter of the short form, or a value above any letter
+    const char* argument;  // the argument's name in the help, or null when none is taken
+    const char* help;      // lines of the help text, separated by '\n'
+    bool order_only;       // offered by the programs that take an order only
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"order", 'o', "N", "fit the polynomial of order N (2 to 9) without asking", true},
+    {"no-plot", 'n', nullptr, "show no plot and do not wait", false},
+    {"plot", 'p', "FILE",
+     "draw the plot into FILE instead of showing it; the\n"
+     "extension names the format: .png, .svg, .pdf, .eps or .ps",
+     false},
+    {"json", 'j', nullptr,
+     "print the results as one JSON object instead of the\n"
+     "report; other messages go to standard error, and there\n"
+     "is no plot unless --plot is given",
+     false},
+    {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", false},
+    {"help", 'h', nullptr, "print this help and exit", false},
+    {"version", 'V', nullptr, "print the version and exit", false},
+};
+
+constexpr int kHelpColumn = 21;  // where the help text of an option starts
+
+bool Offered(const OptionSpec& spec, const ProgramInfo& program)
+{
+    return !spec.order_only || program.takes_order;
+}
+
+const OptionSpec* SpecOf(int key)
+{
+    for (const OptionSpec& spec : kOptions)
+        if (spec.key == key) return &spec;
+    return nullptr;
+}
+
+// Terminals by the extension of the plot file, lower case.
+struct PlotFormat {
+    const char* extension;
+    const char* terminal;
+};
+constexpr PlotFormat kPlotFormats[] = {
+    {"png", "pngcairo"},
+    {"svg", "svg"},
+    {"pdf", "pdfcairo"},
+    {"eps", "postscript eps colour"},
+    {"ps", "postscript eps colour"},
+};
+
+const char* TerminalFor(std::string_view file)
+{
+    std::size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos || file.find('/', dot) != std::string_view::npos) return nullptr;
+    std::string extension(file.substr(dot + 1));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const PlotFormat& format : kPlotFormats)
+        if (extension == format.extension) return format.terminal;
+    return nullptr;
+}
+
+// The whole text is a number from kMinPolynomialOrder to kMaxPolynomialOrder.
+int OrderFrom(std::string_view text)
+{
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return 0;
+    return value >= kMinPolynomialOrder && value <= kMaxPolynomialOrder ? value : 0;
+}
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// Takes one option and its argument into the record; false with `error` set
+// when the argument is refused.
+bool Apply(CommandLine& command, int key, const char* argument)
+{
+    switch (key) {
+    case 'h': command.help = true; break;
+    case 'V': command.version = true; break;
+    case 'n': command.no_plot = true; break;
+    case 'j': command.json = true; break;
+    case kPointsKey: command.points = true; break;
+    case 'o':
+        command.order = OrderFrom(argument);
+        if (command.order == 0) {
+            command.error = "invalid order " + Quoted(argument) + ": give a whole number from 2 to 9";
+            return false;
+        }
+        break;
+    case 'p':
+        // gnuplot reads the name on one command line.
+        if (std::strpbrk(argument, "\n\r") != nullptr) {
+            command.error = "the plot file name must not hold a line break";
+            return false;
+        }
+        command.plot_file = argument;
+        command.plot_terminal = TerminalFor(argument);
+        if (command.plot_terminal == nullptr) {
+            command.error = "cannot tell the plot format of " + Quoted(argument) +
+                            ": the name must end in .png, .svg, .pdf, .eps or .ps";
+            return false;
+        }
+        break;
+    }
+    return true;
+}
+
+// The option as the user wrote it, for a message: "--order" when the
+// argument `written` is a long option, else "-o".
+std::string Spelled(const OptionSpec& spec, const char* written)
+{
+    if (std::strncmp(written, "--", 2) == 0) return std::string("--") + spec.name;
+    return std::string("-") + static_cast<char>(spec.key);
+}
+
+// getopt_long's '?' explained. `written` is the argument it stopped at;
+// `key` is getopt's optopt: 0 for a long option that is unknown or
+// ambiguous, else the letter that is unknown or the option that was given an
+// argument it does not take.
+std::string RefusedOption(const ProgramInfo& program, const char* written, int key)
+{
+    std::string_view text = written;
+    if (!text.starts_with("--")) {
+        if (key == 0) return "unknown option " + Quoted(text);
+        return "unknown option '-" + std::string(1, static_cast<char>(key)) + "'";
+    }
+    std::size_t equals = text.find('=');
+    std::string_view name = text.substr(2, equals == std::string_view::npos ? text.npos : equals - 2);
+    if (key != 0) {
+        const OptionSpec* spec = SpecOf(key);
+        if (equals != std::string_view::npos && spec != nullptr && std::string_view(spec->name).starts_with(name))
+            return "option '--" + std::string(spec->name) + "' takes no argument";
+        return "unknown option '-" + std::string(1, static_cast<char>(key)) + "'";
+    }
+
+    std::string matches;
+    int count = 0;
+    for (const OptionSpec& spec : kOptions) {
+        if (!Offered(spec, program) || !std::string_view(spec.name).starts_with(name)) continue;
+        matches += std::string(count++ == 0 ? "" : ", ") + "--" + spec.name;
+    }
+    std::string option = Quoted("--" + std::string(name));
+    if (count > 1) return "option " + option + " is ambiguous: " + matches;
+    return "unknown option " + option;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
+{
+    // "+": stop at the first argument that is not an option; ":": report a
+    // missing argument as ':' and print nothing.
+    std::string letters = "+:";
+    std::vector<option> options;
+    for (const OptionSpec& spec : kOptions) {
+        if (!Offered(spec, program)) continue;
+        options.push_back({spec.name, spec.argument ? required_argument : no_argument, nullptr, spec.key});
+        if (spec.key < kPointsKey) {
+            letters += static_cast<char>(spec.key);
+            if (spec.argument) letters += ':';
+        }
+    }
+    options.push_back({nullptr, 0, nullptr, 0});
+
+    CommandLine command;
+    optind = 0;  // a full restart of getopt's scan
+    opterr = 0;
+    for (int key; (key = getopt_long(argc, argv, letters.c_str(), options.data(), nullptr)) != -1;) {
+        if (key == ':') {
+            command.error = "option " + Quoted(Spelled(*SpecOf(optopt), argv[optind - 1])) +
+                            " needs an argument";
+            return command;
+        }
+        if (key == '?') {
+            command.error = RefusedOption(program, argv[optind - 1], optopt);
+            return command;
+        }
+        if (!Apply(command, key, optarg)) return command;
+    }
+    if (optind < argc) command.file = argv[optind];
+    if (command.help || command.version) return command;
+
+    if (command.no_plot && command.plot_file != nullptr)
+        command.error = "options '--plot' and '--no-plot' exclude each other";
+    else if (command.points && !command.json)
+        command.error = "option '--points' needs '--json'";
+    return command;
+}
+
+void PrintHelp(std::FILE* out, const ProgramInfo& program)
+{
+    std::fprintf(out, "Usage: %s [OPTION]... [FILE]\n%s\n", program.name, program.description);
+    std::fputs("FILE holds the x/y data: a PCP file, or comma-separated values when its\n"
+               "name ends in .csv. Without FILE its name is asked for on standard input.\n"
+               "The report goes to standard output; then gnuplot shows the points and the\n"
+               "curve until a space is typed.\n\nOptions:\n",
+               out);
+    for (const OptionSpec& spec : kOptions) {
+        if (!Offered(spec, program)) continue;
+        std::string left = spec.key < kPointsKey ? std::string("  -") + static_cast<char>(spec.key) + ", "
+                                                 : std::string(6, ' ');
+        left += std::string("--") + spec.name + (spec.argument ? std::string("=") + spec.argument : "");
+        std::string_view help = spec.help;
+        for (std::size_t start = 0; start <= help.size();) {
+            std::size_t end = std::min(help.find('\n', start), help.size());
+            left.resize(kHelpColumn, ' ');
+            std::fprintf(out, "%s%.*s\n", left.c_str(), static_cast<int>(end - start), help.data() + start);
+            left.clear();
+            start = end + 1;
+        }
+    }
+    std::fputs("\nExit status: 0 when the run reached its end, 2 for a bad option, 1 for\n"
+               "any other failure.\n",
+               out);
+}
+
+void PrintVersion(std::FILE* out, const ProgramInfo& program)
+{
+    std::fprintf(out, "%s (fitcore) %s\n", program.name, FITCORE_VERSION);
+}
+
+void PrintUsageError(const ProgramInfo& program, const std::string& error)
+{
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.name, error.c_str(), program.name);
+}

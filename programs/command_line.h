@@ -1,0 +1,42 @@
+// command_line.h - the options the three fit programs share, read with getopt_long.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// What sets one program's command line apart.
+struct ProgramInfo {
+    const char* name;         // "veldafit": the name in messages, help and version
+    const char* description;  // what the program does, for the help text
+    bool takes_order;         // accepts -o/--order (cadrafit)
+};
+
+// One command line, read. `error` is set for a usage error and then nothing
+// else counts.
+struct CommandLine {
+    bool help = false;               // -h, --help
+    bool version = false;            // -V, --version
+    int order = 0;                   // -o N: 2 to 9; 0 asks for it at the prompt
+    bool no_plot = false;            // -n, --no-plot
+    const char* plot_file = nullptr; // -p FILE: draw into FILE instead of showing the plot
+    const char* plot_terminal = nullptr;  // the gnuplot terminal that FILE's extension names
+    bool json = false;               // -j, --json
+    bool points = false;             // --points
+    const char* file = nullptr;      // the data file, an element of argv; null: ask for it
+    std::string error;               // a usage error, without the program's name
+};
+
+// Reads the options of `program` from argv[1] on. Options stop at "--" and at
+// the first argument that does not start with "-", which is the data file;
+// any argument after the file is ignored. Uses getopt_long, whose state it
+// resets first, so it may be called again.
+CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program);
+
+// The usage line, the description and every option of `program`.
+void PrintHelp(std::FILE* out, const ProgramInfo& program);
+
+// "NAME (fitcore) VERSION" and a line end.
+void PrintVersion(std::FILE* out, const ProgramInfo& program);
+
+// "NAME: ERROR" and "Try 'NAME --help'." on standard error.
+void PrintUsageError(const ProgramInfo& program, const std::string& error);

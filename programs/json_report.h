@@ -1,0 +1,27 @@
+// json_report.h - the results of a fit as one JSON object on one line.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "linefit.h"
+#include "point.h"
+#include "polyfit.h"
+
+// The members every program writes first, and whether the points follow last.
+struct JsonRun {
+    const char* program;  // "program"
+    const char* file;     // "file": the data file's name as given
+    const Point* points;  // "count" of them, and with `with_points` the "points"
+    int32_t count;
+    bool with_points;     // adds "points": [{"x":…,"y":…,"fit":…}, …] in file order
+};
+
+// Writes the object and a line end to `out`: after the common members,
+// "slope", "slope_error", "intercept", "intercept_error", "x_intercept",
+// "x_intercept_error", "xbar", "ybar", "standard_deviation" and
+// "correlation", the numbers of the line report. False when a write failed.
+bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats);
+
+// The same with "order", "coefficients" (c_0 first) and "rms".
+bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const Polynomial& polynomial, double rms);

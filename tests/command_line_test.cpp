@@ -1,0 +1,141 @@
+// The options of the three programs: every option, every usage error, one table.
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const ProgramInfo kLine = {"veldafit", "Fits a line.", false};
+const ProgramInfo kPolynomial = {"cadrafit", "Fits a polynomial.", true};
+
+// The record in one line: the fields that differ from a bare command line,
+// or the usage error.
+std::string Described(const CommandLine& command)
+{
+    if (!command.error.empty()) return "error: " + command.error;
+    std::string text;
+    auto add = [&text](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
+    if (command.help) add("help");
+    if (command.version) add("version");
+    if (command.order != 0) add("order=" + std::to_string(command.order));
+    if (command.no_plot) add("no-plot");
+    if (command.plot_file) add(std::string("plot=") + command.plot_file + ":" + command.plot_terminal);
+    if (command.json) add("json");
+    if (command.points) add("points");
+    if (command.file) add(std::string("file=") + command.file);
+    return text;
+}
+
+std::string Parsed(const ProgramInfo& program, std::vector<std::string> args)
+{
+    args.insert(args.begin(), program.name);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    return Described(ParseCommandLine(static_cast<int>(args.size()), argv.data(), program));
+}
+
+struct Case {
+    const ProgramInfo* program;
+    std::vector<std::string> args;
+    std::string expected;
+};
+
+const std::string kFormats = ": the name must end in .png, .svg, .pdf, .eps or .ps";
+
+TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
+{
+    const Case cases[] = {
+        // The data file: the first argument that is not an option; the rest is ignored.
+        {&kLine, {}, ""},
+        {&kLine, {"f.pcp"}, "file=f.pcp"},
+        {&kLine, {"f.pcp", "-n", "g.pcp"}, "file=f.pcp"},
+        {&kLine, {"--", "-f.pcp"}, "file=-f.pcp"},
+        {&kLine, {"-n", "--"}, "no-plot"},
+        {&kLine, {"-"}, "file=-"},
+        {&kLine, {""}, "file="},
+        // Help and version, which outrank the checks between options.
+        {&kLine, {"-h"}, "help"},
+        {&kLine, {"--help", "f.pcp"}, "help file=f.pcp"},
+        {&kLine, {"-V"}, "version"},
+        {&kLine, {"--vers"}, "version"},
+        {&kLine, {"--help", "-n", "-p", "x.png", "--points"}, "help no-plot plot=x.png:pngcairo points"},
+        // The order: cadrafit only, 2 to 9, whole numbers.
+        {&kPolynomial, {"-o", "3", "f.pcp"}, "order=3 file=f.pcp"},
+        {&kPolynomial, {"-o2"}, "order=2"},
+        {&kPolynomial, {"--order=9"}, "order=9"},
+        {&kPolynomial, {"--ord", "4", "-o", "5"}, "order=5"},
+        {&kPolynomial, {"-o", "1"}, "error: invalid order '1': give a whole number from 2 to 9"},
+        {&kPolynomial, {"-o", "10"}, "error: invalid order '10': give a whole number from 2 to 9"},
+        {&kPolynomial, {"-o", "-3"}, "error: invalid order '-3': give a whole number from 2 to 9"},
+        {&kPolynomial, {"-o", "3x"}, "error: invalid order '3x': give a whole number from 2 to 9"},
+        {&kPolynomial, {"-o", " 3"}, "error: invalid order ' 3': give a whole number from 2 to 9"},
+        {&kPolynomial, {"--order="}, "error: invalid order '': give a whole number from 2 to 9"},
+        {&kPolynomial, {"-o"}, "error: option '-o' needs an argument"},
+        {&kPolynomial, {"--order"}, "error: option '--order' needs an argument"},
+        {&kLine, {"-o", "3"}, "error: unknown option '-o'"},
+        {&kLine, {"--order=3"}, "error: unknown option '--order'"},
+        // Plots: none, or into a file whose extension names the terminal.
+        {&kLine, {"-n"}, "no-plot"},
+        {&kLine, {"--no-plot"}, "no-plot"},
+        {&kLine, {"-p", "fit.png"}, "plot=fit.png:pngcairo"},
+        {&kLine, {"--plot=dir.d/A.SVG"}, "plot=dir.d/A.SVG:svg"},
+        {&kLine, {"-pfit.pdf"}, "plot=fit.pdf:pdfcairo"},
+        {&kLine, {"-p", "fit.eps"}, "plot=fit.eps:postscript eps colour"},
+        {&kLine, {"-p", "fit.ps", "--plot", "it's \"q\".png"}, "plot=it's \"q\".png:pngcairo"},
+        {&kLine, {"-p", "fit.jpg"}, "error: cannot tell the plot format of 'fit.jpg'" + kFormats},
+        {&kLine, {"-p", "dir.png/fit"}, "error: cannot tell the plot format of 'dir.png/fit'" + kFormats},
+        {&kLine, {"--plot="}, "error: cannot tell the plot format of ''" + kFormats},
+        {&kLine, {"-p", "a\nb.png"}, "error: the plot file name must not hold a line break"},
+        {&kLine, {"-p"}, "error: option '-p' needs an argument"},
+        {&kLine, {"-n", "-p", "x.png"}, "error: options '--plot' and '--no-plot' exclude each other"},
+        // JSON, and the points in it.
+        {&kLine, {"-j"}, "json"},
+        {&kLine, {"--json", "--points", "f.csv"}, "json points file=f.csv"},
+        {&kLine, {"-jn", "--po", "f"}, "no-plot json points file=f"},
+        {&kPolynomial, {"-jo3", "-p", "x.svg"}, "order=3 plot=x.svg:svg json"},
+        {&kLine, {"--points"}, "error: option '--points' needs '--json'"},
+        // What getopt refuses.
+        {&kLine, {"-x"}, "error: unknown option '-x'"},
+        {&kLine, {"-nx"}, "error: unknown option '-x'"},
+        {&kLine, {"--plot=x.png", "-xn"}, "error: unknown option '-x'"},
+        {&kLine, {"--bogus"}, "error: unknown option '--bogus'"},
+        {&kLine, {"--bogus=1", "f"}, "error: unknown option '--bogus'"},
+        {&kLine, {"--p", "x.png"}, "error: option '--p' is ambiguous: --plot, --points"},
+        {&kLine, {"--json=yes"}, "error: option '--json' takes no argument"},
+        {&kLine, {"--help", "--bogus"}, "error: unknown option '--bogus'"},
+    };
+    for (const Case& c : cases) {
+        std::string args;
+        for (const std::string& arg : c.args) args += " [" + arg + "]";
+        EXPECT_EQ(Parsed(*c.program, c.args), c.expected) << c.program->name << args;
+    }
+}
+
+std::string Help(const ProgramInfo& program)
+{
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    PrintHelp(out, program);
+    std::fclose(out);
+    std::string help(text, size);
+    std::free(text);
+    return help;
+}
+
+TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)
+{
+    std::string line = Help(kLine), polynomial = Help(kPolynomial);
+    EXPECT_TRUE(line.starts_with("Usage: veldafit [OPTION]... [FILE]\nFits a line.\n")) << line;
+    EXPECT_EQ(line.find("--order"), std::string::npos);
+    EXPECT_NE(polynomial.find("\n  -o, --order=N      fit the polynomial"), std::string::npos) << polynomial;
+    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--help", "--version"})
+        EXPECT_NE(line.find(option), std::string::npos) << option;
+}
+
+}  // namespace
