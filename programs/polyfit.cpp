@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "fit_shell.h"
 #include "number_format.h"
 #include "output_buffer.h"
 #include "power_sums.h"
@@ -205,6 +206,7 @@ int ReadPolynomialOrder(int* order)
             return 1;
         }
     }
+    NoteAnsweredPrompt();
     *order = value;
     return 0;
 }

@@ -5,11 +5,12 @@
 
 int main(int argc, char** argv)
 {
+    StartRun();
     char name[kFileNameSize];
     int exit_status = 0;
     PCPFile* file = OpenDataFile(argc, argv, {.load_error_names_file = false, .requires_sigma = false},
                                  name, &exit_status);
-    if (file == nullptr) return exit_status;
+    if (file == nullptr) return FinishRun(exit_status);
 
     Line line = FitLine(file->points, file->count);
     PrintLineReport(ComputeLineStatistics(file->points, file->count, line.slope, line.intercept),
@@ -17,5 +18,5 @@ int main(int argc, char** argv)
     ShowResultPlot(file->points, file->count, LineCurveCommand(line.slope, line.intercept));
 
     DisposePCPFile(file);
-    return 0;
+    return FinishRun(0);
 }
