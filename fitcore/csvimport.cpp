@@ -70,8 +70,9 @@ bool ReadNumber(const char** at, double* value)
 
 // "x,y" or, with two or more commas, "x,y,sigma" and whatever follows. A
 // comma must follow its number directly; text after the last field used is
-// ignored. False when any of the fields used does not convert.
-bool ParseCSVLine(const char* line, Point* point)
+// ignored. False when any of the fields used does not convert, or, in a
+// line that was `cut`, runs into the cut and may have lost digits.
+bool ParseCSVLine(const char* line, bool cut, Point* point)
 {
     int32_t commas = CountChars(line, ',');
     if (commas == 0) return false;
@@ -80,10 +81,12 @@ bool ParseCSVLine(const char* line, Point* point)
     ++at;
     if (!ReadNumber(&at, &point->y)) return false;
     point->sigma = 0;
-    if (commas == 1) return true;
-    if (*at != ',') return false;
-    ++at;
-    return ReadNumber(&at, &point->sigma);
+    if (commas >= 2) {
+        if (*at != ',') return false;
+        ++at;
+        if (!ReadNumber(&at, &point->sigma)) return false;
+    }
+    return !(cut && *at == '\0');
 }
 
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
@@ -112,7 +115,7 @@ void ParseBatch(LineReader& reader, long& line_number, LineBatch& batch)
             return;
         }
         Point point{};
-        if (ParseCSVLine(line, &point))
+        if (ParseCSVLine(line, reader.cut(), &point))
             batch.points.push_back(point);
         else
             batch.bad_lines.emplace_back(batch.points.size(), line_number);
@@ -237,7 +240,7 @@ bool ReadPointsHere(LineReader& reader, PointlistSegment** tail, int32_t* count)
     ++line_number;
     for (const char* line; (line = reader.Next()) != nullptr; ++line_number) {
         Point point{};
-        if (!ParseCSVLine(line, &point)) {
+        if (!ParseCSVLine(line, reader.cut(), &point)) {
             std::printf("Bad input line: %ld\n", line_number);
             continue;
         }
@@ -309,13 +312,19 @@ int LoadCSVFile(const char* path, PCPFile* file)
         std::printf("Could not create Pointlist!\n");
         return 1;
     }
-    LineReader reader(in.get());
-    if (!reader.ok() || !ReadPoints(reader, list.get())) {
-        file->count = GetPointCount(list.get());
-        return 2;
+    bool read = false;
+    try {
+        LineReader reader(in.get());
+        read = reader.ok() && ReadPoints(reader, list.get());
+    } catch (const std::bad_alloc&) {
     }
     in.reset();
-    file->points = PointlistToArray(list.get());
+    if (read) file->points = PointlistToArray(list.get());
     file->count = GetPointCount(list.get());
-    return file->points == nullptr ? 2 : 0;
+    if (file->points != nullptr) return 0;
+    if (!read && file->count == std::numeric_limits<int32_t>::max())
+        std::printf("Can't load %s: it holds more than %d points.\n", path, file->count);
+    else
+        std::printf("Can't load %s: not enough memory.\n", path);
+    return 2;
 }

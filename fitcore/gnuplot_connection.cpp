@@ -72,26 +72,10 @@ void Unregister(gnuplot_connection* handle)
     }
 }
 
-void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
+// The PATH entry that holds the executable `name`, in buf, as a shell finds
+// it: the working directory only where an entry names it ("" or ".").
+char* SearchPath(const char* name)
 {
-    if (handle == nullptr || label == nullptr) return;
-    char what[16];
-    std::snprintf(what, sizeof what, "the %s label", axis);
-    char line[GNUPLOT_COMMAND_SIZE];
-    if (!fitcore::QuotableText(label, what)) return;
-    if (!fitcore::ComposeCommand(line, sizeof line, "set %slabel \"%s\"", axis, label)) return;
-    gnuplot_cmd(handle, "%s", line);
-}
-
-}  // namespace
-
-char* gnuplot_get_program_path(const char* name)
-{
-    if (FormatCandidate(".", 1, name) && fitcore::IsExecutable(buf)) {
-        std::strcpy(buf, ".");
-        return buf;
-    }
-    buf[0] = '\0';
     const char* path = std::getenv("PATH");
     if (path == nullptr) {
         std::fputs("PATH variable not set\n", stderr);
@@ -114,15 +98,40 @@ char* gnuplot_get_program_path(const char* name)
     return nullptr;
 }
 
+void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
+{
+    if (handle == nullptr || label == nullptr) return;
+    char what[16];
+    std::snprintf(what, sizeof what, "the %s label", axis);
+    char line[GNUPLOT_COMMAND_SIZE];
+    if (!fitcore::QuotableText(label, what)) return;
+    if (!fitcore::ComposeCommand(line, sizeof line, "set %slabel \"%s\"", axis, label)) return;
+    gnuplot_cmd(handle, "%s", line);
+}
+
+}  // namespace
+
+char* gnuplot_get_program_path(const char* name)
+{
+    if (FormatCandidate(".", 1, name) && fitcore::IsExecutable(buf)) {
+        std::strcpy(buf, ".");
+        return buf;
+    }
+    buf[0] = '\0';
+    return SearchPath(name);
+}
+
 gnuplot_connection* gnuplot_init(void)
 {
-    const char* directory = gnuplot_get_program_path(kFrontEnd);
+    // Not the lookup's working directory first: a program run on a data set in
+    // a downloaded folder must not run whatever that folder holds.
+    const char* directory = SearchPath(kFrontEnd);
     if (directory == nullptr) {
         std::fputs("cannot find gnuplot in your PATH", stderr);
         return nullptr;
     }
-    // The child is started by the directory found: a name without one would
-    // not be searched for in the current directory.
+    // The child is started by the directory found, in a process group of its
+    // own, which gnuplot_close_within can end as a whole.
     std::string program = std::string(directory) + "/" + kFrontEnd;
 
     std::unique_ptr<gnuplot_connection> handle(new (std::nothrow) gnuplot_connection{});
@@ -136,7 +145,7 @@ gnuplot_connection* gnuplot_init(void)
 
     char name[] = "pgnuplot.exe";
     char* argv[] = {name, nullptr};
-    fitcore::ChildPipe child = fitcore::StartChildWithPipe(program.c_str(), argv);
+    fitcore::ChildPipe child = fitcore::StartChildWithPipe(program.c_str(), argv, -1, true);
     if (child.stream == nullptr) {
         std::fputs("error starting gnuplot\n", stderr);
         return nullptr;
@@ -148,15 +157,20 @@ gnuplot_connection* gnuplot_init(void)
     return handle.release();
 }
 
-void gnuplot_close(gnuplot_connection* handle)
+void gnuplot_close(gnuplot_connection* handle) { gnuplot_close_within(handle, -1); }
+
+void gnuplot_close_within(gnuplot_connection* handle, int timeout_ms)
 {
     if (handle == nullptr) return;
-    int status = fitcore::CloseChildPipe({handle->pipe, handle->child_pid});
+    fitcore::ChildEnd end = fitcore::CloseChildPipe({handle->pipe, handle->child_pid},
+                                                    timeout_ms < 0 ? fitcore::kWaitWithoutLimit : timeout_ms);
     handle->pipe = nullptr;
-    if (status == -1) {
+    if (end.stopped)
+        std::fprintf(stderr, "gnuplot had not ended %g seconds after its input and was stopped\n",
+                     timeout_ms / 1000.0);
+    // With SIGCHLD ignored the system reaps gnuplot itself: it has ended all the same.
+    if (end.status == -1 && end.error != ECHILD)
         std::fputs("problem closing communication to gnuplot\n", stderr);
-        return;
-    }
     for (int i = 0; i < handle->temp_count; ++i) {
         if (std::remove(handle->temp_files[i]) != 0)
             std::printf("Failure to delate %s: error number %d\n", handle->temp_files[i], errno);

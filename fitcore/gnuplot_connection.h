@@ -45,10 +45,13 @@ typedef void (*PointCallback)(void* object, gnuplot_xyz* point, int index, int c
 // call overwrites.
 char* gnuplot_get_program_path(const char* name);
 
-// Finds and starts "pgnuplot.exe" with a pipe to its input, sets the style
-// "points" and sends "set terminal windows". Null (with a message on standard
-// error) when it is not found or does not start. Also arranges that an
-// interrupted program deletes the data files of its open connections.
+// Finds "pgnuplot.exe" in the PATH entries, as a shell does (the working
+// directory only when an entry names it: "" or "."), starts it in a process
+// group of its own with a pipe to its input, sets the style "points" and sends
+// "set terminal windows". Null (with a message on standard error) when it is
+// not found or does not start. Also arranges that a program ended by a signal
+// that can be caught (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ)
+// first deletes the data files of its open connections.
 gnuplot_connection* gnuplot_init(void);
 
 // Waits until the front-end has read every command sent so far, or it has
@@ -58,9 +61,15 @@ gnuplot_connection* gnuplot_init(void);
 void gnuplot_wait_delivered(gnuplot_connection* handle, int timeout_ms);
 
 // Closes the pipe, waits for gnuplot to end, deletes the data files and frees
-// the record. Null is allowed. When the wait fails the files and the record
-// are kept (a message says so).
+// the record. Null is allowed. The files are deleted whatever the wait gives;
+// a wait that fails is reported, unless only because the system reaped
+// gnuplot itself (SIGCHLD ignored).
 void gnuplot_close(gnuplot_connection* handle);
+
+// gnuplot_close, waiting at most `timeout_ms` (a negative value: without
+// limit) for gnuplot to end once its input is closed; then its process group
+// is ended, with a message on standard error, and the files deleted.
+void gnuplot_close_within(gnuplot_connection* handle, int timeout_ms);
 
 // Formats one command line printf-style, appends a newline and sends it at
 // once. A line that does not fit GNUPLOT_COMMAND_SIZE is refused with a

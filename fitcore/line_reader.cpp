@@ -34,21 +34,54 @@ bool LineReader::Refill()
     return got > 0;
 }
 
+// Before the first line: a byte order mark. Before every other: the LF of a
+// CR LF whose CR ended the line before.
+void LineReader::SkipStart()
+{
+    while (end_ - pos_ < 3 && Refill()) {
+    }
+    if (!started_) {
+        started_ = true;
+        if (end_ - pos_ >= 3 && std::memcmp(buffer_.get() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
+    } else if (after_cr_ && pos_ < end_ && buffer_[pos_] == '\n') {
+        ++pos_;
+    }
+    after_cr_ = false;
+}
+
+namespace {
+
+// The first CR or LF in [first, last), or null.
+char* FindLineEnd(char* first, char* last)
+{
+    auto* line_feed = static_cast<char*>(std::memchr(first, '\n', static_cast<size_t>(last - first)));
+    char* searched_end = line_feed != nullptr ? line_feed : last;
+    auto* carriage_return = static_cast<char*>(std::memchr(first, '\r', static_cast<size_t>(searched_end - first)));
+    return carriage_return != nullptr ? carriage_return : line_feed;
+}
+
+}  // namespace
+
 char* LineReader::Next()
 {
+    SkipStart();
+    cut_ = false;
     size_t scanned = 0;  // characters of this line known to hold no line end
     for (;;) {
         char* line = buffer_.get() + pos_;
         size_t available = end_ - pos_;
-        auto* line_end = static_cast<char*>(std::memchr(line + scanned, '\n', available - scanned));
+        char* line_end = FindLineEnd(line + scanned, line + available);
         if (line_end != nullptr) {
             size_t length = static_cast<size_t>(line_end - line);
+            after_cr_ = *line_end == '\r';
             pos_ += length + 1;
+            cut_ = cut_ || length > kMaxLineLength;
             line[std::min(length, kMaxLineLength)] = '\0';
             return line;
         }
         // Only the kept part of an overlong line needs to stay in the buffer,
         // so at most kMaxLineLength characters wait for the next block.
+        cut_ = cut_ || available > kMaxLineLength;
         scanned = std::min(available, kMaxLineLength);
         end_ = pos_ + scanned;
         if (!Refill()) {

@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <memory>
 
-// Gives the same lines as GetLine with a buffer of kLineBufferSize bytes:
-// the first kLineBufferSize - 1 characters of each physical line, without
-// its line end, as a C string (so text after a NUL byte is not seen), and
-// the rest of a longer line discarded. It reads the stream in large blocks
-// and hands out lines in place, without copying them. A read error counts
-// as the end of the input.
+// Gives the lines of a text stream as GetLine with a buffer of
+// kLineBufferSize bytes does, except that a lone CR ends a line as LF and
+// CR LF do, and that a UTF-8 byte order mark at the start is skipped: the
+// first kLineBufferSize - 1 characters of each physical line, without its
+// line end, as a C string (so text after a NUL byte is not seen), and the
+// rest of a longer line discarded. It reads the stream in large blocks and
+// hands out lines in place, without copying them. A read error counts as
+// the end of the input.
 class LineReader {
 public:
     static constexpr size_t kLineBufferSize = 1024;
@@ -24,8 +26,13 @@ public:
     // The next line, valid until the next call; null at the end of the input.
     char* Next();
 
+    // True when the line Next gave last was longer than kLineBufferSize - 1
+    // characters and has lost its end.
+    bool cut() const { return cut_; }
+
 private:
     bool Refill();
+    void SkipStart();
 
     std::FILE* in_;
     size_t block_size_;
@@ -33,4 +40,7 @@ private:
     size_t pos_ = 0;                  // unread data is [pos_, end_)
     size_t end_ = 0;
     bool at_end_ = false;
+    bool started_ = false;        // the byte order mark has been looked for
+    bool after_cr_ = false;       // the last line ended in a CR: a LF next belongs to it
+    bool cut_ = false;
 };

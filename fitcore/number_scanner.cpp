@@ -69,11 +69,15 @@ bool NumberScanner::Refill()
         pos_ = 0;
     }
     if (capacity_ - 1 - end_ < kBlockSize / 2) {
-        // A number nearly as long as the buffer: keep it and read on behind it.
-        std::unique_ptr<char[]> larger(new char[end_ + kBlockSize + 1]);
+        // A number nearly as long as the buffer: keep it and read on behind
+        // it, in a buffer at least twice as large, so that every byte of
+        // the longest token is copied a bounded number of times.
+        size_t capacity = std::max(2 * capacity_, end_ + kBlockSize + 1);
+        std::unique_ptr<char[]> larger(new char[capacity]);
         std::memcpy(larger.get(), Data(), end_);
+        bytes_copied_by_growth_ += end_;
         buf_ = std::move(larger);
-        capacity_ = end_ + kBlockSize + 1;
+        capacity_ = capacity;
     }
     size_t got = std::fread(Data() + end_, 1, capacity_ - 1 - end_, in_);
     end_ += got;
@@ -82,6 +86,13 @@ bool NumberScanner::Refill()
     if (got == 0) eof_ = true;
     return got > 0;
 }
+
+void NumberScanner::SkipByteOrderMark()
+{
+    if (CharAt(0) == 0xEF && CharAt(1) == 0xBB && CharAt(2) == 0xBF) pos_ += 3;
+}
+
+bool NumberScanner::AtEnd() { return !SkipSpace(); }
 
 bool NumberScanner::SkipSpace()
 {

@@ -13,12 +13,20 @@
 // std::from_chars. Everything else is taken character by character as the
 // C library does and converted with strtod, so hexadecimal, "inf", "nan" and
 // partial numbers give the same values and leave the same text unread. A
-// read error counts as the end of the input.
+// read error counts as the end of the input. A token longer than the buffer
+// grows it geometrically, so reading one costs time in proportion to its
+// length; a buffer that can't grow throws std::bad_alloc.
 class NumberScanner {
 public:
     enum class Status { Ok, NoNumber, OutOfRange };
 
     explicit NumberScanner(std::FILE* in);
+
+    // Skips a UTF-8 byte order mark at the read position (the start of a file).
+    void SkipByteOrderMark();
+
+    // True when nothing but white space is left.
+    bool AtEnd();
 
     // "%d": optional sign and decimal digits. OutOfRange when the value does
     // not fit 32 bits (the digits are consumed); NoNumber at the end of the
@@ -35,6 +43,9 @@ public:
     // its plain decimal numbers are converted on this thread and one more.
     static constexpr size_t kParallelBytes = size_t{1} << 18;
     size_t ReadDoubles(double* values, size_t count, size_t parallel_bytes = kParallelBytes);
+
+    // Bytes copied so far to move the buffered text into a larger buffer.
+    size_t bytes_copied_by_growth() const { return bytes_copied_by_growth_; }
 
 private:
     bool SkipSpace();
@@ -58,6 +69,7 @@ private:
     bool eof_ = false;
     static constexpr size_t kUnknown = ~size_t{0};
     size_t tokens_end_ = kUnknown;  // WholeTokensEnd of the current block
+    size_t bytes_copied_by_growth_ = 0;
     // The numbers of the second half of a block converted on the helper thread.
     std::unique_ptr<double[]> second_half_;
     size_t second_half_capacity_ = 0;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -29,16 +30,31 @@ bool EndsWith(const char* text, const char* suffix)
     return length >= suffix_length && std::strcmp(text + length - suffix_length, suffix) == 0;
 }
 
-// Header "count tag has_sigma": a field that does not convert, and every
-// field after it, keeps the record's value. False when a field is out of range.
-bool ReadHeader(NumberScanner& scan, PCPFile* file)
+// Reads the header "count tag has_sigma". At the end of the input a field,
+// and every field after it, keeps the record's value, so an empty file holds
+// zero points; anything else must be a whole number of 32 bits. 0 read; 1
+// the file holds text that is not a header; 2 a field out of range. The
+// reason is printed.
+int ReadHeader(NumberScanner& scan, PCPFile* file, const char* path)
 {
-    for (int32_t* field : {&file->count, &file->tag, &file->has_sigma}) {
-        NumberScanner::Status status = scan.ReadInt(field);
-        if (status == NumberScanner::Status::OutOfRange) return false;
-        if (status == NumberScanner::Status::NoNumber) break;
+    struct Field {
+        int32_t* value;
+        const char* name;
+    };
+    for (Field field : {Field{&file->count, "point count"}, Field{&file->tag, "tag"},
+                        Field{&file->has_sigma, "has_sigma"}}) {
+        if (scan.AtEnd()) return 0;
+        NumberScanner::Status status = scan.ReadInt(field.value);
+        if (status == NumberScanner::Status::NoNumber) {
+            std::printf("Can't load %s: it does not start with a PCP header of three whole numbers.\n", path);
+            return 1;
+        }
+        if (status == NumberScanner::Status::OutOfRange) {
+            std::printf("Can't load %s: the %s in its header is out of range.\n", path, field.name);
+            return 2;
+        }
     }
-    return true;
+    return 0;
 }
 
 // Reads up to `count` points; returns how many were read in full. A point
@@ -116,6 +132,35 @@ int FinishWrite(FilePtr out, bool written, const char* path)
     return 0;
 }
 
+// LoadPCPFile on an open stream.
+int ReadPCPFile(std::FILE* in, const char* path, PCPFile* file)
+{
+    NumberScanner scan(in);
+    scan.SkipByteOrderMark();
+    if (int result = ReadHeader(scan, file, path); result != 0) return result;
+    if (file->count < 0) {
+        std::printf("Can't load %s: the point count %d is negative.\n", path, file->count);
+        return 2;
+    }
+
+    // Zeroed, so no field of a point is ever left as uninitialised memory.
+    // One element at least, so an empty file still gets a valid array.
+    size_t elements = std::max<size_t>(static_cast<size_t>(file->count), 1);
+    file->points = static_cast<Point*>(std::calloc(elements, sizeof(Point)));
+    if (file->points == nullptr) {
+        std::printf("Can't load %s: not enough memory for %d points.\n", path, file->count);
+        return 2;
+    }
+    fitcore::AdviseLargePages(file->points, elements * sizeof(Point));
+
+    int32_t read = ReadPoints(scan, file->points, file->count, file->has_sigma != 0);
+    if (read < file->count) {
+        std::printf("Warning: file may be corrupted (%d of %d points read).", read, file->count);
+        file->count = read;
+    }
+    return 0;
+}
+
 }  // namespace
 
 PCPFile* InitPCPFile()
@@ -154,22 +199,14 @@ int LoadPCPFile(const char* path, PCPFile* file)
         std::printf("Can't open %s for reading!\n", path);
         return 1;
     }
-    NumberScanner scan(in.get());
-    if (!ReadHeader(scan, file) || file->count < 0) return 2;
-
-    // Zeroed, so no field of a point is ever left as uninitialised memory.
-    // One element at least, so an empty file still gets a valid array.
-    size_t elements = std::max<size_t>(static_cast<size_t>(file->count), 1);
-    file->points = static_cast<Point*>(std::calloc(elements, sizeof(Point)));
-    if (file->points == nullptr) return 2;
-    fitcore::AdviseLargePages(file->points, elements * sizeof(Point));
-
-    int32_t read = ReadPoints(scan, file->points, file->count, file->has_sigma != 0);
-    if (read < file->count) {
-        std::printf("Warning: file may be corrupted (%d of %d points read).", read, file->count);
-        file->count = read;
+    try {
+        return ReadPCPFile(in.get(), path, file);
+    } catch (const std::bad_alloc&) {
+        // A buffer for a huge token, or for the numbers of a chunk.
+        DisposeStaticPCPFile(file);
+        std::printf("Can't load %s: not enough memory.\n", path);
+        return 2;
     }
-    return 0;
 }
 
 int SavePCPFile(const char* path, const PCPFile* file)

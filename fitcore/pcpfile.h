@@ -29,11 +29,15 @@ void DisposePCPFile(PCPFile* file);
 int LoadFile(const char* path, PCPFile* file);
 
 // Reads a PCP file: a header "count tag has_sigma", then count points of two
-// (or, with has_sigma, three) numbers, all separated by any white space.
+// (or, with has_sigma, three) numbers, all separated by any white space; a
+// UTF-8 byte order mark at the start is skipped. An empty file (or white
+// space only) holds zero points.
 // A file that ends early, or a point that does not convert, ends reading with
 // a warning and lowers `count` to the points read in full; the result is still 0.
-// 1: the file can't be opened. 2: the header count is negative or out of
-// range, or the array can't be allocated (`points` stays null).
+// 1: the file can't be opened, or it holds text that is not a header.
+// 2: the header count is negative, a header field does not fit 32 bits, or
+// memory runs out (`points` stays null).
+// Every failure prints its reason in one line.
 int LoadPCPFile(const char* path, PCPFile* file);
 
 // Writes the record as a PCP file: the header "count tag has_sigma", then one
@@ -44,11 +48,13 @@ int SavePCPFile(const char* path, const PCPFile* file);
 
 // Imports a CSV file into a record that has no array yet: line 1 is a header
 // and skipped whatever it holds, then one point a line, x,y or x,y,sigma (more
-// fields are ignored). A line whose fields don't all convert, blank lines
-// included, is reported as "Bad input line: N" and gives no point. Lines are
-// cut at 1023 characters. Fills `count` and `points` only; `tag` and
-// `has_sigma` keep their values. 0 loaded; 1 can't open, or no point list;
-// 2 out of memory for the points (`points` stays null).
+// fields are ignored). LF, CR LF and a lone CR each end a line. A line whose
+// fields don't all convert, blank lines included, is reported as "Bad input
+// line: N" and gives no point. Lines are cut at 1023 characters; a line
+// whose used fields run into the cut is bad input too. Fills `count` and
+// `points` only; `tag` and `has_sigma` keep their values. 0 loaded; 1 can't
+// open, or no point list; 2 out of memory for the points (`points` stays
+// null, a line says why).
 int LoadCSVFile(const char* path, PCPFile* file);
 
 // Writes the points of `list`, in list order, as a PCP file with the record's

@@ -2,17 +2,23 @@
 #include "platform.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <initializer_list>
+#include <string>
 
 #include <fcntl.h>
+#include <netdb.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +33,59 @@ void ClosePipe(const int ends[2])
 {
     close(ends[0]);
     close(ends[1]);
+}
+
+// Moves a descriptor that has the number of a standard stream to the lowest
+// free number above them. False (the descriptor closed) when it can't.
+bool AboveStandardStreams(int* fd, bool close_on_exec)
+{
+    if (*fd > STDERR_FILENO) return true;
+    int moved = fcntl(*fd, close_on_exec ? F_DUPFD_CLOEXEC : F_DUPFD, STDERR_FILENO + 1);
+    close(*fd);
+    *fd = moved;
+    return moved >= 0;
+}
+
+// A pipe with neither end on a standard stream's number; the read end is
+// always closed on exec, the write end when `write_end_close_on_exec`.
+bool MakePipe(int ends[2], bool write_end_close_on_exec)
+{
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    if (!write_end_close_on_exec) fcntl(ends[1], F_SETFD, 0);
+    bool read_ok = AboveStandardStreams(&ends[0], true);
+    bool write_ok = AboveStandardStreams(&ends[1], write_end_close_on_exec);
+    if (read_ok && write_ok) return true;
+    if (read_ok) close(ends[0]);
+    if (write_ok) close(ends[1]);
+    return false;
+}
+
+// How a watched child stands.
+enum class ChildState { Running, Ended, Gone };
+
+// Waits up to `timeout_ms` for `pid` to end, without reaping it, so its
+// number (and that of its process group) stays ours. Gone: the wait failed,
+// for instance because the system reaped the child itself (SIGCHLD ignored).
+ChildState WaitForEnd(pid_t pid, int timeout_ms)
+{
+    constexpr int kStepMs = 10;
+    for (int waited = 0;; waited += kStepMs) {
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            if (errno == EINTR) continue;
+            return ChildState::Gone;
+        }
+        if (info.si_pid == pid) return ChildState::Ended;
+        if (waited >= timeout_ms) return ChildState::Running;
+        SleepMilliseconds(kStepMs);
+    }
+}
+
+// Sends `signal` to the process group that `pid` leads, or to `pid` alone
+// when it leads none. Only for a child that has not been reaped.
+void SignalGroup(pid_t pid, int signal)
+{
+    if (kill(-pid, signal) != 0) kill(pid, signal);
 }
 
 // Blocks SIGPIPE for the lifetime of the guard. A SIGPIPE raised meanwhile by
@@ -65,10 +124,23 @@ private:
 
 }  // namespace
 
-ChildPipe StartChildWithPipe(const char* path, char* const argv[], int stdout_fd)
+void OpenNullOnClosedStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lower numbers are open by now, so this takes the number `fd`.
+        int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
+
+ChildPipe StartChildWithPipe(const char* path, char* const argv[], int stdout_fd, bool own_process_group)
 {
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return {nullptr, -1};
+    if (!MakePipe(ends, true)) return {nullptr, -1};
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -77,11 +149,18 @@ ChildPipe StartChildWithPipe(const char* path, char* const argv[], int stdout_fd
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
+    // An ignored SIGCHLD would keep the child from waiting for its own children.
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGCHLD);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGDEF;
+    if (own_process_group) {
+        posix_spawnattr_setpgroup(&attributes, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attributes, flags);
 
     pid_t pid = -1;
     int failed = posix_spawn(&pid, path, &actions, &attributes, argv, environ);
@@ -111,20 +190,32 @@ bool WriteToPipe(std::FILE* stream, const char* text, std::size_t length)
     return written && flushed;
 }
 
-int CloseChildPipe(ChildPipe child)
+ChildEnd CloseChildPipe(ChildPipe child, int timeout_ms)
 {
+    constexpr int kGraceMs = 500;  // between SIGTERM and SIGKILL
     {
         SigpipeBlock block;  // fclose flushes whatever a failed write left behind
         std::fclose(child.stream);
+    }
+    ChildEnd end{-1, 0, false};
+    if (timeout_ms != kWaitWithoutLimit && WaitForEnd(child.pid, timeout_ms) == ChildState::Running) {
+        end.stopped = true;
+        SignalGroup(child.pid, SIGTERM);
+        ChildState state = WaitForEnd(child.pid, kGraceMs);
+        // Whatever of the group is left, also once the child itself has ended.
+        if (state != ChildState::Gone) SignalGroup(child.pid, SIGKILL);
     }
     int status = 0;
     pid_t waited;
     do {
         waited = waitpid(child.pid, &status, 0);
     } while (waited < 0 && errno == EINTR);
-    if (waited < 0) return -1;
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return WEXITSTATUS(status);
+    if (waited < 0) {
+        end.error = errno;
+        return end;
+    }
+    end.status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    return end;
 }
 
 std::size_t UnreadPipeBytes(std::FILE* stream)
@@ -151,8 +242,7 @@ void SleepMilliseconds(int milliseconds)
 bool MakeInheritedPipe(int* read_end, int* write_end)
 {
     int ends[2];
-    if (pipe(ends) != 0) return false;
-    fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+    if (!MakePipe(ends, false)) return false;
     *read_end = ends[0];
     *write_end = ends[1];
     return true;
@@ -236,7 +326,7 @@ int UnlinkFile(const char* path) { return unlink(path); }
 
 void InstallTerminationHandler(void (*handler)(int))
 {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ}) {
         struct sigaction current {};
         if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
         struct sigaction action {};
@@ -255,6 +345,8 @@ void ReraiseWithDefaultAction(int signal)
     raise(signal);
 }
 
+void AllowTerminalOutputFromBackground() { signal(SIGTTOU, SIG_IGN); }
+
 int OpenControllingTerminal() { return open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC); }
 
 bool TerminalSize(int fd, int* columns, int* rows)
@@ -264,6 +356,68 @@ bool TerminalSize(int fd, int* columns, int* rows)
     *columns = size.ws_col;
     *rows = size.ws_row;
     return true;
+}
+
+namespace {
+
+// Runs `attempt` in a child process and gives its answer; false when the
+// child has not answered within `timeout_ms` (it is killed then) or can't be made.
+template <typename Attempt>
+bool AnswersWithin(int timeout_ms, const Attempt& attempt)
+{
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) _exit(attempt() ? 0 : 1);
+    if (WaitForEnd(pid, timeout_ms) == ChildState::Running) kill(pid, SIGKILL);
+    int status = 0;
+    pid_t waited;
+    do {
+        waited = waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool Connects(int family, const sockaddr* address, socklen_t length)
+{
+    int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool connected = connect(fd, address, length) == 0;
+    close(fd);
+    return connected;
+}
+
+}  // namespace
+
+bool UnixSocketAccepts(const char* path, int timeout_ms)
+{
+    sockaddr_un address{};
+    std::size_t length = std::strlen(path);
+    if (length == 0 || length >= sizeof address.sun_path) return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path, length);
+    bool abstract = path[0] == '@';
+    if (abstract) address.sun_path[0] = '\0';
+    auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length + (abstract ? 0 : 1));
+    return AnswersWithin(timeout_ms, [&] {
+        return Connects(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), size);
+    });
+}
+
+bool TcpPortAccepts(const char* host, int port, int timeout_ms)
+{
+    const std::string service = std::to_string(port);
+    return AnswersWithin(timeout_ms, [&] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (getaddrinfo(host, service.c_str(), &hints, &found) != 0) return false;
+        bool connected = false;
+        for (addrinfo* at = found; at != nullptr && !connected; at = at->ai_next)
+            connected = Connects(at->ai_family, at->ai_addr, at->ai_addrlen);
+        freeaddrinfo(found);
+        return connected;
+    });
 }
 
 void AdviseLargePages(void* data, std::size_t bytes)

@@ -1,6 +1,7 @@
-// platform.h - the few operating-system calls that the gnuplot connection and
-// its front-end need: child processes fed through a pipe, the execute test,
-// exclusive creation of data files and unbuffered writes.
+// platform.h - the few operating-system calls that the gnuplot connection,
+// its front-end and the programs need: the standard streams, child processes
+// fed through a pipe, the execute test, exclusive creation of data files,
+// unbuffered writes and the check that a display server answers.
 #pragma once
 
 #include <cstddef>
@@ -14,22 +15,41 @@ struct ChildPipe {
     int pid;            // the child's process id, waited for by CloseChildPipe
 };
 
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so
+// that no file or pipe opened later takes the place of a standard stream.
+// Meant to be the first thing a program does.
+void OpenNullOnClosedStandardStreams();
+
 // Starts the program at `path` (no shell, no search) with the arguments
 // `argv` (null-terminated) and a pipe to its standard input. The child's
-// standard output goes to `stdout_fd`, or stays the caller's when it is -1.
-// A broken-pipe signal is reset to its default action in the child. The
-// stream is null when the pipe or the child can't be had.
-ChildPipe StartChildWithPipe(const char* path, char* const argv[], int stdout_fd = -1);
+// standard output goes to `stdout_fd`, or stays the caller's when it is -1;
+// no end of the pipe is ever one of the standard descriptors, so the child
+// gets neither end as a standard stream by mistake. A broken-pipe signal is
+// reset to its default action in the child. With `own_process_group` the
+// child leads a new process group, which CloseChildPipe can end as a whole.
+// The stream is null when the pipe or the child can't be had.
+ChildPipe StartChildWithPipe(const char* path, char* const argv[], int stdout_fd = -1,
+                             bool own_process_group = false);
 
 // Writes `length` bytes to the child's pipe and flushes them. A child that
 // has gone away does not raise a fatal SIGPIPE: the bytes are lost and the
 // result is false.
 bool WriteToPipe(std::FILE* stream, const char* text, std::size_t length);
 
+constexpr int kWaitWithoutLimit = -1;
+
+// How a child's wait ended.
+struct ChildEnd {
+    int status;    // exit status, 128 + the signal that ended it, or -1 when the wait failed
+    int error;     // errno of a failed wait: ECHILD when SIGCHLD is ignored and the system reaped the child
+    bool stopped;  // the child was still running at the time limit and was ended
+};
+
 // Closes the pipe, so the child sees the end of its input, and waits for the
-// child to end. The child's exit status, 128 + the signal that ended it, or
-// -1 when the wait fails.
-int CloseChildPipe(ChildPipe child);
+// child to end. When it has not ended `timeout_ms` after the close (0 or
+// more), its process group (see StartChildWithPipe), or else the child
+// alone, is sent SIGTERM and, if still there a moment later, SIGKILL.
+ChildEnd CloseChildPipe(ChildPipe child, int timeout_ms = kWaitWithoutLimit);
 
 // Bytes written to the child's pipe that the child has not read yet.
 std::size_t UnreadPipeBytes(std::FILE* stream);
@@ -41,7 +61,8 @@ bool ChildHasEnded(int pid);
 void SleepMilliseconds(int milliseconds);
 
 // A pipe whose write end a started child inherits (under the same number)
-// and whose read end it does not. False when no pipe could be made.
+// and whose read end it does not; neither end is a standard descriptor.
+// False when no pipe could be made.
 bool MakeInheritedPipe(int* read_end, int* write_end);
 
 // Reads one byte from `fd`; false at the end of the input or on an error.
@@ -81,19 +102,36 @@ int CloseFile(int fd);
 // Deletes a file with the async-signal-safe unlink; 0 or -1.
 int UnlinkFile(const char* path);
 
-// Sets `handler` for SIGINT, SIGTERM and SIGHUP, each only where its action is
-// still the default, so a program's own handler or an ignored signal is kept.
+// Sets `handler` for the signals that end a process and can be caught:
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE and SIGXFSZ, each only where its
+// action is still the default, so a program's own handler or an ignored
+// signal is kept (an ignored SIGPIPE or SIGXFSZ makes the write fail instead).
 void InstallTerminationHandler(void (*handler)(int));
 
 // From inside a signal handler: restores the default action of `signal` and
 // raises it again, so the process ends by it once the handler returns.
 void ReraiseWithDefaultAction(int signal);
 
+// Ignores SIGTTOU, for this process and the programs it starts, so that they
+// may write to the controlling terminal from a background process group.
+void AllowTerminalOutputFromBackground();
+
 // Opens the controlling terminal for writing; -1 when the process has none.
 int OpenControllingTerminal();
 
 // Width and height of the terminal open on `fd`; false when it has no size.
 bool TerminalSize(int fd, int* columns, int* rows);
+
+// True when a stream connection to the Unix socket `path` is accepted
+// within `timeout_ms`; a name starting with '@' is an abstract socket.
+bool UnixSocketAccepts(const char* path, int timeout_ms);
+
+// True when a TCP connection to `host` (a name or an address) and `port` is
+// accepted within `timeout_ms`, name lookup included. Both checks run in a
+// short-lived child process that is killed at the limit, so neither a slow
+// lookup nor an unanswered connection holds the caller longer; call them
+// before starting threads.
+bool TcpPortAccepts(const char* host, int port, int timeout_ms);
 
 // Asks the system to back the whole 2 MiB pages within [data, data + bytes)
 // with large pages, so that first touching a large array takes few page

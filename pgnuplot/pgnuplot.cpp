@@ -165,6 +165,10 @@ void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings, DrawingSyn
 
 int main()
 {
+    fitcore::OpenNullOnClosedStandardStreams();
+    // Started in a process group of its own, the front-end and gnuplot must
+    // still draw on the console when the terminal stops background output.
+    fitcore::AllowTerminalOutputFromBackground();
     std::string gnuplot = FindGnuplot();
     if (gnuplot.empty()) {
         const char* chosen = std::getenv("FITCORE_GNUPLOT");
@@ -191,6 +195,6 @@ int main()
     }
     if (synced) Send(child.stream, sync.Start());
     ForwardInput(child.stream, settings, sync);
-    int status = fitcore::CloseChildPipe(child);
+    int status = fitcore::CloseChildPipe(child).status;
     return status < 0 ? 1 : status;
 }

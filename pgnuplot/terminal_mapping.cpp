@@ -1,10 +1,12 @@
 // terminal_mapping.cpp - the "windows" terminal mapped to what this machine has.
 #include "terminal_mapping.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
+#include "display_check.h"
 #include "platform.h"
 
 namespace {
@@ -68,14 +70,38 @@ std::string DumbTerminal(const ScreenSettings& settings, const char* separator)
            separator + (settings.tty ? "set output '/dev/tty'" : "set output");
 }
 
+// The user's terminal and output file, unless either holds a line break,
+// which would end its gnuplot line early and start a command of its own.
+void ReadUsersTerminal(ScreenSettings& settings)
+{
+    for (const char* name : {"FITCORE_GNUPLOT_TERMINAL", "FITCORE_GNUPLOT_OUTPUT"}) {
+        if (Environment(name).find_first_of("\r\n") == std::string::npos) continue;
+        std::fprintf(stderr, "pgnuplot.exe: %s holds a line break: the default terminal and output are used\n",
+                     name);
+        return;
+    }
+    settings.terminal = Environment("FITCORE_GNUPLOT_TERMINAL");
+    settings.output = Environment("FITCORE_GNUPLOT_OUTPUT");
+}
+
+// A window only where the display answers; otherwise the console, with a note.
+bool DisplayAvailable()
+{
+    std::string display = Environment("DISPLAY");
+    if (display.empty()) return false;
+    if (DisplayCanBeOpened(display)) return true;
+    std::fprintf(stderr, "pgnuplot.exe: the display %s can't be opened: the plot is drawn as text\n",
+                 display.c_str());
+    return false;
+}
+
 }  // namespace
 
 ScreenSettings ScreenSettingsFromEnvironment()
 {
     ScreenSettings settings;
-    settings.terminal = Environment("FITCORE_GNUPLOT_TERMINAL");
-    settings.output = Environment("FITCORE_GNUPLOT_OUTPUT");
-    settings.display = !Environment("DISPLAY").empty();
+    ReadUsersTerminal(settings);
+    settings.display = settings.terminal.empty() && DisplayAvailable();
     int tty = fitcore::OpenControllingTerminal();
     settings.tty = tty >= 0;
     int columns = 0, rows = 0;

@@ -17,24 +17,25 @@ const ProgramInfo kProgram = {
 
 int main(int argc, char** argv)
 {
+    StartRun();
     FitRun run;
     int exit_status = 0;
     if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
     char name[kFileNameSize];
     PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = true, .requires_sigma = false},
                                  name, &exit_status);
-    if (file == nullptr) return exit_status;
+    if (file == nullptr) return FinishRun(exit_status);
 
     int order = run.command.order;
     if (order == 0 && ReadPolynomialOrder(&order) != 0) {
         DisposePCPFile(file);
-        return 1;
+        return FinishRun(1);
     }
     Polynomial polynomial{};
     if (FitPolynomial(file->points, file->count, order, &polynomial) != 0) {
         DisposePCPFile(file);
         std::puts("Could not solve polynomial fit!");
-        return 1;
+        return FinishRun(1);
     }
     double rms = RmsError(file->points, file->count);
     if (run.json != nullptr)
@@ -46,5 +47,5 @@ int main(int argc, char** argv)
     if (PlotResult(run, file->points, file->count, PolynomialCurveCommand(polynomial)) != 0) exit_status = 1;
 
     DisposePCPFile(file);
-    return exit_status;
+    return FinishRun(exit_status);
 }

@@ -11,6 +11,9 @@
 
 namespace {
 
+int output_error = 0;         // errno of the first failed flush of standard output
+bool answered_line = false;   // the rest of an answered prompt's line is still unread
+
 bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
 {
     // A cut name could open a different file, so a long one is refused.
@@ -25,7 +28,7 @@ bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
 bool NameFromPrompt(char (&name)[kFileNameSize])
 {
     std::printf("Please enter a filename: ");
-    std::fflush(stdout);
+    FlushOutput();
     if (std::scanf("%1023s", name) != 1) {
         std::printf("\nNo file name entered: standard input has ended.\n");
         return false;
@@ -36,10 +39,41 @@ bool NameFromPrompt(char (&name)[kFileNameSize])
         return false;
     }
     if (next != EOF) std::ungetc(next, stdin);  // the rest of the line is for later reads
+    NoteAnsweredPrompt();
     return true;
 }
 
 }  // namespace
+
+void StartRun() { fitcore::OpenNullOnClosedStandardStreams(); }
+
+bool FlushOutput()
+{
+    if (std::fflush(stdout) != 0 && output_error == 0) output_error = errno;
+    return std::ferror(stdout) == 0;
+}
+
+int FinishRun(int exit_status)
+{
+    if (FlushOutput()) return exit_status;
+    // A failure long flushed away has left no reason behind.
+    if (output_error != 0)
+        std::fprintf(stderr, "%s: writing to standard output failed: %s\n", program_invocation_short_name,
+                     std::strerror(output_error));
+    else
+        std::fprintf(stderr, "%s: writing to standard output failed\n", program_invocation_short_name);
+    return 1;
+}
+
+void NoteAnsweredPrompt() { answered_line = true; }
+
+void DiscardRestOfAnsweredLine()
+{
+    if (!answered_line) return;
+    answered_line = false;
+    for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
+    }
+}
 
 bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run, int* exit_status)
 {

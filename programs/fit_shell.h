@@ -1,5 +1,6 @@
-// fit_shell.h - the entry frame the three fit programs share: options, file name,
-// loading, where the results and the plot go.
+// fit_shell.h - the entry frame the three fit programs share: the standard
+// streams, options, file name, loading, where the results and the plot go, and
+// the check of the report at the end.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,26 @@
 #include "pcpfile.h"
 
 constexpr size_t kFileNameSize = 1024;  // holds at most 1023 characters and the NUL
+
+// The first call of every program: opens /dev/null in place of any closed
+// standard stream, so that no pipe or file of the run takes its number.
+void StartRun();
+
+// The last call of every program, with the status it would end with: that
+// status, or 1 after one line on standard error when standard output could
+// not be written completely (a full disk, a pipe whose reader has gone, a
+// file size limit). The plot's data files are gone by then.
+int FinishRun(int exit_status);
+
+// Writes out what standard output holds, as a prompt must be before its
+// answer is read. False when standard output has failed; FinishRun reports it.
+bool FlushOutput();
+
+// An answered prompt leaves the rest of its line unread, for the next
+// prompt to take from. The result plot discards that rest before it waits,
+// so that only a space typed after the plot ends the wait.
+void NoteAnsweredPrompt();
+void DiscardRestOfAnsweredLine();
 
 // Where the programs differ in their entry.
 struct ShellOptions {

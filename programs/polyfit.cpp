@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "fit_shell.h"
 #include "number_format.h"
 #include "output_buffer.h"
 #include "power_sums.h"
@@ -252,6 +253,7 @@ int ReadPolynomialOrder(int* order)
             return 1;
         }
     }
+    NoteAnsweredPrompt();
     *order = value;
     return 0;
 }

@@ -49,7 +49,8 @@ int GaussJordan(const double* a, const double* b, double* solution, int dimensio
 // Prints "Please enter number of coefficients for fit: " and reads a whole
 // number from standard input until one from 2 to 9 arrives; the number is
 // the order. Input that is not a number is discarded up to the end of its
-// line. Returns 0 with *order set; 1 after a message when input has ended.
+// line. Returns 0 with *order set, the rest of the answered line left unread
+// (NoteAnsweredPrompt); 1 after a message when input has ended.
 int ReadPolynomialOrder(int* order);
 
 // The normal equations in t = (x - centre) / scale: a(i, j) = sum of t^(i+j),

@@ -8,19 +8,22 @@
 #include <cstring>
 #include <filesystem>
 
+#include "fit_shell.h"
 #include "gnuplot_connection.h"
 #include "number_format.h"
 
 namespace {
 
 constexpr int kDrawingWaitMs = 3000;
+// After the user's space, gnuplot gets this long to end before it is stopped.
+constexpr int kClosingWaitMs = 5000;
 
 // Reads single characters until a space. End of input ends the wait too,
 // so a program fed from a file or a closed terminal never spins here.
 void WaitForSpace()
 {
     std::puts("Press space (and enter) to continue...");
-    std::fflush(stdout);
+    FlushOutput();
     int c;
     do {
         c = std::getchar();
@@ -83,6 +86,7 @@ std::string LineCurveCommand(const Line& line)
 
 void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
 {
+    DiscardRestOfAnsweredLine();
     gnuplot_connection* plot = gnuplot_init();
     if (plot == nullptr) {
         std::puts("GNUPlot failed to start.  Plotting failed.");
@@ -94,7 +98,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
     // gnuplot delays the prompt by a few seconds at most.
     gnuplot_wait_delivered(plot, kDrawingWaitMs);
     WaitForSpace();
-    gnuplot_close(plot);
+    gnuplot_close_within(plot, kClosingWaitMs);
 }
 
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,

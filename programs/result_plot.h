@@ -17,10 +17,12 @@
 std::string PolynomialCurveCommand(const Polynomial& polynomial);
 std::string LineCurveCommand(const Line& line);
 
-// Plots x and y of every point and then the curve, prints the prompt and
-// waits until a space (or the end of standard input) has been read, and
-// closes gnuplot again, which deletes the plot's data file. When gnuplot
-// can't be started it prints why and returns; the run still ends normally.
+// Discards the rest of an answered prompt's line, plots x and y of every
+// point and then the curve, prints the prompt and waits until a space (or
+// the end of standard input) has been read, and closes gnuplot again, which
+// deletes the plot's data file; a gnuplot that has not ended 5 seconds later
+// is stopped. When gnuplot can't be started it prints why and returns; the
+// run still ends normally.
 void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command);
 
 // Draws the same plot with the real gnuplot into `file`, on the gnuplot

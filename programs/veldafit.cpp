@@ -15,13 +15,14 @@ const ProgramInfo kProgram = {
 
 int main(int argc, char** argv)
 {
+    StartRun();
     FitRun run;
     int exit_status = 0;
     if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
     char name[kFileNameSize];
     PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = false, .requires_sigma = false},
                                  name, &exit_status);
-    if (file == nullptr) return exit_status;
+    if (file == nullptr) return FinishRun(exit_status);
 
     Line line = FitLine(file->points, file->count);
     LineStatistics stats = ComputeLineStatistics(file->points, file->count, line.slope, line.intercept);
@@ -35,5 +36,5 @@ int main(int argc, char** argv)
         exit_status = 1;
 
     DisposePCPFile(file);
-    return exit_status;
+    return FinishRun(exit_status);
 }

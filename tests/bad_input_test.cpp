@@ -24,6 +24,7 @@ enum class FrontEnd {
     Recording,  // reads and logs every command
     Vanishing,  // ends at once, before the first command
     Dying,      // reads two commands, then ends
+    OnlyInWorkingDirectory,  // a recording one beside the data, PATH=/nonexistent: never run
 };
 
 struct Row {
@@ -39,6 +40,7 @@ struct Row {
     std::vector<std::string> locked = {};       // files made unreadable
     std::vector<std::string> directories = {};  // created in the working directory
     bool read_only_directory = false;           // the working directory can't be written
+    const char* shell = nullptr;  // run by /bin/sh before it starts the program, e.g. to close streams
 };
 
 const std::string kNoPlot = "GNUPlot failed to start.  Plotting failed.\n";
@@ -57,6 +59,23 @@ std::string Loaded(const std::string& name, int count)
 }
 
 std::string CantOpen(const std::string& name) { return "Can't open " + name + " for reading!\n"; }
+
+std::string BadLines(int first, int last)
+{
+    std::string lines;
+    for (int line = first; line <= last; ++line) lines += "Bad input line: " + std::to_string(line) + "\n";
+    return lines;
+}
+
+std::string NoHeader(const std::string& name)
+{
+    return "Can't load " + name + ": it does not start with a PCP header of three whole numbers.\n";
+}
+
+std::string OutOfRange(const std::string& name, const std::string& field)
+{
+    return "Can't load " + name + ": the " + field + " in its header is out of range.\n";
+}
 
 // veldafit and sorrafit name no file in their load error, cadrafit does.
 std::string LoadError(const std::string& program, const std::string& name)
@@ -121,6 +140,12 @@ std::string NotFiniteReport(const std::string& y, const std::string& sign)
 
 const std::string kExactPcp = "3 0 0\n1 2\n2 4\n3 6\n";
 
+// The report of kExactPcp under `name`, as the programs print it.
+std::string ExactReport(const std::string& name)
+{
+    return Loading(name) + Loaded(name, 3) + kExactLine;
+}
+
 std::vector<Row> Rows()
 {
     const std::string long_name(1024, 'n');
@@ -140,17 +165,27 @@ std::vector<Row> Rows()
         {"SorrafitEmptyFile", "sorrafit", {"empty.pcp"}, {{"empty.pcp", ""}}, "",
          Loading("empty.pcp") + "This file does not contain weighting information.\n", "", 1},
         {"BinaryData", "veldafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "",
-         Loading("junk.pcp") + Loaded("junk.pcp", 0) + kNoPoints + kNoPlot, kNoFrontEnd, 0},
+         Loading("junk.pcp") + NoHeader("junk.pcp") + "Error loading PCP file\n", "", 1},
         {"BinaryDataCsv", "veldafit", {"junk.csv"}, {{"junk.csv", BinaryJunk()}}, "",
-         Loading("junk.csv", "CSV") +
-             "Bad input line: 2\nBad input line: 3\nBad input line: 4\nBad input line: 5\n" +
-             Loaded("junk.csv", 0) + kNoPoints + kNoPlot,
+         // Each round of bytes holds a LF and a lone CR: two line ends.
+         Loading("junk.csv", "CSV") + BadLines(2, 9) + Loaded("junk.csv", 0) + kNoPoints + kNoPlot,
          kNoFrontEnd, 0},
         {"CadrafitBinaryData", "cadrafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "2\n",
-         Loading("junk.pcp") + Loaded("junk.pcp", 0) + kOrderPrompt + "Could not solve polynomial fit!\n",
-         "", 1},
+         Loading("junk.pcp") + NoHeader("junk.pcp") + "Error loading PCP file 'junk.pcp'\n", "", 1},
         {"SorrafitBinaryData", "sorrafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "",
-         Loading("junk.pcp") + "This file does not contain weighting information.\n", "", 1},
+         Loading("junk.pcp") + NoHeader("junk.pcp") + "Error loading PCP file\n", "", 1},
+        // Text that is no PCP header is refused, a byte order mark skipped.
+        {"TextFile", "veldafit", {"README"}, {{"README", "# Calibration\n\nMeasured on 3 May.\n"}}, "",
+         Loading("README") + NoHeader("README") + "Error loading PCP file\n", "", 1},
+        {"ByteOrderMark", "veldafit", {"exact.pcp"}, {{"exact.pcp", "\xEF\xBB\xBF" + kExactPcp}}, "",
+         ExactReport("exact.pcp") + kNoPlot, kNoFrontEnd, 0},
+        {"WhiteSpaceOnly", "veldafit", {"blank.pcp"}, {{"blank.pcp", " \n\t\r\n"}}, "",
+         Loading("blank.pcp") + Loaded("blank.pcp", 0) + kNoPoints + kNoPlot, kNoFrontEnd, 0},
+        {"ByteOrderMarkCsv", "veldafit", {"exact.csv"}, {{"exact.csv", "\xEF\xBB\xBFx,y\n1,2\n2,4\n3,6\n"}}, "",
+         Loading("exact.csv", "CSV") + Loaded("exact.csv", 3) + kExactLine + kNoPlot, kNoFrontEnd, 0},
+        {"LoneCarriageReturnsCsv", "veldafit", {"exact.csv"}, {{"exact.csv", "x,y\r1,2\r2,4\r\r3,6\r"}}, "",
+         Loading("exact.csv", "CSV") + "Bad input line: 4\n" + Loaded("exact.csv", 3) + kExactLine + kNoPlot,
+         kNoFrontEnd, 0},
         {"CrlfLineEnds", "veldafit", {"line_five.pcp"}, {{"line_five.pcp", WithCrlf(Data("line_five.pcp"))}},
          "", Expected("veldafit_line_five.out") + kNoPlot, kNoFrontEnd, 0},
         {"CadrafitCrlfLineEnds", "cadrafit", {"poly_parabola.pcp"},
@@ -169,11 +204,18 @@ std::vector<Row> Rows()
              kExactLine + kNoPlot,
          kNoFrontEnd, 0},
         {"NegativeCount", "veldafit", {"negative.pcp"}, {{"negative.pcp", "-3 0 0\n1 2\n2 4\n3 6\n"}}, "",
-         Loading("negative.pcp") + "Error loading PCP file\n", "", 1},
+         Loading("negative.pcp") + "Can't load negative.pcp: the point count -3 is negative.\n" +
+             "Error loading PCP file\n",
+         "", 1},
         {"OverflowingCount", "veldafit", {"overflow.pcp"}, {{"overflow.pcp", "99999999999 0 0\n1 2\n"}}, "",
-         Loading("overflow.pcp") + "Error loading PCP file\n", "", 1},
+         Loading("overflow.pcp") + OutOfRange("overflow.pcp", "point count") + "Error loading PCP file\n", "", 1},
         {"CadrafitOverflowingCount", "cadrafit", {"overflow.pcp"}, {{"overflow.pcp", "4294967298 0 0\n1 2\n"}},
-         "2\n", Loading("overflow.pcp") + "Error loading PCP file 'overflow.pcp'\n", "", 1},
+         "2\n", Loading("overflow.pcp") + OutOfRange("overflow.pcp", "point count") +
+         "Error loading PCP file 'overflow.pcp'\n", "", 1},
+        {"OverflowingTag", "veldafit", {"tag.pcp"}, {{"tag.pcp", "1 4294967296 0\n1 2\n"}}, "",
+         Loading("tag.pcp") + OutOfRange("tag.pcp", "tag") + "Error loading PCP file\n", "", 1},
+        {"SorrafitOverflowingHasSigma", "sorrafit", {"sigma.pcp"}, {{"sigma.pcp", "1 0 -4294967296\n1 2 3\n"}}, "",
+         Loading("sigma.pcp") + OutOfRange("sigma.pcp", "has_sigma") + "Error loading PCP file\n", "", 1},
         {"NotANumber", "veldafit", {"nan.pcp"}, {{"nan.pcp", "3 0 0\n1 1\n2 nan\n3 3\n"}}, "",
          Loading("nan.pcp") + Loaded("nan.pcp", 3) + NotFiniteReport("nan", "") + kNoPlot, kNoFrontEnd, 0},
         {"Infinity", "veldafit", {"inf.pcp"}, {{"inf.pcp", "3 0 0\n1 1\n2 inf\n3 3\n"}}, "",
@@ -207,10 +249,16 @@ std::vector<Row> Rows()
         {"LongLine", "veldafit", {"long.pcp"}, {{"long.pcp", "3 0 0\n1 " + long_number + "\n2 4\n3 6\n"}}, "",
          Loading("long.pcp") + Loaded("long.pcp", 3) + kExactLine + kNoPlot, kNoFrontEnd, 0},
         // The header line and a data line of 100,000 characters: the header is
-        // skipped whole, the data line gives its first fields.
+        // skipped whole, the data line gives its first three fields, which
+        // end before the cut.
         {"LongLinesCsv", "veldafit", {"long.csv"},
-         {{"long.csv", "x,y" + std::string(99997, 'y') + "\n1,2" + csv_junk + "\n2,4\n3,6\n"}}, "",
+         {{"long.csv", "x,y" + std::string(99997, 'y') + "\n1,2,0" + csv_junk + "\n2,4\n3,6\n"}}, "",
          Loading("long.csv", "CSV") + Loaded("long.csv", 3) + kExactLine + kNoPlot, kNoFrontEnd, 0},
+        // A number that runs into the cut may have lost digits.
+        {"NumberCutAtTheLineLimitCsv", "veldafit", {"long.csv"},
+         {{"long.csv", "x,y\n1,2\n2,4\n3,6\n4," + std::string(5000, '9') + "\n"}}, "",
+         Loading("long.csv", "CSV") + "Bad input line: 5\n" + Loaded("long.csv", 3) + kExactLine + kNoPlot,
+         kNoFrontEnd, 0},
         {"NameWithBlanks", "veldafit", {"my data.pcp"}, {{"my data.pcp", kExactPcp}}, "",
          Loading("my data.pcp") + Loaded("my data.pcp", 3) + kExactLine + kNoPlot, kNoFrontEnd, 0},
         // At the prompt a name ends at its first blank.
@@ -254,7 +302,9 @@ std::vector<Row> Rows()
                         FrontEnd::None, {"locked.pcp"}});
         rows.push_back({name("CountFarBeyondMemory"), program, {"huge.pcp"},
                         {{"huge.pcp", "2147483647 0 1\n1 2 0.5\n"}}, "2\n",
-                        Loading("huge.pcp") + LoadError(p, "huge.pcp"), "", 1});
+                        Loading("huge.pcp") + "Can't load huge.pcp: not enough memory for 2147483647 points.\n" +
+                            LoadError(p, "huge.pcp"),
+                        "", 1});
         rows.push_back({name("InputEndsAtTheFileNamePrompt"), program, {}, {}, "",
                         "Please enter a filename: \nNo file name entered: standard input has ended.\n", "", 1});
     }
@@ -272,6 +322,24 @@ std::vector<Row> Rows()
     rows.push_back({"CadrafitOrderOutOfRange", "cadrafit", {"--order=10", "exact.pcp"}, {{"exact.pcp", kExactPcp}},
                     "", "", "cadrafit: invalid order '10': give a whole number from 2 to 9\nTry 'cadrafit --help'.\n",
                     2});
+    // Standard streams closed: nothing of the report may reach the front-end
+    // through a pipe that took their place, not even a file name that reads
+    // as gnuplot commands.
+    const std::string tricky = "a\nsystem \"touch pwned\"\n.pcp";
+    rows.push_back({"ClosedStandardStreams", "veldafit", {tricky}, {{tricky, kExactPcp}}, "", "", "", 0,
+                    FrontEnd::Recording, {}, {}, false, "exec <&- >&- 2>&-;"});
+    // A report that can't be written in full fails the run, after the plot.
+    const std::string full_disk = ": writing to standard output failed: No space left on device\n";
+    rows.push_back({"ReportToAFullDisk", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n", "",
+                    "veldafit" + full_disk, 1, FrontEnd::Recording, {}, {}, false, "exec >/dev/full;"});
+    rows.push_back({"CadrafitReportToAFullDisk", "cadrafit", {"poly_parabola.pcp"},
+                    {{"poly_parabola.pcp", Data("poly_parabola.pcp")}}, "2\n", "",
+                    kNoFrontEnd + "cadrafit" + full_disk, 1, FrontEnd::None, {}, {}, false, "exec >/dev/full;"});
+    rows.push_back({"SorrafitLoadErrorToAFullDisk", "sorrafit", {"missing.pcp"}, {}, "", "", "sorrafit" + full_disk,
+                    1, FrontEnd::None, {}, {}, false, "exec >/dev/full;"});
+    // A front-end beside a downloaded data set is not run unless PATH names the working directory.
+    rows.push_back({"FrontEndOnlyInTheWorkingDirectory", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
+                    ExactReport("exact.pcp") + kNoPlot, kNoFrontEnd, 0, FrontEnd::OnlyInWorkingDirectory});
 
     // The plot is refused for want of a data file; the report is whole.
     rows.push_back({"ReadOnlyWorkingDirectory", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n",
@@ -325,11 +393,18 @@ TEST_P(BadInput, GivesAClearMessageOrACorrectReport)
     case FrontEnd::Recording: WriteRecordingStandIn(bin.path()); break;
     case FrontEnd::Vanishing: WriteVanishingStandIn(bin.path()); break;
     case FrontEnd::Dying: WriteDyingStandIn(bin.path()); break;
+    case FrontEnd::OnlyInWorkingDirectory:
+        WriteRecordingStandIn(work.path());
+        options.env = {{"PATH", "/nonexistent"}};
+        break;
     }
-    if (row.front_end != FrontEnd::None) options.env = {{"PATH", bin.path()}};
+    if (row.front_end != FrontEnd::None && row.front_end != FrontEnd::OnlyInWorkingDirectory)
+        options.env = {{"PATH", bin.path()}};
     if (row.read_only_directory) chmod(work.path().c_str(), 0555);
 
     std::vector<std::string> argv = {ProgramPath(row.program)};
+    if (row.shell != nullptr)
+        argv = {"/bin/sh", "-c", std::string(row.shell) + " exec \"$0\" \"$@\"", ProgramPath(row.program)};
     argv.insert(argv.end(), row.args.begin(), row.args.end());
     RunResult run = RunProgram(argv, options);
     chmod(work.path().c_str(), 0700);
@@ -344,6 +419,13 @@ TEST_P(BadInput, GivesAClearMessageOrACorrectReport)
         EXPECT_EQ(SplitLines(ReadFile(bin.File("log"))),
                   (std::vector<std::string>{"set terminal windows", "set xlabel \"x\""}));
     }
+    // The front-end gets the plot's commands and nothing else.
+    for (const std::string& line : SplitLines(ReadFile(bin.File("log")))) {
+        EXPECT_TRUE(line.empty() || line.starts_with("set ") || line.starts_with("plot ") ||
+                    line.starts_with("replot "))
+            << line;
+    }
+    EXPECT_FALSE(fs::exists(work.File("log"))) << "a front-end found only in the working directory ran";
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, BadInput, testing::ValuesIn(Rows()),

@@ -118,9 +118,14 @@ TEST(CSVImport, LineNumbersCountTheHeaderAndBlankLines)
     EXPECT_EQ(import.out, "Bad input line: 4\nBad input line: 6\n");
     EXPECT_EQ(import.points.size(), 3u);
 
-    Import crlf = LoadCSVText("x,y\r\n1,2\r\n3,4,0.5\r\n\r\n7,8");
-    EXPECT_EQ(crlf.out, "Bad input line: 4\n");
-    EXPECT_EQ(Xys(crlf.points), Xys({{1, 2, 0}, {3, 4, 0.5}, {7, 8, 0}}));
+    // CR LF, a lone CR and LF each end one line.
+    for (const char* end : {"\r\n", "\r", "\n\r"}) {
+        std::string text = std::string("x,y\r\n1,2") + end + "3,4,0.5" + end + end + "7,8";
+        Import import = LoadCSVText(text);
+        EXPECT_EQ(import.out, end == std::string("\n\r") ? "Bad input line: 3\nBad input line: 5\nBad input line: 6\n"
+                                                         : "Bad input line: 4\n") << Xys(import.points);
+        EXPECT_EQ(Xys(import.points), Xys({{1, 2, 0}, {3, 4, 0.5}, {7, 8, 0}}));
+    }
 }
 
 // Files of many thousand lines are parsed in batches on a second thread: the
@@ -165,15 +170,30 @@ TEST(CSVImport, LastLineWithoutLineEndIsRead)
     EXPECT_EQ(Xys(LoadCSVText("x,y\n1,2\n3,45").points), Xys({{1, 2, 0}, {3, 45, 0}}));
 }
 
-// Only the first 1023 characters count: here they end inside the sigma
-// field "123456". The next line keeps its own line number.
-TEST(CSVImport, LongLineIsCutAndTheNextLineReadNormally)
+// Only the first 1023 characters count. A field that is used and runs into
+// the cut may have lost digits: the line is bad. A cut in a field that is not
+// used loses nothing. The next line keeps its own line number.
+TEST(CSVImport, LongLinesAreCutAndBadWhereAUsedFieldRunsIntoTheCut)
 {
-    std::string long_line = "7,8," + std::string(1016, ' ') + "123456";
-    long_line += std::string(2000 - long_line.size(), '9');
-    Import import = LoadCSVText("x,y\n" + long_line + "\nbad\n3,4\n");
-    EXPECT_EQ(import.out, "Bad input line: 3\n");
-    EXPECT_EQ(Xys(import.points), Xys({{7, 8, 123}, {3, 4, 0}}));
+    auto padded = [](std::string line, size_t length, char fill) { return line + std::string(length - line.size(), fill); };
+    const std::string blanks(1016, ' ');
+    struct Case {
+        std::string line;
+        bool good;
+        Xyz point;
+    } cases[] = {
+        {padded("7,8," + blanks + "123456", 2000, '9'), false, {}},       // sigma cut after 123
+        {padded("7," + blanks + "12345678", 2000, '9'), false, {}},        // y cut
+        {padded("7,8,0.5," + blanks, 2000, '9'), true, {7, 8, 0.5}},       // fourth field cut
+        {padded("7,8,0.5", 2000, ' '), true, {7, 8, 0.5}},                 // only blanks lost
+        {padded("7,8", 1023, '0'), true, {7, HUGE_VAL, 0}},                 // exactly 1023: whole (8e1020)
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line.substr(0, 8));
+        Import import = LoadCSVText("x,y\n" + c.line + "\nbad\n3,4\n");
+        EXPECT_EQ(import.out, c.good ? "Bad input line: 3\n" : "Bad input line: 2\nBad input line: 3\n");
+        EXPECT_EQ(Xys(import.points), c.good ? Xys({c.point, {3, 4, 0}}) : Xys({{3, 4, 0}}));
+    }
 }
 
 TEST(CSVImport, UnreadableFileIsReported)
@@ -249,8 +269,9 @@ TEST(CSVImportDeathTest, RunningOutOfMemoryStopsTheImport)
                 AddressSpaceLimit limit(headroom);
                 result = LoadCSVFile(dir.File("big.csv").c_str(), &record);
             }
-            bool printed = !testing::internal::GetCapturedStdout().empty();
-            std::_Exit(result == 2 && record.points == nullptr && !printed ? 0 : 1);
+            bool reason = testing::internal::GetCapturedStdout() ==
+                          "Can't load " + dir.File("big.csv") + ": not enough memory.\n";
+            std::_Exit(result == 2 && record.points == nullptr && reason ? 0 : 1);
         };
         EXPECT_EXIT(load(), testing::ExitedWithCode(0), "") << headroom;
     }
@@ -267,32 +288,60 @@ TEST(GetLine, CutsLongLinesAndRemovesLineEnds)
     EXPECT_EQ(lines, (std::vector<std::string>{"abcd", "", "ab\r", "xy"}));
 }
 
-// The fast reader must hand the import exactly the lines GetLine gives,
-// whatever the block size: long lines, lines of exactly 1023 and 1024
-// characters, NUL bytes, CRLF, and a last line without a line end.
-TEST(LineReader, GivesTheSameLinesAsGetLine)
+// The line ends GetLine knows: each CR LF and each lone CR made a LF.
+std::string WithLineFeedsOnly(const std::string& text)
 {
-    std::string content = "head\n\n" + std::string(1023, 'a') + "\n" + std::string(1024, 'b') + "\nx,y\r\n" +
-                          std::string(5000, 'c') + "\n1,2\n" + std::string("ab\0cd\n", 6) + "after nul\n" +
-                          std::string(1030, 'd') + "\n" + std::string(1, '\0') + std::string(1500, 'e') + "\n" +
-                          "last";
-    TempDir dir;
-    WriteFile(dir.File("lines"), content);
-    std::vector<std::string> expected;
-    {
-        FilePtr in = Open(dir.File("lines"));
-        char buffer[LineReader::kLineBufferSize];
-        while (GetLine(buffer, sizeof buffer, in.get()) != nullptr) expected.push_back(buffer);
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            result += text[i];
+        } else {
+            result += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        }
     }
-    ASSERT_EQ(expected.size(), 12u);
+    return result;
+}
+
+// The fast reader must hand the import exactly the lines GetLine gives for
+// the same text with LF line ends, whatever the block size: long lines, lines
+// of exactly 1023 and 1024 characters, NUL bytes, CR LF and lone CRs (also
+// astride a block edge), a last line without a line end; it skips a byte order
+// mark at the start, and tells which lines were cut.
+TEST(LineReader, GivesTheLinesOfGetLineForAnyLineEnd)
+{
+    const std::string body = "head\n\n" + std::string(1023, 'a') + "\n" + std::string(1024, 'b') + "\nx,y\r\n" +
+                             std::string(5000, 'c') + "\r1,2\n" + std::string("ab\0cd\n", 6) + "after nul\r\r\n" +
+                             std::string(1030, 'd') + "\r\n" + std::string(1, '\0') + std::string(1500, 'e') + "\n" +
+                             "\r\r\xEF\xBB\xBFmid\rlast";
+    TempDir dir;
+    WriteFile(dir.File("lf"), WithLineFeedsOnly(body));
+    WriteFile(dir.File("lines"), "\xEF\xBB\xBF" + body);
+    std::vector<std::string> expected;
+    std::vector<bool> expected_cut;
+    {
+        FilePtr in = Open(dir.File("lf"));
+        char buffer[LineReader::kLineBufferSize];
+        for (long at = 0; GetLine(buffer, sizeof buffer, in.get()) != nullptr; at = std::ftell(in.get())) {
+            expected.push_back(buffer);
+            long length = std::ftell(in.get()) - at - 1;  // without the line end
+            expected_cut.push_back(length > static_cast<long>(LineReader::kLineBufferSize) - 1);
+        }
+    }
+    ASSERT_EQ(expected.size(), 16u);
     EXPECT_EQ(expected[8], "after nul");
     for (size_t block : {size_t{1}, size_t{7}, size_t{1000}, LineReader::kDefaultBlockSize}) {
         SCOPED_TRACE(block);
         FilePtr in = Open(dir.File("lines"));
         LineReader reader(in.get(), block);
         std::vector<std::string> lines;
-        while (const char* line = reader.Next()) lines.push_back(line);
+        std::vector<bool> cut;
+        while (const char* line = reader.Next()) {
+            lines.push_back(line);
+            cut.push_back(reader.cut());
+        }
         EXPECT_EQ(lines, expected);
+        EXPECT_EQ(cut, expected_cut);
     }
 }
 

@@ -110,14 +110,32 @@ std::vector<std::string> WithoutFileNames(const std::vector<std::string>& lines)
     return result;
 }
 
-TEST_F(GnuplotConnection, LookupTriesTheCurrentDirectoryBeforePath)
+// The lookup keeps its answer for callers, but the front-end that
+// gnuplot_init runs is found as a shell finds a program: in the working
+// directory only when PATH names it.
+TEST_F(GnuplotConnection, LookupTriesTheCurrentDirectoryBeforePathButInitOnlyPath)
 {
+    TempDir other;
     WriteRecordingStandIn(work_.path());
     unsetenv("PATH");
     testing::internal::CaptureStderr();
     const char* found = gnuplot_get_program_path("pgnuplot.exe");
     EXPECT_STREQ(found, ".");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    for (const std::string& path : {other.path(), std::string("/nonexistent:") + other.path() + ":"}) {
+        setenv("PATH", path.c_str(), 1);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(gnuplot_init(), nullptr) << path;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "cannot find gnuplot in your PATH");
+    }
+    EXPECT_FALSE(fs::exists(work_.File("log")));
+    for (const std::string& path : {other.path() + "::/nonexistent", std::string("."), other.path() + ":"}) {
+        setenv("PATH", (":" + path).c_str(), 1);
+        gnuplot_close(Open());
+        EXPECT_EQ(SplitLines(ReadFile(work_.File("log"))), std::vector<std::string>{"set terminal windows"});
+        fs::remove(work_.File("log"));
+    }
 }
 
 TEST_F(GnuplotConnection, UnsetOrEmptyPathFindsNothing)
@@ -580,6 +598,22 @@ TEST_F(GnuplotConnection, AVanishedFrontEndLosesCommandsButNeverKillsTheProgram)
     EXPECT_TRUE(DataFiles().empty());
 }
 
+// A front-end that does not end once its input is closed is stopped, with
+// its process group, when the time is up; the data files go all the same.
+TEST_F(GnuplotConnection, CloseWithinATimeStopsAFrontEndThatDoesNotEnd)
+{
+    WriteHangingStandIn(bin_.path());
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_plot_x(handle, kX, 3, "x");
+    EXPECT_EQ(DataFiles().size(), 1u);
+    testing::internal::CaptureStderr();
+    gnuplot_close_within(handle, 100);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "gnuplot had not ended 0.1 seconds after its input and was stopped\n");
+    EXPECT_TRUE(DataFiles().empty());
+}
+
 TEST(GnuplotTemporaryFile, DrawsSixDigitsInPlaceOfTheFirstSixX)
 {
     TempDir dir;
@@ -641,7 +675,8 @@ TEST_P(GnuplotSignal, DeletesTheDataFilesOfOpenConnectionsBeforeDying)
     EXPECT_TRUE(DataFilesIn(work.path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Interrupts, GnuplotSignal, testing::Values(SIGINT, SIGTERM, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(Interrupts, GnuplotSignal,
+                         testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ));
 
 TEST(GnuplotPlotOnce, PlotsWithDefaultsWaitsForALineAndCloses)
 {
@@ -662,6 +697,16 @@ TEST(GnuplotPlotOnce, PlotsWithDefaultsWaitsForALineAndCloses)
 
     options.stdin_text = "";  // the end of the input also ends the wait
     EXPECT_EQ(RunProgram({ProgramPath("gnuplot_driver"), "once", "4"}, options).exit_status, 0);
+
+    // With standard output and error closed, the pipe to the front-end must
+    // not take their numbers: the prompt would reach gnuplot as a command.
+    fs::remove(bin.File("log"));
+    options.stdin_text = "\n";
+    RunResult closed = RunProgram({"/bin/sh", "-c", "exec \"$0\" \"$@\" >&- 2>&-", ProgramPath("gnuplot_driver"),
+                                   "once", "4"},
+                                  options);
+    EXPECT_EQ(closed.exit_status, 0);
+    EXPECT_EQ(SplitLines(ReadFile(bin.File("log"))).size(), 4u) << ReadFile(bin.File("log"));
     fs::remove(bin.File("log"));
     RunResult none = RunProgram({ProgramPath("gnuplot_driver"), "once", "0"}, options);
     EXPECT_EQ(none.out, "");

@@ -43,6 +43,12 @@ void WriteLingeringStandIn(const std::string& directory, double seconds)
     WriteScript(directory + "/pgnuplot.exe", "cat > /dev/null\nsleep " + std::to_string(seconds) + "\n");
 }
 
+void WriteHangingStandIn(const std::string& directory)
+{
+    WriteScript(directory + "/pgnuplot.exe",
+                "trap '' TERM\nsleep 1000 &\necho $! > \"$(dirname \"$0\")/pid\"\ncat > /dev/null\nwait\n");
+}
+
 void WriteDyingStandIn(const std::string& directory)
 {
     WriteScript(directory + "/pgnuplot.exe",

@@ -19,6 +19,11 @@ void WriteVanishingStandIn(const std::string& directory);
 // before it ends, so a program that does not wait for it would leave it running.
 void WriteLingeringStandIn(const std::string& directory, double seconds);
 
+// A stand-in that reads its whole input and still does not end, as a
+// gnuplot that hangs on its way out: it ignores SIGTERM and waits for a
+// sleeping child of its own, whose pid it writes to `directory`/pid.
+void WriteHangingStandIn(const std::string& directory);
+
 // A stand-in that reads two lines, appends them to `directory`/log and ends,
 // as a front-end that dies in the middle of the commands.
 void WriteDyingStandIn(const std::string& directory);

@@ -1,10 +1,12 @@
 // No run leaves anything behind: while a program waits for its user it holds
 // only its standard streams and the pipe to the front-end, and has exactly the
-// front-end as its child; when it ends, the front-end has been waited for and
-// no gnuplot-i-* data file is left in its working directory.
+// front-end as its child; when it ends, whichever way, the front-end has been
+// waited for and no gnuplot-i-* data file is left in its working directory.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -115,5 +117,76 @@ TEST(NoLeftovers, OneShotPlotOfTheLibrary)
     RunAndCheck({{ProgramPath("gnuplot_driver"), "once", "4"}, nullptr, "",
                  "press ENTER to continue\n", "\n"});
 }
+
+// Ways out of a run past the wait: a report that can't be written, a file
+// size limit, an ignored SIGCHLD, a front-end that does not end. Each row
+// ends with its signal or status and message, and leaves no data file and
+// no front-end behind.
+struct WayOut {
+    const char* name;
+    const char* shell;                 // run by /bin/sh before it starts veldafit; null: no shell
+    std::vector<int> ignored_signals;  // as the parent leaves them
+    bool hanging_front_end;
+    int signal;  // that ends veldafit, or 0
+    int status;
+    std::string err;
+};
+
+// Standard output a pipe whose reader has gone before the first write.
+const char kReaderGone[] = "/usr/bin/mkfifo report && exec 3<>report >report 3<&- &&";
+
+void PrintTo(const WayOut& row, std::ostream* out) { *out << row.name; }
+
+class WaysOut : public testing::TestWithParam<WayOut> {};
+
+TEST_P(WaysOut, LeaveNoDataFileAndNoFrontEndBehind)
+{
+    const WayOut& row = GetParam();
+    TempDir work, bin;
+    std::string points = "200 0 0\n";  // a data file of more than 1024 bytes
+    for (int i = 0; i < 200; ++i) points += std::to_string(i) + ".125 " + std::to_string(2 * i) + ".25\n";
+    WriteFile(work.File("many.pcp"), points);
+    if (row.hanging_front_end)
+        WriteHangingStandIn(bin.path());
+    else
+        WriteRecordingStandIn(bin.path());
+
+    RunOptions options;
+    options.cwd = work.path();
+    options.env = {{"PATH", bin.path()}};
+    options.stdin_text = " \n";
+    options.ignored_signals = row.ignored_signals;
+    std::vector<std::string> argv = {ProgramPath("veldafit"), "many.pcp"};
+    // (The shell would not pass an ignored SIGCHLD on.)
+    if (row.shell != nullptr) argv.insert(argv.begin(), {"/bin/sh", "-c", std::string(row.shell) + " exec \"$0\" \"$@\""});
+    RunResult run = RunProgram(argv, options);
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.signal, row.signal);
+    if (row.signal == 0) {
+        EXPECT_EQ(run.exit_status, row.status);
+    }
+    EXPECT_EQ(run.err, row.err);
+    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+    if (row.hanging_front_end) {
+        pid_t sleeper = 0;
+        std::ifstream(bin.File("pid")) >> sleeper;
+        ASSERT_GT(sleeper, 0);
+        EXPECT_TRUE(!ProcessExists(sleeper) || IsZombie(sleeper)) << "the front-end's child still runs";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Veldafit, WaysOut,
+    testing::Values(
+        WayOut{"ReaderOfTheReportGone", kReaderGone, {}, false, SIGPIPE, 0, ""},
+        WayOut{"ReaderOfTheReportGoneWithSigpipeIgnored", kReaderGone, {SIGPIPE}, false, 0, 1,
+               "veldafit: writing to standard output failed: Broken pipe\n"},
+        WayOut{"FileSizeLimitDuringTheDataFile", "ulimit -f 1;", {}, false, SIGXFSZ, 0, ""},
+        WayOut{"FileSizeLimitWithSigxfszIgnored", "ulimit -f 1;", {SIGXFSZ}, false, 0, 0,
+               "cannot create temporary file: exiting plot"},
+        WayOut{"SigchldIgnored", nullptr, {SIGCHLD}, false, 0, 0, ""},
+        WayOut{"FrontEndThatDoesNotEnd", nullptr, {}, true, 0, 0,
+               "gnuplot had not ended 5 seconds after its input and was stopped\n"}),
+    [](const testing::TestParamInfo<WayOut>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -319,7 +319,8 @@ TEST(NumberScannerProperty, FixedCasesLoadAsWithFscanf)
     for (const char* content : {"", "3 7 0\n1 2\n3 4\n5 6\n", "2 0 1\r\n1 2 0.5\r\n3 4 0.25\r\n", "2 0 1 1 2 0.5 3 4 0.25",
                                 "5 0 0\n1 2\n3 4\n5 6\n", "2 0 0\n1 2 3\n4 5 6\n", "0 0 0\n", "-1 0 0\n", "abc",
                                 "3 0 +\n1 2\n3 4\n5 6\n", "2 1 0\n1e 2\n3 4\n", "2 0 0\n0x1p3 inf\n-nan 1e400\n",
-                                "2 0 0\n1 2\n3 four\n", "99999999999 0 0\n1 2\n", "1 0 0\n1\0 2\n", "2 0 0 1 2 3"})
+                                "2 0 0\n1 2\n3 four\n", "99999999999 0 0\n1 2\n", "1 0 0\n1\0 2\n", "2 0 0 1 2 3",
+                                "\xEF\xBB\xBF" "1 0 0\n1 2\n", " \n\t", "-", "1 -x"})
         CompareLoads(dir, content);
 }
 

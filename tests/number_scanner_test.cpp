@@ -123,3 +123,17 @@ TEST(NumberScannerDouble, NumbersThatCrossTheBlockBoundaryReadWhole)
 }
 
 }  // namespace
+
+// A token many blocks long grows the buffer geometrically: every byte of it
+// is copied a bounded number of times, not once per block read after it.
+TEST(NumberScannerDouble, ALongTokenIsCopiedABoundedNumberOfTimes)
+{
+    const std::string digits = "1" + std::string(size_t{24} << 20, '0');
+    ScannerOnText scan(digits + " 5");
+    double value = 0, next = 0;
+    EXPECT_EQ(scan->ReadDouble(&value), Status::Ok);
+    EXPECT_EQ(scan->ReadDouble(&next), Status::Ok);
+    EXPECT_EQ(value, std::strtod(digits.c_str(), nullptr));
+    EXPECT_EQ(next, 5);
+    EXPECT_LE(scan->bytes_copied_by_growth(), 2 * digits.size());
+}

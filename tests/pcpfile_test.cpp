@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "memory_limit.h"
 #include "run_program.h"
 #include "temp_dir.h"
 
@@ -120,29 +122,48 @@ TEST_F(PcpFileTest, PointThatDoesNotConvertEndsReadingWithTheWarning)
     }
 }
 
-TEST_F(PcpFileTest, EmptyOrTextOnlyFileLoadsZeroPoints)
+// An empty file is zero points; text that is no header is refused, and so
+// is a header field that no point array can have. Each refusal says why.
+TEST_F(PcpFileTest, HeadersThatDoNotConvertAreRefusedWithTheirReason)
 {
-    for (const char* text : {"", "   \n", "hello 3 4\n", "0 0 0\n"}) {
-        Loaded loaded = LoadText(dir, text);
-        EXPECT_EQ(loaded.result, 0) << text;
-        EXPECT_EQ(loaded.output, "") << text;
-        EXPECT_EQ(loaded.file->count, 0) << text;
-        EXPECT_NE(loaded.file->points, nullptr) << text;
+    const std::string path = dir.File("data.pcp");
+    const std::string no_header = "Can't load " + path + ": it does not start with a PCP header of three whole numbers.\n";
+    auto out_of_range = [&](const char* field) {
+        return "Can't load " + path + ": the " + field + " in its header is out of range.\n";
+    };
+    struct Case {
+        const char* text;
+        int result;
+        std::string output;
+        int32_t count;
+    } cases[] = {
+        {"", 0, "", 0},
+        {"   \n\t", 0, "", 0},
+        {"0 0 0\n", 0, "", 0},
+        {"\xEF\xBB\xBF", 0, "", 0},
+        {"\xEF\xBB\xBF" "2 0 0\n1 2\n3 4\n", 0, "", 2},
+        {"hello 3 4\n", 1, no_header, 0},
+        {"# points\n3 0 0\n", 1, no_header, 0},
+        {"3 x 0\n1 2\n", 1, no_header, 3},
+        {"\x89PNG\r\n\x1a\n", 1, no_header, 0},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF" "1 0 0\n", 1, no_header, 0},
+        {"-", 1, no_header, 0},
+        {"-1 0 0\n", 2, "Can't load " + path + ": the point count -1 is negative.\n", -1},
+        {"2147483648 0 0\n", 2, out_of_range("point count"), 0},
+        {"-99999999999 0 0\n", 2, out_of_range("point count"), 0},
+        {"1 99999999999 0\n1 2\n", 2, out_of_range("tag"), 1},
+        {"1 0 -99999999999\n1 2\n", 2, out_of_range("has_sigma"), 1},
+    };
+    for (const Case& c : cases) {
+        Loaded loaded = LoadText(dir, c.text);
+        EXPECT_EQ(loaded.result, c.result) << c.text;
+        EXPECT_EQ(loaded.output, c.output) << c.text;
+        EXPECT_EQ(loaded.file->count, c.count) << c.text;
+        EXPECT_EQ(loaded.file->points != nullptr, c.result == 0) << c.text;
     }
     Loaded zero = LoadText(dir, "0 5 1\n");
     ASSERT_EQ(SavePCPFile(dir.File("out.pcp").c_str(), zero.file.get()), 0);
     EXPECT_EQ(ReadFile(dir.File("out.pcp")), "0 5 1\n");
-}
-
-TEST_F(PcpFileTest, NegativeOrOutOfRangeCountIsRefused)
-{
-    for (const char* text : {"-1 0 0\n", "2147483648 0 0\n", "-99999999999 0 0\n",
-                             "1 99999999999 0\n1 2\n"}) {
-        Loaded loaded = LoadText(dir, text);
-        EXPECT_EQ(loaded.result, 2) << text;
-        EXPECT_EQ(loaded.output, "") << text;
-        EXPECT_EQ(loaded.file->points, nullptr) << text;
-    }
 }
 
 TEST_F(PcpFileTest, CountFarBeyondMemoryIsRefused)
@@ -153,8 +174,32 @@ TEST_F(PcpFileTest, CountFarBeyondMemoryIsRefused)
         EXPECT_EQ(loaded.output, "Warning: file may be corrupted (1 of 2147483647 points read).");
     } else {
         EXPECT_EQ(loaded.result, 2);
+        EXPECT_EQ(loaded.output, "Can't load " + dir.File("data.pcp") + ": not enough memory for 2147483647 points.\n");
         EXPECT_EQ(loaded.file->points, nullptr);
     }
+}
+
+// A single number of 64 MiB with room for less: the scanner's buffer can't
+// grow, and the load ends with 2 and a reason instead of an abort.
+TEST(PcpFileDeathTest, RunningOutOfMemoryInALongNumberIsResultTwo)
+{
+    if (!kAddressSpaceLimitWorks) GTEST_SKIP() << "memory limits don't reach the sanitizer's allocator";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    WriteFile(dir.File("long.pcp"), "1 0 0\n1" + std::string(size_t{64} << 20, '0') + " 2\n");
+    auto load = [&] {
+        PCPFile record{};
+        int result;
+        testing::internal::CaptureStdout();
+        {
+            AddressSpaceLimit limit(size_t{48} << 20);
+            result = LoadPCPFile(dir.File("long.pcp").c_str(), &record);
+        }
+        bool reason = testing::internal::GetCapturedStdout() ==
+                      "Can't load " + dir.File("long.pcp") + ": not enough memory.\n";
+        std::_Exit(result == 2 && record.points == nullptr && reason ? 0 : 1);
+    };
+    EXPECT_EXIT(load(), testing::ExitedWithCode(0), "");
 }
 
 // Six significant digits where they keep the value, as many as it takes where not.

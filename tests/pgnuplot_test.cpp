@@ -1,5 +1,9 @@
 // The pgnuplot.exe front-end: what it hands gnuplot, the real gnuplot drawing
 // on a console-less run, hard copies through the library, and a missing gnuplot.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,6 +77,87 @@ TEST_F(Pgnuplot, MapsTheWindowsTerminalAndPassesEverythingElseOn)
               "last line without its end\n");
 }
 
+// Each variable stands on a gnuplot line of its own: one holding a line
+// break would start a command of its own, so it is refused and the default
+// terminal and output are used.
+TEST_F(Pgnuplot, AVariableWithALineBreakIsRefused)
+{
+    std::string fake = WriteFakeGnuplot(dir_);
+    const std::pair<std::string, std::string> cases[] = {
+        {"FITCORE_GNUPLOT_TERMINAL", "svg\nsystem 'touch pwned'"},
+        {"FITCORE_GNUPLOT_OUTPUT", "fit.svg\r"},
+    };
+    for (const auto& [name, value] : cases) {
+        RunResult run = RunDetached({ProgramPath("pgnuplot.exe")}, dir_, "set terminal windows\nplot x\n",
+                                    {{"FITCORE_GNUPLOT", fake}, {"FITCORE_GNUPLOT_TERMINAL", "svg"},
+                                     {"FITCORE_GNUPLOT_OUTPUT", "fit.svg"}, {name, value}});
+        EXPECT_EQ(run.err, "pgnuplot.exe: " + name + " holds a line break: the default terminal and output are used\n");
+        EXPECT_EQ(ReadFile(dir_.File("received")), "set terminal dumb size 89,19\nset output\nplot x\n");
+    }
+}
+
+// A TCP port on this machine that accepts connections while it lives, or,
+// after Close, refuses them.
+class LocalPort {
+public:
+    LocalPort()
+    {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
+        listen(fd_, 8);
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+    }
+    ~LocalPort() { Close(); }
+    void Close()
+    {
+        if (fd_ >= 0) close(fd_);
+        fd_ = -1;
+    }
+    // The display whose server would listen on this port.
+    std::string Display() const { return "127.0.0.1:" + std::to_string(port_ - 6000); }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// A window is asked for only where the display's server answers; a display
+// that is not there must not make gnuplot wait for it.
+TEST_F(Pgnuplot, AWindowOnlyWhenTheDisplayAnswers)
+{
+    std::string fake = WriteFakeGnuplot(dir_);
+    LocalPort listening, refusing;
+    refusing.Close();
+    for (const std::string& display : {std::string(":59999"), refusing.Display(), std::string("no display")}) {
+        RunResult run = RunDetached({ProgramPath("pgnuplot.exe")}, dir_, "set terminal windows\nplot x\n",
+                                    {{"FITCORE_GNUPLOT", fake}, {"DISPLAY", display}});
+        EXPECT_EQ(run.err, "pgnuplot.exe: the display " + display + " can't be opened: the plot is drawn as text\n");
+        EXPECT_EQ(ReadFile(dir_.File("received")), "set terminal dumb size 89,19\nset output\nplot x\n");
+    }
+    RunResult run = RunDetached({ProgramPath("pgnuplot.exe")}, dir_, "set terminal windows\nplot x\n",
+                                {{"FITCORE_GNUPLOT", fake}, {"DISPLAY", listening.Display()}});
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadFile(dir_.File("received")).rfind("if (strstrt(' '.GPVAL_TERMINALS.' ', ' qt ') > 0)", 0), 0u);
+}
+
+// Started with its standard output and error closed, the front-end must not
+// hand gnuplot an end of gnuplot's own input pipe in their place: gnuplot
+// would never see its input end.
+TEST_F(Pgnuplot, ClosedStandardStreamsDoNotKeepGnuplotRunning)
+{
+    std::string fake = WriteFakeGnuplot(dir_);
+    RunResult run = RunDetached({"/bin/sh", "-c", "exec \"$0\" >&- 2>&-", ProgramPath("pgnuplot.exe")}, dir_,
+                                "plot x\n", {{"FITCORE_GNUPLOT", fake}});
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.exit_status, 3);
+    EXPECT_EQ(ReadFile(dir_.File("received")), "plot x\n");
+}
+
 TEST_F(Pgnuplot, TheUsersOutputFileIsOpenedAgainBeforeEachPlot)
 {
     WriteFakeGnuplot(dir_);
@@ -136,12 +221,15 @@ TEST_F(Pgnuplot, MissingGnuplotNamesThePackageAndReadsItsInputToTheEnd)
 {
     // 20000 lines do not fit a pipe: `head` would die of a broken pipe if the
     // front-end stopped reading.
+    RunOptions options;
+    options.cwd = dir_.path();
+    options.env = {{"FITCORE_GNUPLOT", std::nullopt}};
     RunResult run = RunProgram(
         {"/bin/bash", "-c",
          "yes 'set xlabel \"x\"' 2>/dev/null | head -n 20000 | PATH=/nonexistent \"$0\"; "
          "echo \"${PIPESTATUS[1]} ${PIPESTATUS[2]}\"",
          ProgramPath("pgnuplot.exe")},
-        {"", dir_.path(), {{"FITCORE_GNUPLOT", std::nullopt}}, 60});
+        options);
     EXPECT_EQ(run.out, "0 1\n");
     EXPECT_EQ(run.err,
               "pgnuplot.exe: gnuplot not found; install it with: apt-get install gnuplot-nox "

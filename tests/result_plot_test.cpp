@@ -20,7 +20,7 @@ const std::string kWait = "Press space (and enter) to continue...\n";
 std::string DataPath(const std::string& name) { return std::string(FITCORE_TEST_DATA_DIR) + "/" + name; }
 
 // A working directory holding the data file and a recording stand-in for
-// the front-end, which is found there and on PATH.
+// the front-end, which is found through PATH, which names the directory.
 struct PlotDir {
     PlotDir(const std::string& data_file)
     {
@@ -120,16 +120,34 @@ TEST(ResultPlotWait, OnlyASpaceEndsIt)
     EXPECT_TRUE(DataFilesIn(plot.dir.path()).empty());
 }
 
-TEST(ResultPlotWait, TheLineEndAfterTheOrderDoesNotEndIt)
+// What follows an answer on its line, a blank included, is discarded before
+// the plot: only a space typed after the prompt ends the wait.
+TEST(ResultPlotWait, TheRestOfAnAnswersLineDoesNotEndIt)
 {
-    PlotDir plot("poly_parabola.pcp");
-    InteractiveProgram cadrafit({ProgramPath("cadrafit"), "poly_parabola.pcp"}, plot.Options());
-    cadrafit.Type("2\n");
-    ASSERT_TRUE(cadrafit.WaitForOutput(kWait));
-    EXPECT_FALSE(cadrafit.HasEnded(400)) << "the order's line end ended the wait";
-    cadrafit.Type(" ");
-    EXPECT_TRUE(cadrafit.HasEnded(20000));
-    EXPECT_EQ(cadrafit.Finish().exit_status, 0);
+    struct Case {
+        const char* program;
+        std::vector<std::string> args;
+        const char* answers;
+    } cases[] = {
+        {"cadrafit", {"poly_parabola.pcp"}, "2\n"},
+        {"cadrafit", {"poly_parabola.pcp"}, "2 \n"},
+        {"cadrafit", {}, "poly_parabola.pcp 2 \n"},
+        {"cadrafit", {}, "poly_parabola.pcp \n 2  \n"},
+        {"veldafit", {}, "poly_parabola.pcp \n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " " + c.answers);
+        PlotDir plot("poly_parabola.pcp");
+        std::vector<std::string> argv = {ProgramPath(c.program)};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        InteractiveProgram program(argv, plot.Options());
+        program.Type(c.answers);
+        ASSERT_TRUE(program.WaitForOutput(kWait));
+        EXPECT_FALSE(program.HasEnded(400)) << "the answer's line ended the wait";
+        program.Type(" ");
+        EXPECT_TRUE(program.HasEnded(20000));
+        EXPECT_EQ(program.Finish().exit_status, 0);
+    }
 }
 
 TEST(ResultPlotWait, EndOfInputEndsItAndClosesTheConnection)
@@ -147,7 +165,7 @@ TEST(ResultPlotWait, EndOfInputEndsItAndClosesTheConnection)
 
 TEST(ResultPlotInterrupt, NoDataFileIsLeftBehind)
 {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
         PlotDir plot("line_five.pcp");
         InteractiveProgram veldafit({ProgramPath("veldafit"), "line_five.pcp"}, plot.Options());
         ASSERT_TRUE(veldafit.WaitForOutput(kWait));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "display_check.h"
+
 namespace {
 
 TEST(TerminalMapping, RecognisesTheWindowsTerminalLineAndItsAbbreviations)
@@ -65,6 +67,43 @@ TEST(TerminalMapping, TheUsersTerminalAndOutputFileWin)
     EXPECT_EQ(ScreenTerminalCommands(settings),
               "set terminal pngcairo size 800,600\nset output 'it''s `here`.png'\n");
     EXPECT_EQ(OutputFileCommand(settings), "set output 'it''s `here`.png'\n");
+}
+
+// The server a DISPLAY value names: a local socket or a TCP port, or none
+// for a text of another form (which then counts as no display).
+TEST(DisplayCheck, FindsTheServerThatDisplayNames)
+{
+    struct Case {
+        const char* display;
+        const char* unix_socket;  // null: TCP, or no server when host is null too
+        const char* host;
+        int port;
+    } cases[] = {
+        {":0", "/tmp/.X11-unix/X0", nullptr, 0},
+        {":12.1", "/tmp/.X11-unix/X12", nullptr, 0},
+        {"unix:3", "/tmp/.X11-unix/X3", nullptr, 0},
+        {"unix/myhost:4", "/tmp/.X11-unix/X4", nullptr, 0},
+        {"localhost:10.0", nullptr, "localhost", 6010},
+        {"tcp/:1", nullptr, "localhost", 6001},
+        {"[::1]:2", nullptr, "::1", 6002},
+        {"host.example:0", nullptr, "host.example", 6000},
+        {"", nullptr, nullptr, 0},
+        {"0", nullptr, nullptr, 0},
+        {":", nullptr, nullptr, 0},
+        {":x", nullptr, nullptr, 0},
+        {"host::0", nullptr, nullptr, 0},
+        {"carrier/host:0", nullptr, nullptr, 0},
+        {"host:99999", nullptr, nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.display);
+        std::optional<DisplayServer> server = ParseDisplay(c.display);
+        ASSERT_EQ(server.has_value(), c.unix_socket != nullptr || c.host != nullptr);
+        if (!server) continue;
+        EXPECT_EQ(server->unix_socket, c.unix_socket != nullptr ? c.unix_socket : "");
+        EXPECT_EQ(server->host, c.host != nullptr ? c.host : "");
+        EXPECT_EQ(server->port, c.port);
+    }
 }
 
 }  // namespace

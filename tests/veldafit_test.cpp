@@ -80,7 +80,9 @@ TEST(Veldafit, LoadFailurePrintsTheReadersLineThenItsOwn)
 
     RunResult negative = RunVeldafit({"negative_count.pcp"});
     EXPECT_EQ(negative.exit_status, 1);
-    EXPECT_EQ(negative.out, "Loading PCP file negative_count.pcp...\nError loading PCP file\n");
+    EXPECT_EQ(negative.out, "Loading PCP file negative_count.pcp...\n"
+                            "Can't load negative_count.pcp: the point count -1 is negative.\n"
+                            "Error loading PCP file\n");
 }
 
 TEST(Veldafit, ShortFileWarnsAndFitsThePointsRead)

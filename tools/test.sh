@@ -2,6 +2,8 @@
 # Builds everything and runs every test three ways: under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fuzz targets for a short fixed run, and the
 # ordinary build last, so the output ends with the test runner's summary.
+# Before the last, the tests of the paths that run on two threads run under
+# ThreadSanitizer, with fewer random cases.
 set -e
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -32,8 +34,24 @@ build_and_test build-asan -DFITCORE_SANITIZE=ON
 echo "== fuzz targets"
 build_and_test build-fuzz -DFITCORE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 
-echo "== ordinary build"
+echo "== thread sanitizer: the threaded paths"
 unset ASAN_OPTIONS UBSAN_OPTIONS
+# Only the tests of the threaded paths, at -O1 without debug information,
+# which builds fastest; any report fails the run. Left out: the death tests,
+# which limit memory that ThreadSanitizer reserves up front, and the
+# scanner's property tests of short, single-threaded texts.
+cmake -S . -B build-tsan -G Ninja -DFITCORE_SANITIZE_THREAD=ON -DFITCORE_BUILD_BENCHMARKS=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 >/dev/null
+cmake --build build-tsan --target thread_tests
+single_threaded='NumberScannerProperty.Tokens*:NumberScannerProperty.Integers*:NumberScannerProperty.RandomFiles*'
+TSAN_OPTIONS=halt_on_error=1 FITCORE_PROPERTY_SCALE=0.1 build-tsan/bin/thread_tests \
+    --gtest_filter="-*DeathTest*:$single_threaded" --gtest_brief=1 >build-tsan/tsan.log 2>&1 || {
+    cat build-tsan/tsan.log
+    exit 1
+}
+grep "PASSED" build-tsan/tsan.log
+
+echo "== ordinary build"
 cmake -S . -B build -G Ninja
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$jobs"

@@ -12,17 +12,32 @@ namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 
-// One header field; false when it is outside 32 bits. *converted tells
-// whether a number was there at all.
-bool ReadHeaderField(std::FILE* in, int32_t* field, bool* converted)
+enum class Field { Read, AtEnd, NotANumber, OutOfRange };
+
+// One header field: nothing but white space left, or a "%ld" number that
+// must fit 32 bits.
+Field ReadHeaderField(std::FILE* in, int32_t* field)
 {
+    int c;
+    do {
+        c = std::getc(in);
+    } while (c == ' ' || (c >= '\t' && c <= '\r'));
+    if (c == EOF) return Field::AtEnd;
+    std::ungetc(c, in);
     long value = 0;
-    *converted = std::fscanf(in, "%ld", &value) == 1;
-    if (!*converted) return true;
+    if (std::fscanf(in, "%ld", &value) != 1) return Field::NotANumber;
     if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        return false;
+        return Field::OutOfRange;
     *field = static_cast<int32_t>(value);
-    return true;
+    return Field::Read;
+}
+
+// Skips a UTF-8 byte order mark at the start of a file.
+void SkipByteOrderMark(std::FILE* in)
+{
+    unsigned char start[3] = {};
+    if (std::fread(start, 1, 3, in) == 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF) return;
+    std::rewind(in);
 }
 
 double SumOfPowers(const Point* points, int32_t count, int power)
@@ -96,15 +111,31 @@ int ReferenceLoadPCPFile(const char* path, PCPFile* file)
         std::printf("Can't open %s for reading!\n", path);
         return 1;
     }
-    for (int32_t* field : {&file->count, &file->tag, &file->has_sigma}) {
-        bool converted = false;
-        if (!ReadHeaderField(in.get(), field, &converted)) return 2;
-        if (!converted) break;
+    SkipByteOrderMark(in.get());
+    const char* names[] = {"point count", "tag", "has_sigma"};
+    int32_t* fields[] = {&file->count, &file->tag, &file->has_sigma};
+    for (int i = 0; i < 3; ++i) {
+        Field field = ReadHeaderField(in.get(), fields[i]);
+        if (field == Field::AtEnd) break;
+        if (field == Field::NotANumber) {
+            std::printf("Can't load %s: it does not start with a PCP header of three whole numbers.\n", path);
+            return 1;
+        }
+        if (field == Field::OutOfRange) {
+            std::printf("Can't load %s: the %s in its header is out of range.\n", path, names[i]);
+            return 2;
+        }
     }
-    if (file->count < 0) return 2;
+    if (file->count < 0) {
+        std::printf("Can't load %s: the point count %d is negative.\n", path, file->count);
+        return 2;
+    }
     size_t elements = file->count > 0 ? static_cast<size_t>(file->count) : 1;
     file->points = static_cast<Point*>(std::calloc(elements, sizeof(Point)));
-    if (file->points == nullptr) return 2;
+    if (file->points == nullptr) {
+        std::printf("Can't load %s: not enough memory for %d points.\n", path, file->count);
+        return 2;
+    }
 
     int32_t read = 0;
     for (; read < file->count; ++read) {

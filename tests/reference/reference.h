@@ -19,8 +19,9 @@ std::string PrintfExactGeneral(double value);
 void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);
 
 // LoadPCPFile with fscanf per number: header fields with "%ld" (a value
-// outside 32 bits gives 2), points with "%lg"; a point that does not convert
-// in full ends reading with the warning. Same results and messages.
+// outside 32 bits gives 2, text that is no number 1), points with "%lg"; a
+// point that does not convert in full ends reading with the warning. Same
+// results and messages.
 int ReferenceLoadPCPFile(const char* path, PCPFile* file);
 
 // SavePCPFile with one fprintf per line.

@@ -7,10 +7,10 @@
 
 // The sanitizers' allocators reserve their address space up front, so a
 // limit on it does not make their allocations fail.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kAddressSpaceLimitWorks = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 constexpr bool kAddressSpaceLimitWorks = false;
 #else
 constexpr bool kAddressSpaceLimitWorks = true;

@@ -41,6 +41,7 @@ void DropPermissionOverride()
     // this, a program's own SIGPIPE handling would go untested once an
     // earlier run in the same process had set the runner's.
     signal(SIGPIPE, SIG_DFL);
+    for (int ignored : options.ignored_signals) signal(ignored, SIG_IGN);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     if (options.honour_file_permissions) DropPermissionOverride();
     if (options.address_space_limit != 0 && kAddressSpaceLimitWorks) {

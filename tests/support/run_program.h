@@ -21,6 +21,8 @@ struct RunOptions {
     // allocation fails whatever the machine's overcommit policy. Ignored by
     // the sanitizer builds, whose allocators reserve their space up front.
     size_t address_space_limit = 0;
+    // Signals the child starts with ignored, as a parent may leave them.
+    std::vector<int> ignored_signals;
 };
 
 struct RunResult {
