@@ -1,0 +1,270 @@
+// fit.cpp - least-squares lines and polynomials by an orthogonal factorization.
+#include <fitcore/fit.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace fitcore {
+namespace {
+
+using Real = long double;
+
+// The variable the rows are built in: t = (x - centre) / scale lies in
+// [-1, 1], and the scale is a power of two, so dividing by it is exact.
+struct Variable {
+    Real centre = 0;
+    Real scale = 1;
+};
+
+// What one pass over the data tells before the fit: a refusal, or the
+// variable and the weighted mean of y.
+struct Survey {
+    std::string error;
+    Variable variable;
+    Real mean_y = 0;
+};
+
+Survey Refused(std::string error) { return {std::move(error), {}, 0}; }
+
+std::string PointText(std::size_t i) { return "point " + std::to_string(i + 1); }
+
+Survey SurveyData(std::span<const double> x, std::span<const double> y, std::span<const double> sigma,
+                  bool weighted, int order)
+{
+    Survey survey;
+    const std::size_t n = x.size(), coefficients = static_cast<std::size_t>(order) + 1;
+    if (y.size() != n) return Refused("x and y differ in length");
+    if (weighted && sigma.size() != n) return Refused("sigma and y differ in length");
+    if (order < 1) return Refused("the order must be at least 1");
+    if (n <= coefficients)
+        return Refused(order == 1 ? "a line needs at least 3 points"
+                           : "a polynomial of order " + std::to_string(order) + " needs more than " +
+                                 std::to_string(coefficients) + " points");
+    double low = x[0], high = x[0];
+    Real sum_w = 0, sum_wy = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) return Refused(PointText(i) + " is not finite");
+        if (weighted && !(sigma[i] > 0 && std::isfinite(sigma[i])))
+            return Refused("the sigma of " + PointText(i) + " is not positive and finite");
+        low = std::min(low, x[i]);
+        high = std::max(high, x[i]);
+        const Real w = weighted ? 1 / (static_cast<Real>(sigma[i]) * sigma[i]) : 1;
+        sum_w += w;
+        sum_wy += w * y[i];
+    }
+    const Real half_width = static_cast<Real>(high) / 2 - static_cast<Real>(low) / 2;
+    if (!(half_width > 0)) return Refused("all x values are equal");
+    int exponent = 0;
+    const Real mantissa = std::frexp(half_width, &exponent);
+    survey.variable = {static_cast<Real>(low) / 2 + static_cast<Real>(high) / 2,
+                       std::ldexp(Real{1}, mantissa == 0.5L ? exponent - 1 : exponent)};
+    survey.mean_y = sum_wy / sum_w;
+    return survey;
+}
+
+// Reduces the rows [t^0 .. t^n  y] (each scaled by its weight's root) by
+// Householder reflections to the upper triangle [R z; 0 rho], in blocks, so
+// no more than a block of rows is ever held. R b = z then solves the least-
+// squares problem in t, and rho^2 is the residual sum of squares.
+class TriangularReduction {
+public:
+    explicit TriangularReduction(int columns)
+        : columns_(columns), rows_(static_cast<std::size_t>(columns + kBlock) * columns), used_(columns)
+    {
+    }
+
+    Real* NextRow()
+    {
+        if (used_ == columns_ + kBlock) Reduce();
+        return &rows_[static_cast<std::size_t>(used_++) * columns_];
+    }
+
+    // Reduces the last rows; At then reads the triangle.
+    void Finish() { Reduce(); }
+    Real At(int row, int column) const { return rows_[static_cast<std::size_t>(row) * columns_ + column]; }
+
+private:
+    static constexpr int kBlock = 256;
+
+    Real& Cell(int row, int column) { return rows_[static_cast<std::size_t>(row) * columns_ + column]; }
+
+    // Householder reflections on the triangle and the new rows below it;
+    // afterwards the rows below the triangle are zero and are reused.
+    void Reduce()
+    {
+        for (int j = 0; j < columns_; ++j) {
+            Real norm = 0;
+            for (int i = j; i < used_; ++i) norm += Cell(i, j) * Cell(i, j);
+            norm = std::sqrt(norm);
+            if (norm == 0) continue;
+            const Real alpha = Cell(j, j) > 0 ? -norm : norm;
+            Cell(j, j) -= alpha;  // the reflection's vector v is column j from row j down
+            Real beta = 0;        // v^T v
+            for (int i = j; i < used_; ++i) beta += Cell(i, j) * Cell(i, j);
+            for (int k = j + 1; k < columns_; ++k) {
+                Real dot = 0;
+                for (int i = j; i < used_; ++i) dot += Cell(i, j) * Cell(i, k);
+                const Real factor = 2 * dot / beta;
+                for (int i = j; i < used_; ++i) Cell(i, k) -= factor * Cell(i, j);
+            }
+            Cell(j, j) = alpha;
+            for (int i = j + 1; i < used_; ++i) Cell(i, j) = 0;
+        }
+        used_ = columns_;
+    }
+
+    int columns_;
+    std::vector<Real> rows_;
+    int used_;  // rows in use: the triangle and the rows added since the last reduction
+};
+
+// The polynomial in x, its covariance and the quality of the fit.
+struct Solution {
+    std::string error;
+    std::vector<double> coefficients, errors;
+    double covariance01 = 0;  // of c_0 and c_1
+    double residual_sd = 0;
+    double r_squared = 0;
+};
+
+Solution Failed(std::string error) { return {std::move(error), {}, {}, 0, 0, 0}; }
+
+// M(j, k): the coefficient of x^j in t^k = ((x - centre) / scale)^k.
+std::vector<Real> PowersOfTInX(Variable v, int d)
+{
+    std::vector<Real> m(static_cast<std::size_t>(d) * d, 0);
+    for (int k = 0; k < d; ++k) {
+        Real binomial = 1;  // C(k, j), from j = k down
+        for (int j = k; j >= 0; --j) {
+            m[j * d + k] = binomial * std::pow(-v.centre, k - j) / std::pow(v.scale, k);
+            binomial = binomial * j / (k - j + 1);
+        }
+    }
+    return m;
+}
+
+Solution Solve(std::span<const double> x, std::span<const double> y, std::span<const double> sigma, bool weighted,
+               int order)
+{
+    const Survey survey = SurveyData(x, y, sigma, weighted, order);
+    if (!survey.error.empty()) return Failed(survey.error);
+    const int d = order + 1;
+    TriangularReduction reduction(d + 1);
+    Real total_squares = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const Real root_w = weighted ? 1 / static_cast<Real>(sigma[i]) : 1;
+        const Real t = (x[i] - survey.variable.centre) / survey.variable.scale;
+        Real* row = reduction.NextRow();
+        Real power = root_w;
+        for (int k = 0; k < d; ++k, power *= t) row[k] = power;
+        row[d] = root_w * y[i];
+        const Real deviation = root_w * (y[i] - survey.mean_y);
+        total_squares += deviation * deviation;
+    }
+    reduction.Finish();
+
+    Real largest = 0;
+    for (int j = 0; j < d; ++j) largest = std::max(largest, std::fabs(reduction.At(j, j)));
+    for (int j = 0; j < d; ++j)
+        if (!(std::fabs(reduction.At(j, j)) > 1e-12L * largest))
+            return Failed("fewer distinct x values than the " + std::to_string(d) + " coefficients");
+
+    // b = R^-1 z, and R^-1 itself for the covariance s^2 R^-1 R^-T of b.
+    std::vector<Real> inverse(static_cast<std::size_t>(d) * d, 0), b(d);
+    for (int i = d - 1; i >= 0; --i) {
+        Real value = reduction.At(i, d);
+        for (int k = i + 1; k < d; ++k) value -= reduction.At(i, k) * b[k];
+        b[i] = value / reduction.At(i, i);
+        inverse[i * d + i] = 1 / reduction.At(i, i);
+        for (int j = i + 1; j < d; ++j) {
+            Real sum = 0;
+            for (int k = i + 1; k <= j; ++k) sum += reduction.At(i, k) * inverse[k * d + j];
+            inverse[i * d + j] = -sum / reduction.At(i, i);
+        }
+    }
+    const Real residual_squares = reduction.At(d, d) * reduction.At(d, d);
+    const Real degrees = static_cast<Real>(x.size()) - d;
+    const Real s2 = residual_squares / degrees;
+    const Real scale = weighted ? 1 : s2;
+
+    // Into powers of x: c = M b, Cov(c) = M Cov(b) M^T with Cov(b) = scale * R^-1 R^-T.
+    const std::vector<Real> m = PowersOfTInX(survey.variable, d);
+    std::vector<Real> mr(static_cast<std::size_t>(d) * d, 0);  // M R^-1
+    for (int j = 0; j < d; ++j)
+        for (int k = 0; k < d; ++k)
+            for (int l = 0; l <= k; ++l) mr[j * d + k] += m[j * d + l] * inverse[l * d + k];
+    auto covariance = [&](int i, int j) {
+        Real sum = 0;
+        for (int k = 0; k < d; ++k) sum += mr[i * d + k] * mr[j * d + k];
+        return scale * sum;
+    };
+    Solution solution;
+    for (int j = 0; j < d; ++j) {
+        Real c = 0;
+        for (int k = j; k < d; ++k) c += m[j * d + k] * b[k];
+        solution.coefficients.push_back(static_cast<double>(c));
+        solution.errors.push_back(static_cast<double>(std::sqrt(covariance(j, j))));
+    }
+    solution.covariance01 = static_cast<double>(covariance(0, 1));
+    solution.residual_sd = static_cast<double>(std::sqrt(s2));
+    solution.r_squared = static_cast<double>(1 - residual_squares / total_squares);
+    return solution;
+}
+
+LineFit LineFrom(const Solution& solution, std::size_t count)
+{
+    LineFit fit;
+    fit.count = count;
+    fit.error = solution.error;
+    if (!fit.error.empty()) return fit;
+    fit.ok = true;
+    fit.intercept = solution.coefficients[0];
+    fit.slope = solution.coefficients[1];
+    fit.intercept_error = solution.errors[0];
+    fit.slope_error = solution.errors[1];
+    fit.covariance = solution.covariance01;
+    fit.residual_sd = solution.residual_sd;
+    fit.r_squared = solution.r_squared;
+    return fit;
+}
+
+PolynomialFit PolynomialFrom(Solution solution, std::size_t count)
+{
+    PolynomialFit fit;
+    fit.count = count;
+    fit.error = std::move(solution.error);
+    if (!fit.error.empty()) return fit;
+    fit.ok = true;
+    fit.coefficients = std::move(solution.coefficients);
+    fit.coefficient_errors = std::move(solution.errors);
+    fit.residual_sd = solution.residual_sd;
+    fit.r_squared = solution.r_squared;
+    return fit;
+}
+
+}  // namespace
+
+LineFit fit_line(std::span<const double> x, std::span<const double> y)
+{
+    return LineFrom(Solve(x, y, {}, false, 1), x.size());
+}
+
+LineFit fit_line(std::span<const double> x, std::span<const double> y, std::span<const double> sigma)
+{
+    return LineFrom(Solve(x, y, sigma, true, 1), x.size());
+}
+
+PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order)
+{
+    return PolynomialFrom(Solve(x, y, {}, false, order), x.size());
+}
+
+PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order,
+                             std::span<const double> sigma)
+{
+    return PolynomialFrom(Solve(x, y, sigma, true, order), x.size());
+}
+
+}  // namespace fitcore
