@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
-#include "number_format.h"
-#include "output_buffer.h"
+#include <fitcore/number_format.h>
+#include <fitcore/output_buffer.h>
 
 namespace {
 

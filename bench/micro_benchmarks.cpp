@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "number_format.h"
+#include <fitcore/number_format.h>
 #include "number_scanner.h"
-#include "output_buffer.h"
+#include <fitcore/output_buffer.h>
 #include "power_sums.h"
 #include "reference.h"
 

@@ -1,7 +1,7 @@
 // reference_programs.h - the entry that the straightforward program versions share.
 #pragma once
 
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 
 // Loads argv[1] with the fscanf reader and prints the same lines as the real
 // programs' entry; null (after the message) when that fails or when sigmas

@@ -9,25 +9,16 @@ set(FITCORE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/fitcore)
 set(FITCORE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/fitcore)
 set(FITCORE_CMAKE_TEMPLATES ${CMAKE_CURRENT_LIST_DIR})
 
-# The headers a user of the library includes. Everything else in fitcore/ is
-# the library's own business (number reading and formatting, the platform
-# layer, line reading) and stays out of the installed tree.
-set(FITCORE_PUBLIC_HEADERS point.h pcpfile.h pointlist.h gnuplot_connection.h)
-
 # ---- the library and its headers -------------------------------------------
 
-# Users write #include "pcpfile.h" (or <pcpfile.h>): the exported include
-# directory is include/fitcore, and the headers include each other by bare name.
+# Users write #include <fitcore/pcpfile.h>: the public headers live in
+# include/fitcore/ and include each other that way, so the exported include
+# directory is include/ and no header is reachable by a bare name. The
+# library's own headers beside its sources are never installed.
 install(TARGETS fitcore EXPORT fitcoreTargets
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/fitcore)
-
-foreach(header IN LISTS FITCORE_PUBLIC_HEADERS)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/fitcore/${header})
-    install(FILES ${PROJECT_SOURCE_DIR}/fitcore/${header}
-      DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/fitcore)
-  endif()
-endforeach()
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/fitcore
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # ---- CMake package: find_package(fitcore) gives fitcore::fitcore -----------
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "line_reader.h"
-#include "pcpfile.h"
-#include "platform.h"
+#include <fitcore/pcpfile.h>
+#include <fitcore/platform.h>
 #include "pointlist_append.h"
 #include "text_chars.h"
 

@@ -1,6 +1,6 @@
 // gnuplot_connection.cpp - finding and starting gnuplot, sending it command
 // lines, the connection's style, terminal and labels, and its end.
-#include "gnuplot_connection.h"
+#include <fitcore/gnuplot_connection.h>
 
 #include <atomic>
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include <string>
 
 #include "gnuplot_text.h"
-#include "platform.h"
+#include <fitcore/platform.h>
 
 namespace {
 

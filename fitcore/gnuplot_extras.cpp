@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "gnuplot_connection.h"
+#include <fitcore/gnuplot_connection.h>
 #include "gnuplot_text.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <ctime>
 
-#include "gnuplot_connection.h"
+#include <fitcore/gnuplot_connection.h>
 #include "gnuplot_text.h"
-#include "number_format.h"
-#include "output_buffer.h"
-#include "platform.h"
+#include <fitcore/number_format.h>
+#include <fitcore/output_buffer.h>
+#include <fitcore/platform.h>
 
 namespace fitcore {
 

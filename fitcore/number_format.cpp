@@ -1,5 +1,5 @@
 // number_format.cpp - printf-identical numeric conversions with std::to_chars.
-#include "number_format.h"
+#include <fitcore/number_format.h>
 
 #include <algorithm>
 #include <charconv>

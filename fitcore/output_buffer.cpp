@@ -1,5 +1,5 @@
 // output_buffer.cpp - block-buffered output and ordered two-thread table formatting.
-#include "output_buffer.h"
+#include <fitcore/output_buffer.h>
 
 #include <algorithm>
 #include <condition_variable>

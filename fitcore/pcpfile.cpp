@@ -1,5 +1,5 @@
 // pcpfile.cpp - the PCPFile record, loading by name, and the PCP reader and writer.
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "number_format.h"
+#include <fitcore/number_format.h>
 #include "number_scanner.h"
-#include "output_buffer.h"
-#include "platform.h"
+#include <fitcore/output_buffer.h>
+#include <fitcore/platform.h>
 
 namespace {
 

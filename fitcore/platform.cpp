@@ -1,5 +1,5 @@
 // platform.cpp - POSIX implementation of the child, file and terminal calls.
-#include "platform.h"
+#include <fitcore/platform.h>
 
 #include <cerrno>
 #include <cstddef>

@@ -1,10 +1,10 @@
 // pointlist.cpp - the segmented point list and its constant-time append.
-#include "pointlist.h"
+#include <fitcore/pointlist.h>
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform.h"
+#include <fitcore/platform.h>
 #include "pointlist_append.h"
 
 namespace {

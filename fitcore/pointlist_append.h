@@ -1,7 +1,7 @@
 // pointlist_append.h - constant-time appending to a point list that only grows.
 #pragma once
 
-#include "pointlist.h"
+#include <fitcore/pointlist.h>
 
 // Adds `point` behind the last point of a list from which nothing was ever
 // removed, giving the same list as AddPoint but without walking the chain.

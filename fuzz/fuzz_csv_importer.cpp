@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "line_reader.h"
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 
 namespace {
 

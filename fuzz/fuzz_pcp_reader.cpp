@@ -11,7 +11,7 @@
 #include <string>
 #include <cstring>
 
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

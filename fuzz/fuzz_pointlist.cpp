@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "pointlist.h"
+#include <fitcore/pointlist.h>
 #include "pointlist_append.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "platform.h"
+#include <fitcore/platform.h>
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform.h"
+#include <fitcore/platform.h>
 #include "terminal_mapping.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "display_check.h"
-#include "platform.h"
+#include <fitcore/platform.h>
 
 namespace {
 

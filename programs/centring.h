@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "point.h"
+#include <fitcore/point.h>
 
 // t = (x - centre) / scale. {0, 1} is x itself.
 struct Centring {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform.h"
+#include <fitcore/platform.h>
 #include "result_plot.h"
 
 namespace {

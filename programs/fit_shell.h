@@ -9,7 +9,7 @@
 #include <string>
 
 #include "command_line.h"
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 
 constexpr size_t kFileNameSize = 1024;  // holds at most 1023 characters and the NUL
 

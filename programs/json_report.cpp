@@ -4,7 +4,7 @@
 #include <span>
 
 #include "json_writer.h"
-#include "output_buffer.h"
+#include <fitcore/output_buffer.h>
 
 namespace {
 

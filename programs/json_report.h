@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "linefit.h"
-#include "point.h"
+#include <fitcore/point.h>
 #include "polyfit.h"
 
 // The members every program writes first, and whether the points follow last.

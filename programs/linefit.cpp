@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "centring.h"
-#include "number_format.h"
-#include "output_buffer.h"
+#include <fitcore/number_format.h>
+#include <fitcore/output_buffer.h>
 
 // Sums are formed from deviations about the means and carried in long
 // double; every stored value is a double.

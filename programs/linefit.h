@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "point.h"
+#include <fitcore/point.h>
 
 struct Line {
     double slope;         // b

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "fit_shell.h"
-#include "number_format.h"
-#include "output_buffer.h"
+#include <fitcore/number_format.h>
+#include <fitcore/output_buffer.h>
 #include "power_sums.h"
 
 // Every sum starts from 0 and adds one double term per point in array order,

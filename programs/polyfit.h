@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "centring.h"
-#include "point.h"
+#include <fitcore/point.h>
 
 constexpr int kMinPolynomialOrder = 2;
 constexpr int kMaxPolynomialOrder = 9;

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "point.h"
+#include <fitcore/point.h>
 
 constexpr int kMaxPowerSumOrder = 9;
 

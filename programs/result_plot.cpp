@@ -9,8 +9,8 @@
 #include <filesystem>
 
 #include "fit_shell.h"
-#include "gnuplot_connection.h"
-#include "number_format.h"
+#include <fitcore/gnuplot_connection.h>
+#include <fitcore/number_format.h>
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "linefit.h"
-#include "point.h"
+#include <fitcore/point.h>
 #include "polyfit.h"
 
 // The curve commands sent after the points, each followed by its title

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "linefit.h"
-#include "point.h"
+#include <fitcore/point.h>
 
 // Sets weight = 1 / (sigma^2 * S), S = sum of 1/sigma^2, for every point: the
 // weights sum to 1 and the sign of a sigma does not matter. A zero sigma

@@ -10,7 +10,7 @@
 
 #include "line_reader.h"
 #include "memory_limit.h"
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 #include "run_program.h"
 #include "temp_dir.h"
 

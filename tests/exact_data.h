@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "point.h"
+#include <fitcore/point.h>
 
 constexpr int kHalf = 15;  // t = -15 .. 15: 31 points, as many as years 1990 .. 2020
 

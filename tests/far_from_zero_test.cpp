@@ -14,7 +14,7 @@
 #include "capture_stdout.h"
 #include "exact_data.h"
 #include "linefit.h"
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 #include "polyfit.h"
 #include "result_plot.h"
 #include "weightedfit.h"

@@ -9,7 +9,7 @@
 
 #include "capture_stdout.h"
 #include "linefit.h"
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 #include "polyfit.h"
 #include "property_count.h"
 #include "reference.h"

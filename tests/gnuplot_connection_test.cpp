@@ -1,6 +1,6 @@
 // The gnuplot connection against a recording stand-in for the front-end:
 // the lookup, every line sent, the data files, the limits and the refusals.
-#include "gnuplot_connection.h"
+#include <fitcore/gnuplot_connection.h>
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gnuplot_connection.h"
+#include <fitcore/gnuplot_connection.h>
 
 namespace {
 

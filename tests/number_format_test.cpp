@@ -1,5 +1,5 @@
 // number_format_test.cpp - the to_chars conversions against snprintf on millions of doubles.
-#include "number_format.h"
+#include <fitcore/number_format.h>
 
 #include <gtest/gtest.h>
 

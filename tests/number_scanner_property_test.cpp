@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "capture_stdout.h"
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 #include "property_count.h"
 #include "reference.h"
 #include "run_program.h"

@@ -1,5 +1,5 @@
 // output_buffer_test.cpp - ordering with printf, large texts, failed writes, two-thread tables.
-#include "output_buffer.h"
+#include <fitcore/output_buffer.h>
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "capture_stdout.h"
-#include "number_format.h"
+#include <fitcore/number_format.h>
 #include "run_program.h"
 #include "temp_dir.h"
 

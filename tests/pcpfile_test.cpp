@@ -1,5 +1,5 @@
 // The PCPFile record: loading by name, the PCP reader's tolerance and refusals, saving.
-#include "pcpfile.h"
+#include <fitcore/pcpfile.h>
 
 #include <gtest/gtest.h>
 

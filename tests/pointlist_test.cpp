@@ -1,4 +1,4 @@
-#include "pointlist.h"
+#include <fitcore/pointlist.h>
 
 #include <gtest/gtest.h>
 

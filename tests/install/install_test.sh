@@ -26,14 +26,14 @@ done
 # compiles on its own: it includes nothing that was left out.
 [ ! -e "$prefix/include/fitcore/number_scanner.h" ] || fail "internal header installed"
 for header in "$prefix"/include/fitcore/*.h; do
-    printf '#include "%s"\n' "$(basename "$header")" >"$scratch/header_alone.cpp"
+    printf '#include <fitcore/%s>\n' "$(basename "$header")" >"$scratch/header_alone.cpp"
     quietly "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror \
-        -I"$prefix/include/fitcore" "$scratch/header_alone.cpp"
+        -I"$prefix/include" "$scratch/header_alone.cpp"
 done
 
 example="$prefix/share/doc/fitcore/examples/calibration.pcp"
 expected_output="Loading PCP file $example...
-12 points"
+12 points, slope 0.99944 +- 0.00213"
 
 # find_package(fitcore) from a project that knows only the prefix.
 consumer_build="$scratch/consumer-build"
@@ -52,5 +52,12 @@ flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs fitcore) ||
 quietly "$cxx" -std=c++20 "$source_dir/tests/consumer/main.cpp" $flags -o "$scratch/count_points"
 output=$("$scratch/count_points" "$example" </dev/null) || fail "pkg-config consumer failed"
 [ "$output" = "$expected_output" ] || fail "pkg-config consumer printed: $output"
+
+# A user's own point.h is never shadowed: no installed header answers to a bare name.
+printf '#include "pcpfile.h"\n' >"$scratch/bare_name.cpp"
+# shellcheck disable=SC2086
+if "$cxx" -std=c++20 -fsyntax-only $flags "$scratch/bare_name.cpp" >/dev/null 2>&1; then
+    fail "an installed header is reachable by its bare name"
+fi
 
 echo "installed tree and both consumer builds are fine"

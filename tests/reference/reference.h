@@ -7,8 +7,8 @@
 #include <string>
 
 #include "linefit.h"
-#include "pcpfile.h"
-#include "point.h"
+#include <fitcore/pcpfile.h>
+#include <fitcore/point.h>
 #include "polyfit.h"
 
 // "%.<p>g" of the value with the least p from 6 up whose text strtod reads

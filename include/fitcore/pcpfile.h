@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "point.h"
-#include "pointlist.h"
+#include <fitcore/point.h>
+#include <fitcore/pointlist.h>
 
 struct PCPFile {
     int32_t count;      // number of points in `points`

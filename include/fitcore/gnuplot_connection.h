@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "point.h"
+#include <fitcore/point.h>
 
 enum {
     GNUPLOT_MAX_TEMP_FILES = 64,     // data files one connection can hold

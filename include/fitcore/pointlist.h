@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "point.h"
+#include <fitcore/point.h>
 
 constexpr int32_t kPointlistSegmentSize = 128;  // slots in every segment
 
