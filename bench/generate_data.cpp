@@ -13,6 +13,7 @@
 #include <fitcore/number_format.h>
 #include <fitcore/output_buffer.h>
 
+
 namespace {
 
 struct Options {
@@ -64,18 +65,18 @@ int main(int argc, char** argv)
     const char separator = options.csv ? ',' : ' ';
     bool written;
     {
-        OutputBuffer buffer(out);
+        fitcore::OutputBuffer buffer(out);
         for (long i = 0; i < options.count; ++i) {
             double x = 10.0 * (static_cast<double>(i) + jitter(random)) / static_cast<double>(options.count);
             double sigma = 0.05 + 0.02 * x + 0.01 * std::abs(noise(random));
             double y = 1.5 + 2.3 * x - 0.04 * x * x + sigma * noise(random);
-            char* at = buffer.Reserve(3 * (MaxGeneralLength(9) + 1));
-            at = AppendGeneral(at, x, 9);
+            char* at = buffer.Reserve(3 * (fitcore::MaxGeneralLength(9) + 1));
+            at = fitcore::AppendGeneral(at, x, 9);
             *at++ = separator;
-            at = AppendGeneral(at, y, 9);
+            at = fitcore::AppendGeneral(at, y, 9);
             if (options.sigma) {
                 *at++ = separator;
-                at = AppendGeneral(at, sigma, 9);
+                at = fitcore::AppendGeneral(at, sigma, 9);
             }
             *at++ = '\n';
             buffer.Commit(at);

@@ -17,6 +17,8 @@
 #include "power_sums.h"
 #include "reference.h"
 
+using namespace fitcore;
+
 namespace {
 
 constexpr size_t kNumbers = 200000;
@@ -113,10 +115,10 @@ BENCHMARK(ParseFromCharsBare)->Unit(benchmark::kMillisecond);
 char* FormatRow(char* out, size_t row, const void* context)
 {
     const Point& point = static_cast<const Point*>(context)[row];
-    out = AppendInteger(out, static_cast<int64_t>(row) + 1);
+    out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
     for (double value : {point.x, point.y, point.fit, point.y - point.fit}) {
         *out++ = '\t';
-        out = AppendExponential(out, value, 6, 1);
+        out = fitcore::AppendExponential(out, value, 6, 1);
     }
     *out++ = '\n';
     return out;
@@ -133,8 +135,8 @@ void TableNumberFormat(benchmark::State& state)
     std::vector<Point> points = Points(kNumbers / 4);
     size_t threshold = state.range(0) ? 0 : points.size();  // 1: two threads
     for (auto _ : state) {
-        OutputBuffer out(DevNull());
-        AppendRows(out, RowTable{points.size(), 128, FormatRow, points.data(), threshold, 0});
+        fitcore::OutputBuffer out(DevNull());
+        fitcore::AppendRows(out, fitcore::RowTable{points.size(), 128, FormatRow, points.data(), threshold, 0});
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * points.size() * 4));
 }

@@ -3,7 +3,8 @@
 // report, for the benchmarks.
 #include <cstdio>
 
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
+#include "polynomial_report.h"
 #include "reference.h"
 #include "reference_programs.h"
 #include "result_plot.h"
@@ -13,13 +14,13 @@ int main(int argc, char** argv)
     PCPFile* file = OpenReferenceDataFile(argc, argv, false);
     if (file == nullptr) return 1;
     int order = 0;
-    Polynomial polynomial{};
+    fitcore::Polynomial polynomial{};
     if (ReadPolynomialOrder(&order) != 0 || ReferenceFitPolynomial(file->points, file->count, order, &polynomial) != 0) {
         DisposePCPFile(file);
         std::puts("Could not solve polynomial fit!");
         return 1;
     }
-    ReferencePrintPolynomialReport(polynomial, RmsError(file->points, file->count), file->points, file->count);
+    ReferencePrintPolynomialReport(polynomial, fitcore::RmsError(file->points, file->count), file->points, file->count);
     ShowResultPlot(file->points, file->count, PolynomialCurveCommand(polynomial));
     DisposePCPFile(file);
     return 0;

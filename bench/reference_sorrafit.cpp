@@ -1,16 +1,16 @@
 // sorrafit_reference - sorrafit with fscanf per number when loading and printf
 // per number in the report, for the benchmarks.
-#include "linefit.h"
+#include <fitcore/linefit.h>
+#include "line_report.h"
 #include "reference.h"
 #include "reference_programs.h"
 #include "result_plot.h"
-#include "weightedfit.h"
 
 int main(int argc, char** argv)
 {
     PCPFile* file = OpenReferenceDataFile(argc, argv, true);
     if (file == nullptr) return 1;
-    Line line = FitLine(file->points, file->count);
+    fitcore::Line line = FitLine(file->points, file->count);
     WeightPoints(file->points, file->count);
     ReferencePrintLineReport(
         ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept),

@@ -1,7 +1,8 @@
 // veldafit_reference - veldafit built from the straightforward pieces: fscanf
 // per number when loading, printf per number in the report. Same output; the
 // benchmarks time it beside the real program.
-#include "linefit.h"
+#include <fitcore/linefit.h>
+#include "line_report.h"
 #include "reference.h"
 #include "reference_programs.h"
 #include "result_plot.h"
@@ -10,7 +11,7 @@ int main(int argc, char** argv)
 {
     PCPFile* file = OpenReferenceDataFile(argc, argv, false);
     if (file == nullptr) return 1;
-    Line line = FitLine(file->points, file->count);
+    fitcore::Line line = FitLine(file->points, file->count);
     ReferencePrintLineReport(ComputeLineStatistics(file->points, file->count, line.slope, line.intercept),
                              file->points, file->count);
     ShowResultPlot(file->points, file->count, LineCurveCommand(line));

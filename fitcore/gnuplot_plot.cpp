@@ -85,7 +85,7 @@ bool WriteAll(void* fd, const char* text, size_t length)
 }
 
 // A data line of up to three numbers.
-constexpr size_t kMaxLineLength = MaxGeneralLineLength(3);
+constexpr size_t kMaxLineLength = fitcore::MaxGeneralLineLength(3);
 
 // How the lines of a data file are made: `format(out, i)` writes line i and
 // returns its end. Lines of arrays are independent and may be formatted on
@@ -104,13 +104,13 @@ template <typename FormatLine>
 IndependentLines(FormatLine) -> IndependentLines<FormatLine>;
 
 template <typename FormatLine>
-void WriteDataLines(OutputBuffer& out, size_t count, IndependentLines<FormatLine>& lines)
+void WriteDataLines(fitcore::OutputBuffer& out, size_t count, IndependentLines<FormatLine>& lines)
 {
-    AppendRows(out, count, kMaxLineLength, lines.format);
+    fitcore::AppendRows(out, count, kMaxLineLength, lines.format);
 }
 
 template <typename FormatLine>
-void WriteDataLines(OutputBuffer& out, size_t count, InOrderLines<FormatLine>& lines)
+void WriteDataLines(fitcore::OutputBuffer& out, size_t count, InOrderLines<FormatLine>& lines)
 {
     for (size_t row = 0; row < count && !out.failed(); ++row)
         out.Commit(lines.format(out.Reserve(kMaxLineLength), row));
@@ -121,7 +121,7 @@ void WriteDataLines(OutputBuffer& out, size_t count, InOrderLines<FormatLine>& l
 template <typename Lines>
 bool WriteDataFile(int fd, int count, Lines& lines)
 {
-    OutputBuffer out(WriteAll, &fd);
+    fitcore::OutputBuffer out(WriteAll, &fd);
     WriteDataLines(out, static_cast<size_t>(count), lines);
     return out.Flush();
 }
@@ -174,7 +174,7 @@ auto CallbackLines(void* object, PointCallback callback, int count, bool three_d
 {
     auto format = [=, point = gnuplot_xyz{}](char* out, size_t row) mutable {
         callback(object, &point, static_cast<int>(row), count);
-        return three_d ? AppendGeneralLine(out, point.x, point.y, point.z) : AppendGeneralLine(out, point.x, point.y);
+        return three_d ? fitcore::AppendGeneralLine(out, point.x, point.y, point.z) : fitcore::AppendGeneralLine(out, point.x, point.y);
     };
     return InOrderLines<decltype(format)>{format};
 }
@@ -185,7 +185,7 @@ void gnuplot_plot_x(gnuplot_connection* handle, const double* values, int count,
 {
     if (handle == nullptr || values == nullptr || count < 1) return;
     PlotThroughFile(handle, false, count, title, IndependentLines{[values](char* out, size_t i) {
-        return AppendGeneralLine(out, values[i]);
+        return fitcore::AppendGeneralLine(out, values[i]);
     }});
 }
 
@@ -194,7 +194,7 @@ void gnuplot_plot_xy(gnuplot_connection* handle, const double* x, const double* 
 {
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1) return;
     PlotThroughFile(handle, false, count, title, IndependentLines{[x, y](char* out, size_t i) {
-        return AppendGeneralLine(out, x[i], y[i]);
+        return fitcore::AppendGeneralLine(out, x[i], y[i]);
     }});
 }
 
@@ -203,7 +203,7 @@ int gnuplot_splot(gnuplot_connection* handle, const double* x, const double* y, 
 {
     if (handle == nullptr || x == nullptr || y == nullptr || z == nullptr || count < 1) return 1;
     return PlotThroughFile(handle, true, count, title, IndependentLines{[x, y, z](char* out, size_t i) {
-        return AppendGeneralLine(out, x[i], y[i], z[i]);
+        return fitcore::AppendGeneralLine(out, x[i], y[i], z[i]);
     }});
 }
 
@@ -226,6 +226,6 @@ int gnuplot_plot_Point_xy(gnuplot_connection* handle, const Point* points, int c
 {
     if (handle == nullptr || points == nullptr || count < 1) return 1;
     return PlotThroughFile(handle, false, count, title, IndependentLines{[points](char* out, size_t i) {
-        return AppendGeneralLine(out, points[i].x, points[i].y);
+        return fitcore::AppendGeneralLine(out, points[i].x, points[i].y);
     }});
 }

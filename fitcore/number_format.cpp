@@ -18,6 +18,7 @@
 #define FITCORE_FLOAT_TO_CHARS 0
 #endif
 
+namespace fitcore {
 namespace {
 
 // Right-aligns [out, end) in `width` columns with blanks, as printf does.
@@ -131,6 +132,7 @@ char* AppendExactGeneral(char* out, double value)
         return AppendDecimalAsGeneral(out, shortest, std::max(shortest.count, 6));
     }
 #endif
+
     // At a power of two the gap below is half the gap above, and below the
     // normal range the gaps are wide: there the correctly rounded text of
     // the shortest length may miss the value, so each length is tried.
@@ -160,3 +162,5 @@ char* AppendInteger(char* out, int64_t value, int width)
     char* end = std::to_chars(out, out + MaxIntegerLength(), value).ptr;
     return PadLeft(out, end, width);
 }
+
+}  // namespace fitcore

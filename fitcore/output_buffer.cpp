@@ -11,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+namespace fitcore {
+
 namespace {
 
 bool WriteToStream(void* stream, const char* text, size_t length)
@@ -217,3 +219,5 @@ void AppendRows(OutputBuffer& out, const RowTable& table)
     else
         FormatBlock(table, 0, table.count, out);
 }
+
+}  // namespace fitcore

@@ -85,11 +85,11 @@ int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_s
 // One point line, x y sigma with sigma and x y without, every value exact.
 char* AppendPointLine(char* text, const Point& point, bool has_sigma)
 {
-    return has_sigma ? AppendGeneralLine(text, point.x, point.y, point.sigma)
-                     : AppendGeneralLine(text, point.x, point.y);
+    return has_sigma ? fitcore::AppendGeneralLine(text, point.x, point.y, point.sigma)
+                     : fitcore::AppendGeneralLine(text, point.x, point.y);
 }
 
-size_t MaxPointLineLength(bool has_sigma) { return MaxGeneralLineLength(has_sigma ? 3 : 2); }
+size_t MaxPointLineLength(bool has_sigma) { return fitcore::MaxGeneralLineLength(has_sigma ? 3 : 2); }
 
 // The point lines of the record's array, in array order. False when a write failed.
 bool WritePoints(std::FILE* out, const PCPFile* file)
@@ -97,8 +97,8 @@ bool WritePoints(std::FILE* out, const PCPFile* file)
     const Point* points = file->points;
     size_t count = file->count > 0 ? static_cast<size_t>(file->count) : 0;
     bool has_sigma = file->has_sigma != 0;
-    OutputBuffer buffer(out);
-    AppendRows(buffer, count, MaxPointLineLength(has_sigma), [points, has_sigma](char* text, size_t row) {
+    fitcore::OutputBuffer buffer(out);
+    fitcore::AppendRows(buffer, count, MaxPointLineLength(has_sigma), [points, has_sigma](char* text, size_t row) {
         return AppendPointLine(text, points[row], has_sigma);
     });
     return buffer.Flush();
@@ -108,7 +108,7 @@ bool WritePoints(std::FILE* out, const PCPFile* file)
 // rather than locating every index anew. False when a write failed.
 bool WritePoints(std::FILE* out, Pointlist list, bool has_sigma)
 {
-    OutputBuffer buffer(out);
+    fitcore::OutputBuffer buffer(out);
     size_t max_length = MaxPointLineLength(has_sigma);
     for (PointlistSegment* segment = list; segment != nullptr; segment = segment->next) {
         for (int32_t slot = 0; slot < kPointlistSegmentSize; ++slot) {

@@ -3,7 +3,8 @@
 
 #include "fit_shell.h"
 #include "json_report.h"
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
+#include "polynomial_report.h"
 #include "result_plot.h"
 
 namespace {
@@ -31,13 +32,13 @@ int main(int argc, char** argv)
         DisposePCPFile(file);
         return FinishRun(1);
     }
-    Polynomial polynomial{};
-    if (FitPolynomial(file->points, file->count, order, &polynomial) != 0) {
+    fitcore::Polynomial polynomial{};
+    if (fitcore::FitPolynomial(file->points, file->count, order, &polynomial) != 0) {
         DisposePCPFile(file);
         std::puts("Could not solve polynomial fit!");
         return FinishRun(1);
     }
-    double rms = RmsError(file->points, file->count);
+    double rms = fitcore::RmsError(file->points, file->count);
     if (run.json != nullptr)
         exit_status = JsonWritten(
             run, WritePolynomialJson(run.json, {kProgram.name, name, file->points, file->count, run.command.points},

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
 
 namespace {
 
@@ -79,13 +79,13 @@ const char* TerminalFor(std::string_view file)
     return nullptr;
 }
 
-// The whole text is a number from kMinPolynomialOrder to kMaxPolynomialOrder.
+// The whole text is a number from fitcore::kMinPolynomialOrder to fitcore::kMaxPolynomialOrder.
 int OrderFrom(std::string_view text)
 {
     int value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) return 0;
-    return value >= kMinPolynomialOrder && value <= kMaxPolynomialOrder ? value : 0;
+    return value >= fitcore::kMinPolynomialOrder && value <= fitcore::kMaxPolynomialOrder ? value : 0;
 }
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }

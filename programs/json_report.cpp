@@ -23,7 +23,7 @@ bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
 {
     if (run.with_points) AddJsonName(object, "points");
     {
-        OutputBuffer buffer(out);
+        fitcore::OutputBuffer buffer(out);
         buffer.Append(object.text.data(), object.text.size());
         if (run.with_points) {
             const Point* points = run.points;
@@ -41,7 +41,7 @@ bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
             };
             constexpr size_t kMaxPoint = 1 + 5 + 5 + 7 + 3 * kMaxJsonNumberLength + 1;
             size_t count = run.count > 0 ? static_cast<size_t>(run.count) : 0;
-            AppendRows(buffer, count, kMaxPoint, format_point);
+            fitcore::AppendRows(buffer, count, kMaxPoint, format_point);
             if (count == 0) buffer.Append("[", 1);
             buffer.Append("]", 1);
         }
@@ -55,7 +55,7 @@ bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
 
 bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats)
 {
-    const LineReportValues values = DeriveLineReportValues(stats);
+    const fitcore::LineReportValues values = fitcore::DeriveLineReportValues(stats);
     JsonObject object = CommonMembers(run);
     AddJsonNumber(object, "slope", stats.slope);
     AddJsonNumber(object, "slope_error", values.slope_error);
@@ -70,7 +70,7 @@ bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& sta
     return Finish(out, object, run);
 }
 
-bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const Polynomial& polynomial, double rms)
+bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Polynomial& polynomial, double rms)
 {
     JsonObject object = CommonMembers(run);
     AddJsonInteger(object, "order", polynomial.order);

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "linefit.h"
+#include <fitcore/linefit.h>
 #include <fitcore/point.h>
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
 
 // The members every program writes first, and whether the points follow last.
 struct JsonRun {
@@ -24,4 +24,4 @@ struct JsonRun {
 bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats);
 
 // The same with "order", "coefficients" (c_0 first) and "rms".
-bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const Polynomial& polynomial, double rms);
+bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Polynomial& polynomial, double rms);

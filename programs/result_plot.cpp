@@ -49,8 +49,8 @@ void PlotCurve(gnuplot_connection* plot, const std::string& curve_command)
 // Every digit of the double, so gnuplot draws the curve of the report.
 std::string Exact(double value)
 {
-    char text[kMaxExactGeneralLength];
-    return {text, AppendExactGeneral(text, value)};
+    char text[fitcore::kMaxExactGeneralLength];
+    return {text, fitcore::AppendExactGeneral(text, value)};
 }
 
 // "x-c", or "x+c" for a negative c.
@@ -61,11 +61,11 @@ std::string Shifted(double centre)
 
 }  // namespace
 
-std::string PolynomialCurveCommand(const Polynomial& polynomial)
+std::string PolynomialCurveCommand(const fitcore::Polynomial& polynomial)
 {
     // Over x far from zero, powers of x would cancel in gnuplot's arithmetic:
     // the curve then goes in the centred variable the fit was solved in.
-    const Centring& centring = polynomial.centring;
+    const fitcore::Centring& centring = polynomial.centring;
     const bool in_x = centring.IsIdentity();
     const std::string variable = in_x ? "x" : "((" + Shifted(centring.centre) + ")/" + Exact(centring.scale) + ")";
     const double* coefficients = in_x ? polynomial.coefficients : polynomial.centred;
@@ -75,7 +75,7 @@ std::string PolynomialCurveCommand(const Polynomial& polynomial)
     return command + " title 'Polynomial fit' with lines\n";
 }
 
-std::string LineCurveCommand(const Line& line)
+std::string LineCurveCommand(const fitcore::Line& line)
 {
     // b*x+a, or b*(x-c)+v through the line's value v at the centre c.
     const bool in_x = line.centre == 0;

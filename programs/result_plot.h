@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "linefit.h"
+#include <fitcore/linefit.h>
 #include <fitcore/point.h>
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
 
 // The curve commands sent after the points, each followed by its title
 // suffix: "replot " and one term "+(c_k)*(x**k)" per coefficient, or the
@@ -14,8 +14,8 @@
 // fit was worked in a centred variable, the terms are "+(a_k)*(((x-c)/s)**k)"
 // and the line "replot b*(x-c)+v", so that gnuplot's arithmetic does not
 // cancel over x far from zero.
-std::string PolynomialCurveCommand(const Polynomial& polynomial);
-std::string LineCurveCommand(const Line& line);
+std::string PolynomialCurveCommand(const fitcore::Polynomial& polynomial);
+std::string LineCurveCommand(const fitcore::Line& line);
 
 // Discards the rest of an answered prompt's line, plots x and y of every
 // point and then the curve, prints the prompt and waits until a space (or

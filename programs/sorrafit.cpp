@@ -1,9 +1,9 @@
 // sorrafit - fits a straight line to a data file with uncertainties and weights its error statistics.
 #include "fit_shell.h"
 #include "json_report.h"
-#include "linefit.h"
+#include <fitcore/linefit.h>
+#include "line_report.h"
 #include "result_plot.h"
-#include "weightedfit.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ int main(int argc, char** argv)
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
 
-    Line line = FitLine(file->points, file->count);
+    fitcore::Line line = FitLine(file->points, file->count);
     WeightPoints(file->points, file->count);
     LineStatistics stats =
         ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept);

@@ -1,7 +1,8 @@
 // veldafit - fits a straight line to a data file and reports it with standard errors.
 #include "fit_shell.h"
 #include "json_report.h"
-#include "linefit.h"
+#include <fitcore/linefit.h>
+#include "line_report.h"
 #include "result_plot.h"
 
 namespace {
@@ -24,7 +25,7 @@ int main(int argc, char** argv)
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
 
-    Line line = FitLine(file->points, file->count);
+    fitcore::Line line = FitLine(file->points, file->count);
     LineStatistics stats = ComputeLineStatistics(file->points, file->count, line.slope, line.intercept);
     if (run.json != nullptr)
         exit_status = JsonWritten(

@@ -15,6 +15,7 @@
 #include "run_program.h"
 #include "temp_dir.h"
 
+
 namespace {
 
 namespace fs = std::filesystem;

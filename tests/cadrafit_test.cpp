@@ -5,6 +5,7 @@
 
 #include "run_program.h"
 
+
 namespace {
 
 const std::string kPrompt = "Please enter number of coefficients for fit: ";

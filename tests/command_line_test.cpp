@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+
 namespace {
 
 const ProgramInfo kLine = {"veldafit", "Fits a line.", false};

@@ -14,6 +14,7 @@
 #include "run_program.h"
 #include "temp_dir.h"
 
+
 namespace {
 
 struct Import {

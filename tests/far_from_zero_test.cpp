@@ -13,11 +13,13 @@
 
 #include "capture_stdout.h"
 #include "exact_data.h"
-#include "linefit.h"
+#include <fitcore/linefit.h>
+#include "line_report.h"
 #include <fitcore/pcpfile.h>
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
 #include "result_plot.h"
-#include "weightedfit.h"
+
+using namespace fitcore;
 
 namespace {
 

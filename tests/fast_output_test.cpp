@@ -8,13 +8,17 @@
 #include <vector>
 
 #include "capture_stdout.h"
-#include "linefit.h"
+#include <fitcore/linefit.h>
+#include "line_report.h"
 #include <fitcore/pcpfile.h>
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
+#include "polynomial_report.h"
 #include "property_count.h"
 #include "reference.h"
 #include "run_program.h"
 #include "temp_dir.h"
+
+using namespace fitcore;
 
 namespace {
 

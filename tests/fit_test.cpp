@@ -10,6 +10,8 @@
 
 #include "exact_data.h"
 
+using namespace fitcore;
+
 namespace {
 
 struct Columns {

@@ -13,6 +13,7 @@
 
 #include "property_count.h"
 
+
 namespace {
 
 std::string Json(std::string_view text)

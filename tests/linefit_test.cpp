@@ -1,10 +1,12 @@
 // The least-squares line and its statistics on data where precision and sign matter.
-#include "linefit.h"
+#include <fitcore/linefit.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
+
+using namespace fitcore;
 
 namespace {
 

@@ -14,6 +14,8 @@
 #include "property_count.h"
 #include "reference.h"
 
+using namespace fitcore;
+
 namespace {
 
 struct Conversion {

@@ -17,6 +17,7 @@
 #include "run_program.h"
 #include "temp_dir.h"
 
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -11,6 +11,9 @@
 #include "run_program.h"
 #include "temp_dir.h"
 
+using namespace fitcore;
+
+
 namespace {
 
 // Row i as text: "i<TAB>i*0.1 in %e<LF>", of varying length.

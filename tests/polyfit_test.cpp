@@ -1,5 +1,5 @@
 // polyfit_test.cpp - normal equations, the Gauss-Jordan solver and the polynomial fit.
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <limits>
 #include <random>
 #include <vector>
+
+using namespace fitcore;
 
 namespace {
 

@@ -11,6 +11,8 @@
 
 #include "reference.h"
 
+using namespace fitcore;
+
 namespace {
 
 void ExpectBitIdenticalNormalEquations(const std::vector<Point>& points, int order, int32_t parallel_threshold)

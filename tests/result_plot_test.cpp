@@ -13,6 +13,7 @@
 #include "run_program.h"
 #include "temp_dir.h"
 
+
 namespace {
 
 const std::string kWait = "Press space (and enter) to continue...\n";

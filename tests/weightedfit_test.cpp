@@ -1,12 +1,13 @@
 // weightedfit_test.cpp - the sigma weights and the weighted line statistics.
-#include "weightedfit.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "linefit.h"
+#include <fitcore/linefit.h>
+
+using namespace fitcore;
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace fitcore {
+
 // Each function writes the text that snprintf would produce for the named
 // conversion in the C locale (same digits, same rounding, "nan", "-nan",
 // "inf", "-inf", two or three exponent digits, blanks on the left up to
@@ -82,3 +84,5 @@ char* AppendGeneralLine(char* out, double first, Rest... rest)
 // Room for one AppendExactGeneral number, and for a line of `values` of them.
 constexpr size_t kMaxExactGeneralLength = MaxGeneralLength(17);
 constexpr size_t MaxGeneralLineLength(size_t values) { return values * (kMaxExactGeneralLength + 1); }
+
+}  // namespace fitcore

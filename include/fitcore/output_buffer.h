@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace fitcore {
+
 // Text goes to the stream with fwrite, so it stays in order with printf
 // calls on the same stream as long as the buffer is flushed before them
 // (Flush, or the destructor). A failed write is remembered: failed() turns
@@ -85,3 +87,5 @@ void AppendRows(OutputBuffer& out, size_t count, size_t max_row_length, const Fo
     };
     AppendRows(out, RowTable{count, max_row_length, call, &format, parallel_threshold});
 }
+
+}  // namespace fitcore

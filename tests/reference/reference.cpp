@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+using namespace fitcore;
+
 namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "linefit.h"
+#include <fitcore/linefit.h>
+#include "line_report.h"
 #include <fitcore/pcpfile.h>
 #include <fitcore/point.h>
-#include "polyfit.h"
+#include <fitcore/polyfit.h>
+#include "polynomial_report.h"
 
 // "%.<p>g" of the value with the least p from 6 up whose text strtod reads
 // back as the value: the numbers of the data files, by snprintf and strtod.
@@ -36,8 +38,8 @@ void ReferenceNormalEquations(const Point* points, int32_t count, int order, dou
 // ReferenceNormalEquations where the fit is worked in x, else one pass per
 // power of the centred variable. 0, or 1 when the solver refuses them
 // (*polynomial and the points untouched).
-int ReferenceFitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial);
+int ReferenceFitPolynomial(Point* points, int32_t count, int order, fitcore::Polynomial* polynomial);
 
 // PrintPolynomialReport with one printf per line, table rows included.
-void ReferencePrintPolynomialReport(const Polynomial& polynomial, double rms, const Point* points,
+void ReferencePrintPolynomialReport(const fitcore::Polynomial& polynomial, double rms, const Point* points,
                                     int32_t count);

@@ -1,24 +1,19 @@
-// polyfit.cpp - the least-squares polynomial: order prompt, normal equations, solver and report.
-#include "polyfit.h"
+// polyfit.cpp - the least-squares polynomial of cadrafit's report.
+#include <fitcore/polyfit.h>
 
 #include <algorithm>
-#include <array>
-#include <cctype>
-#include <climits>
 #include <cmath>
-#include <cstdio>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "fit_shell.h"
-#include <fitcore/number_format.h>
-#include <fitcore/output_buffer.h>
 #include "power_sums.h"
 
 // Every sum starts from 0 and adds one double term per point in array order,
 // with pow taking the power as a double. The printed digits depend on that
 // exact order, so sums are never reassociated or shared across different terms.
+
+namespace fitcore {
 
 namespace polyfit {
 
@@ -60,6 +55,8 @@ void NormalEquations(const Point* points, int32_t count, int order, double* a, d
 }
 
 }  // namespace polyfit
+
+}  // namespace fitcore
 
 // Pivot test: a pivot that is exactly zero or not finite ends the solve, and
 // so does a solution value that is not finite. There is no relative
@@ -104,6 +101,8 @@ int GaussJordan(const double* a, const double* b, double* solution, int dimensio
     for (int i = 0; i < d; ++i) solution[i] = at(i, d);
     return 0;
 }
+
+namespace fitcore {
 
 void CentredNormalEquations(const Point* points, int32_t count, int order, Centring centring,
                             double* a, double* b)
@@ -154,41 +153,6 @@ double PolynomialAt(const Polynomial& polynomial, double x)
 
 namespace {
 
-enum class NumberInput { Number, NotANumber, Ended };
-
-// Consumes characters up to and including the end of the current line.
-void DiscardLine(int c)
-{
-    while (c != '\n' && c != EOF) c = std::getchar();
-}
-
-// Reads a whole number from standard input as "%d" does: white space, an
-// optional sign, decimal digits; the character after the digits stays
-// unread for later reads. A value beyond the range of int is clamped to
-// INT_MIN or INT_MAX rather than overflowing. Anything else that starts a
-// word is discarded with the rest of its line.
-NumberInput ReadWholeNumber(int* value)
-{
-    int c = std::getchar();
-    while (c != EOF && std::isspace(c)) c = std::getchar();
-    if (c == EOF) return NumberInput::Ended;
-
-    const bool negative = c == '-';
-    if (c == '-' || c == '+') c = std::getchar();
-    if (c == EOF || !std::isdigit(c)) {
-        DiscardLine(c);
-        return NumberInput::NotANumber;
-    }
-    long long magnitude = 0;
-    for (; c != EOF && std::isdigit(c); c = std::getchar())
-        if (magnitude <= INT_MAX) magnitude = magnitude * 10 + (c - '0');
-    if (c != EOF) std::ungetc(c, stdin);
-
-    if (negative) magnitude = -magnitude;
-    *value = static_cast<int>(magnitude < INT_MIN ? INT_MIN : magnitude > INT_MAX ? INT_MAX : magnitude);
-    return NumberInput::Number;
-}
-
 // Points above which the fitted values are computed on two threads.
 constexpr int32_t kParallelFitThreshold = 100000;
 
@@ -215,48 +179,7 @@ void SetFittedValues(Point* points, int32_t count, const Polynomial& polynomial)
     SetFittedValuesOf(points, end, polynomial);
 }
 
-// The table rows "%4d %15.5e %15.5e %15.5e %15.3e %15.3e\n": number, x, y,
-// fit, y - fit and (y - fit) / rms. Written through a large buffer, on two
-// threads for long tables.
-void PrintPolynomialTable(double rms, const Point* points, int32_t count)
-{
-    auto format_row = [rms, points](char* out, size_t row) {
-        const Point& point = points[row];
-        const double residual = point.y - point.fit;
-        out = AppendInteger(out, static_cast<int64_t>(row) + 1, 4);
-        for (double value : {point.x, point.y, point.fit}) {
-            *out++ = ' ';
-            out = AppendExponential(out, value, 5, 15);
-        }
-        for (double value : {residual, residual / rms}) {
-            *out++ = ' ';
-            out = AppendExponential(out, value, 3, 15);
-        }
-        *out++ = '\n';
-        return out;
-    };
-    constexpr size_t kMaxRow = MaxIntegerLength(4) + 5 * (1 + MaxExponentialLength(5, 15)) + 1;
-    OutputBuffer out(stdout);
-    AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
-}
-
 }  // namespace
-
-int ReadPolynomialOrder(int* order)
-{
-    int value = 0;
-    while (value < kMinPolynomialOrder || value > kMaxPolynomialOrder) {
-        std::printf("Please enter number of coefficients for fit: ");
-        std::fflush(stdout);
-        if (ReadWholeNumber(&value) == NumberInput::Ended) {
-            std::printf("\nNo order entered: standard input has ended.\n");
-            return 1;
-        }
-    }
-    NoteAnsweredPrompt();
-    *order = value;
-    return 0;
-}
 
 int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial)
 {
@@ -286,16 +209,4 @@ double RmsError(const Point* points, int32_t count)
     return std::sqrt(squares / static_cast<double>(count));
 }
 
-void PrintPolynomialReport(const Polynomial& polynomial, double rms, const Point* points,
-                           int32_t count)
-{
-    std::printf("\nFit for polynomial of order %d\n", polynomial.order);
-    std::printf("The rms error of this fit is%e\n\n", rms);
-    std::printf(" Point       x              y              fit             y-fit          (y-fit)/rms\n");
-    // No test of rms: an exact fit divides by 0 and prints infinities or NaN.
-    PrintPolynomialTable(rms, points, count);
-    std::printf("\nPolynomial Coefficients:\n");
-    for (int k = 0; k <= polynomial.order; ++k)
-        std::printf("%4d %15.6e\n", k, polynomial.coefficients[k]);
-    std::printf("\n");
-}
+}  // namespace fitcore

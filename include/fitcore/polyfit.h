@@ -1,10 +1,13 @@
-// polyfit.h - the least-squares polynomial: order prompt, normal equations, solver and report.
+// polyfit.h - the least-squares polynomial of cadrafit's report: normal
+// equations solved by Gauss-Jordan elimination, in x or in a centred variable.
 #pragma once
 
 #include <cstdint>
 
-#include "centring.h"
+#include <fitcore/centring.h>
 #include <fitcore/point.h>
+
+namespace fitcore {
 
 constexpr int kMinPolynomialOrder = 2;
 constexpr int kMaxPolynomialOrder = 9;
@@ -40,18 +43,15 @@ void NormalEquations(const Point* points, int32_t count, int order, double* a, d
 
 }  // namespace polyfit
 
+}  // namespace fitcore
+
 // Solves a * solution = b for a dimension x dimension row-major matrix a by
 // Gauss-Jordan elimination without row exchanges. a and b are read only.
 // Returns 0 when the solution has been written; 1, with solution untouched,
 // when a pivot is zero or not finite or a solution value is not finite.
 int GaussJordan(const double* a, const double* b, double* solution, int dimension);
 
-// Prints "Please enter number of coefficients for fit: " and reads a whole
-// number from standard input until one from 2 to 9 arrives; the number is
-// the order. Input that is not a number is discarded up to the end of its
-// line. Returns 0 with *order set, the rest of the answered line left unread
-// (NoteAnsweredPrompt); 1 after a message when input has ended.
-int ReadPolynomialOrder(int* order);
+namespace fitcore {
 
 // The normal equations in t = (x - centre) / scale: a(i, j) = sum of t^(i+j),
 // b_i = sum of t^i * y, with t and its powers (by repeated multiplication)
@@ -79,7 +79,4 @@ int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomia
 // Root mean square of y - fit over the points (`fit` already set).
 double RmsError(const Point* points, int32_t count);
 
-// Writes the order, the rms error, the table of points and the coefficients
-// to standard output.
-void PrintPolynomialReport(const Polynomial& polynomial, double rms, const Point* points,
-                           int32_t count);
+}  // namespace fitcore

@@ -1,10 +1,11 @@
 // centring.cpp - choosing between powers of x and powers of a centred, scaled variable.
-#include "centring.h"
+#include <fitcore/centring.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 
+namespace fitcore {
 namespace {
 
 // Digits that powers of x may lose to an offset x range before the fit is
@@ -42,3 +43,5 @@ Centring ChooseCentring(const Point* points, int32_t count, int order)
     if (powers_in_range && offset_cost <= kMaxOffsetCost) return {};
     return {centre, PowerOfTwoAtLeast(half_width)};
 }
+
+}  // namespace fitcore

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <thread>
 
+namespace fitcore {
 namespace {
 
 // The powers one thread sums: first, first + step, ... up to 2 * order.
@@ -62,3 +63,5 @@ void FillNormalEquations(const double* sum_x, const double* sum_xy, int order, d
         b[i] = sum_xy[i];
     }
 }
+
+}  // namespace fitcore

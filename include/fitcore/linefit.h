@@ -1,16 +1,22 @@
-// linefit.h - the ordinary least-squares line, its statistics and its report.
+// linefit.h - the least-squares line of the fit programs' reports and its
+// statistics, plain and weighted by each point's sigma. Nothing is printed.
 #pragma once
 
 #include <cstdint>
 
 #include <fitcore/point.h>
 
+namespace fitcore {
+
+// The least-squares line as FitLine gives it.
 struct Line {
     double slope;         // b
     double intercept;     // a: the line's value at x = 0
     double centre;        // c: 0, or the middle of an x range that lies far from zero
     double centre_value;  // the line's value at c, to the precision of the fitted values
 };
+
+}  // namespace fitcore
 
 // The values the line report prints. Filled by ComputeLineStatistics, or by
 // ComputeWeightedLineStatistics in the weighted program.
@@ -32,7 +38,7 @@ struct LineStatistics {
 // fit = ybar + b * (x - xbar) for every point. The centre is chosen as
 // ChooseCentring does for order 1. Degenerate data (no points, one x value)
 // give NaN or infinities, as IEEE arithmetic does.
-Line FitLine(Point* points, int32_t count);
+fitcore::Line FitLine(Point* points, int32_t count);
 
 // Means, variances of slope and intercept, and the spreads of x and y of the
 // fitted points (`fit` already set):
@@ -44,6 +50,20 @@ Line FitLine(Point* points, int32_t count);
 // N <= 2 gives non-finite values.
 LineStatistics ComputeLineStatistics(const Point* points, int32_t count, double slope,
                                      double intercept);
+
+// Sets weight = 1 / (sigma^2 * S), S = sum of 1/sigma^2, for every point: the
+// weights sum to 1 and the sign of a sigma does not matter. A zero sigma
+// makes S infinite: that point's weight is NaN and every other weight 0.
+void WeightPoints(Point* points, int32_t count);
+
+// Statistics of the unweighted line (`fit` and `weight` already set) with the
+// residuals and the spread of x weighted. Means, Sxx and the spreads of x and
+// y stay unweighted, as in ComputeLineStatistics. No checks: N <= 2 or a NaN
+// weight gives non-finite values.
+LineStatistics ComputeWeightedLineStatistics(const Point* points, int32_t count, double slope,
+                                             double intercept);
+
+namespace fitcore {
 
 // The statistics of ComputeLineStatistics, or with `weighted` those of the
 // weighted report: the residual sum E = sum w (y - fit)^2 and the spread of
@@ -64,5 +84,4 @@ struct LineReportValues {
 
 LineReportValues DeriveLineReportValues(const LineStatistics& stats);
 
-// Writes the "Linear fit" report and the per-point table to standard output.
-void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);
+}  // namespace fitcore

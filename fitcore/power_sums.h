@@ -6,6 +6,8 @@
 
 #include <fitcore/point.h>
 
+namespace fitcore {
+
 constexpr int kMaxPowerSumOrder = 9;
 
 // Points above which the powers are shared between two threads.
@@ -23,3 +25,5 @@ void ComputePowerSums(const Point* points, int32_t count, int order, double* sum
 // The normal equations from the sums: a(i, j) = sum_x[i + j] in a row-major
 // (order+1)^2 matrix, b(i) = sum_xy[i].
 void FillNormalEquations(const double* sum_x, const double* sum_xy, int order, double* a, double* b);
+
+}  // namespace fitcore

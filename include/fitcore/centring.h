@@ -5,6 +5,8 @@
 
 #include <fitcore/point.h>
 
+namespace fitcore {
+
 // t = (x - centre) / scale. {0, 1} is x itself.
 struct Centring {
     double centre = 0;
@@ -22,3 +24,5 @@ struct Centring {
 // that t lies in [-1, 1] and the division by s is exact. Points with a
 // non-finite x, or all with one x, give x itself.
 Centring ChooseCentring(const Point* points, int32_t count, int order);
+
+}  // namespace fitcore

@@ -1,0 +1,51 @@
+// line_report.cpp - the "Linear fit" report of veldafit and sorrafit.
+#include "line_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <fitcore/number_format.h>
+#include <fitcore/output_buffer.h>
+
+namespace {
+
+// The table rows "%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n": number, x, y, fit and
+// Err/sd. Written through a large buffer, on two threads for long tables.
+void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t count)
+{
+    const double b = stats.slope;
+    auto format_row = [&stats, points, b](char* out, size_t row) {
+        const Point& point = points[row];
+        // Error estimate of the point: variance of the fitted value (without
+        // the slope/intercept covariance) plus the spreads of y and of b*x.
+        double error = std::sqrt(stats.intercept_variance + point.x * point.x * stats.slope_variance +
+                                 stats.y_variance + b * b * stats.x_variance);
+        out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
+        for (double value : {point.x, point.y, point.fit, (point.y - point.fit) / error}) {
+            *out++ = '\t';
+            out = fitcore::AppendExponential(out, value, 6, 1);
+        }
+        *out++ = '\n';
+        return out;
+    };
+    constexpr size_t kMaxRow = fitcore::MaxIntegerLength() + 4 * (1 + fitcore::MaxExponentialLength(6, 1)) + 1;
+    fitcore::OutputBuffer out(stdout);
+    fitcore::AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+}
+
+}  // namespace
+
+void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count)
+{
+    const fitcore::LineReportValues values = fitcore::DeriveLineReportValues(stats);
+    std::printf("Linear fit\n");
+    std::printf("The standard deviation of fit=%e\n", values.standard_deviation);
+    std::printf("Correlation coefficient=%e\n\n", values.correlation);
+    std::printf("xbar\t%e\n", stats.xbar);
+    std::printf("ybar\t%e\n", stats.ybar);
+    std::printf("Slope\t%e\t%e\n", stats.slope, values.slope_error);
+    std::printf("y intercept\t%e\t%e\n", stats.intercept, values.intercept_error);
+    std::printf("x intercept\t%e\t%e\n", values.x_intercept, values.x_intercept_error);
+    std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
+    PrintLineTable(stats, points, count);
+}
