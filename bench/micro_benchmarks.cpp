@@ -16,6 +16,7 @@
 #include <fitcore/output_buffer.h>
 #include "power_sums.h"
 #include "reference.h"
+#include "two_halves.h"
 
 using namespace fitcore;
 
@@ -133,10 +134,10 @@ std::FILE* DevNull()
 void TableNumberFormat(benchmark::State& state)
 {
     std::vector<Point> points = Points(kNumbers / 4);
-    size_t threshold = state.range(0) ? 0 : points.size();  // 1: two threads
+    fitcore::SplitThresholdForTests split(state.range(0) ? fitcore::kSplitMinimumBytes : SIZE_MAX);  // 1: two threads
     for (auto _ : state) {
         fitcore::OutputBuffer out(DevNull());
-        fitcore::AppendRows(out, fitcore::RowTable{points.size(), 128, FormatRow, points.data(), threshold, 0});
+        fitcore::AppendRows(out, fitcore::RowTable{points.size(), 128, FormatRow, points.data()});
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * points.size() * 4));
 }
@@ -178,10 +179,10 @@ constexpr size_t kSumPoints = 100000;
 void PowerSumsOnePass(benchmark::State& state)
 {
     std::vector<Point> points = Points(kSumPoints);
-    int32_t threshold = state.range(0) ? 0 : static_cast<int32_t>(kSumPoints);  // 1: two threads
+    fitcore::SplitThresholdForTests split(state.range(0) ? fitcore::kSplitMinimumBytes : SIZE_MAX);  // 1: two threads
     double sum_x[2 * kMaxPowerSumOrder + 1], sum_xy[kMaxPowerSumOrder + 1];
     for (auto _ : state) {
-        ComputePowerSums(points.data(), static_cast<int32_t>(points.size()), 9, sum_x, sum_xy, threshold);
+        ComputePowerSums(points.data(), static_cast<int32_t>(points.size()), 9, sum_x, sum_xy);
         benchmark::DoNotOptimize(sum_x);
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kSumPoints));

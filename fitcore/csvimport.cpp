@@ -5,12 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -19,11 +15,13 @@
 #include <fitcore/platform.h>
 #include "pointlist_append.h"
 #include "text_chars.h"
+#include "two_halves.h"
 
 namespace {
 
 using fitcore::IsDigit;
 using fitcore::IsSpace;
+using fitcore::RunHalves;
 
 // Characters that strtod may take as part of one number: digits, sign,
 // point, exponent and hexadecimal letters, "inf"/"nan" and "nan(...)".
@@ -92,178 +90,104 @@ bool ParseCSVLine(const char* line, bool cut, Point* point)
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 using ListPtr = std::unique_ptr<PointlistSegment, decltype(&FreePointlist)>;
 
-// Lines of the file after the header, parsed a batch at a time.
-constexpr size_t kBatchLines = 8192;
+// Lines of the file after the header are copied out of the reader a batch at
+// a time, up to kBatchLines lines or about kBatchBytes of text.
+constexpr size_t kBatchLines = 65536;
+constexpr size_t kBatchBytes = size_t{1} << 20;
 
 struct LineBatch {
-    std::vector<Point> points;                          // of the good lines, in line order
-    std::vector<std::pair<size_t, long>> bad_lines;     // points of the batch before it, line number
-    bool last = false;                                  // the input ended in this batch
+    std::vector<char> text;       // the lines, each ended by its NUL
+    std::vector<size_t> starts;   // where each line begins in `text`
+    std::vector<bool> cut;        // the line lost its end (LineReader::cut)
+    bool last = false;            // the input ended in this batch
 };
 
-// Parses up to kBatchLines lines into `batch`; `line_number` is that of the next line.
-void ParseBatch(LineReader& reader, long& line_number, LineBatch& batch)
+// The points of some of a batch's lines and the lines among them that are bad.
+struct ParsedLines {
+    std::vector<Point> points;                       // of the good lines, in line order
+    std::vector<std::pair<size_t, size_t>> bad_lines; // points before it, line index in the batch
+};
+
+// Copies up to a batch's worth of lines from `reader` into `batch`.
+void CollectLines(LineReader& reader, LineBatch& batch)
 {
-    batch.points.clear();
-    batch.bad_lines.clear();
+    batch.text.clear();
+    batch.starts.clear();
+    batch.cut.clear();
     batch.last = false;
-    for (size_t lines = 0; lines < kBatchLines; ++lines, ++line_number) {
+    while (batch.starts.size() < kBatchLines && batch.text.size() < kBatchBytes) {
         // The end of the input and a read error alike end the lines.
         const char* line = reader.Next();
         if (line == nullptr) {
             batch.last = true;
             return;
         }
-        Point point{};
-        if (ParseCSVLine(line, reader.cut(), &point))
-            batch.points.push_back(point);
-        else
-            batch.bad_lines.emplace_back(batch.points.size(), line_number);
+        batch.starts.push_back(batch.text.size());
+        batch.cut.push_back(reader.cut());
+        batch.text.insert(batch.text.end(), line, line + std::strlen(line) + 1);
     }
 }
 
-// Appends the batch's points behind `*tail` and reports its bad lines, all
-// in line order. False when the list can't take another point.
-bool TakeBatch(const LineBatch& batch, PointlistSegment** tail, int32_t* count)
+// Parses the lines first to last - 1 of the batch into `parsed`.
+void ParseLines(const LineBatch& batch, size_t first, size_t last, ParsedLines& parsed)
+{
+    parsed.points.clear();
+    parsed.bad_lines.clear();
+    for (size_t line = first; line < last; ++line) {
+        Point point{};
+        if (ParseCSVLine(batch.text.data() + batch.starts[line], batch.cut[line], &point))
+            parsed.points.push_back(point);
+        else
+            parsed.bad_lines.emplace_back(parsed.points.size(), line);
+    }
+}
+
+// Appends the parsed points behind `*tail` and reports the bad lines, all in
+// line order; the batch's first line has the number `first_line_number`.
+// False when the list can't take another point.
+bool TakePoints(const ParsedLines& parsed, long first_line_number, PointlistSegment** tail, int32_t* count)
 {
     size_t next = 0;
     auto append_up_to = [&](size_t end) {
         for (; next < end; ++next) {
             // The record counts its points in 32 bits.
-            if (*count == std::numeric_limits<int32_t>::max() || AppendPoint(tail, batch.points[next]) != 0)
+            if (*count == std::numeric_limits<int32_t>::max() || AppendPoint(tail, parsed.points[next]) != 0)
                 return false;
             ++*count;
         }
         return true;
     };
-    for (auto [points_before, line_number] : batch.bad_lines) {
+    for (auto [points_before, line] : parsed.bad_lines) {
         if (!append_up_to(points_before)) return false;
-        std::printf("Bad input line: %ld\n", line_number);
+        std::printf("Bad input line: %ld\n", first_line_number + static_cast<long>(line));
     }
-    return append_up_to(batch.points.size());
-}
-
-// A helper thread reads and parses the lines, batch after batch, while this
-// thread appends their points to the list: a ring of batches, each handed
-// back for reuse once taken.
-class BatchPipeline {
-public:
-    explicit BatchPipeline(LineReader& reader) : reader_(reader)
-    {
-        // All room up front: the helper never allocates.
-        for (LineBatch& batch : batches_) {
-            batch.points.reserve(kBatchLines);
-            batch.bad_lines.reserve(kBatchLines);
-        }
-    }
-
-    ~BatchPipeline()
-    {
-        if (!helper_.joinable()) return;
-        {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        changed_.notify_all();
-        helper_.join();
-    }
-
-    // False when no second thread could be started.
-    bool Start()
-    {
-        try {
-            helper_ = std::thread([this] { Produce(); });
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
-    }
-
-    // Takes every batch in order; false as soon as one can't be taken whole.
-    bool TakeAll(PointlistSegment** tail, int32_t* count)
-    {
-        for (size_t taken = 0;; ++taken) {
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return produced_ > taken; });
-            }
-            const LineBatch& batch = batches_[taken % kBatches];
-            if (!TakeBatch(batch, tail, count)) return false;
-            if (batch.last) return true;
-            {
-                std::lock_guard lock(mutex_);
-                released_ = taken + 1;
-            }
-            changed_.notify_all();
-        }
-    }
-
-private:
-    static constexpr size_t kBatches = 3;
-
-    void Produce()
-    {
-        long line_number = 2;
-        reader_.Next();  // the header, skipped whatever it holds
-        for (size_t made = 0;; ++made) {
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return stopped_ || made < released_ + kBatches; });
-                if (stopped_) return;
-            }
-            LineBatch& batch = batches_[made % kBatches];
-            ParseBatch(reader_, line_number, batch);
-            {
-                std::lock_guard lock(mutex_);
-                produced_ = made + 1;
-            }
-            changed_.notify_all();
-            if (batch.last) return;
-        }
-    }
-
-    LineReader& reader_;
-    LineBatch batches_[kBatches];
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    size_t produced_ = 0;  // batches parsed
-    size_t released_ = 0;  // batches taken and free again
-    bool stopped_ = false;
-    std::thread helper_;
-};
-
-// The same on this thread alone, a line at a time.
-bool ReadPointsHere(LineReader& reader, PointlistSegment** tail, int32_t* count)
-{
-    long line_number = 1;
-    reader.Next();  // the header, skipped whatever it holds
-    ++line_number;
-    for (const char* line; (line = reader.Next()) != nullptr; ++line_number) {
-        Point point{};
-        if (!ParseCSVLine(line, reader.cut(), &point)) {
-            std::printf("Bad input line: %ld\n", line_number);
-            continue;
-        }
-        if (*count == std::numeric_limits<int32_t>::max() || AppendPoint(tail, point) != 0) return false;
-        ++*count;
-    }
-    return true;
+    return append_up_to(parsed.points.size());
 }
 
 // Adds the points of every line after the header to `list`, in line order,
-// reporting the bad lines. False when the list can't take another point.
+// reporting the bad lines. Each batch's lines are parsed as two halves at
+// once, then taken in order. False when the list can't take another point.
 bool ReadPoints(LineReader& reader, Pointlist list)
 {
     PointlistSegment* tail = list;
     int32_t count = 0;
-    std::unique_ptr<BatchPipeline> pipeline;
-    try {
-        pipeline = std::make_unique<BatchPipeline>(reader);
-    } catch (const std::bad_alloc&) {
-    }
-    if (pipeline && pipeline->Start()) return pipeline->TakeAll(&tail, &count);
-    pipeline.reset();
-    return ReadPointsHere(reader, &tail, &count);
+    reader.Next();  // the header, skipped whatever it holds
+    long line_number = 2;
+    LineBatch batch;
+    ParsedLines halves[2];
+    do {
+        CollectLines(reader, batch);
+        const size_t lines = batch.starts.size();
+        halves[1].points.clear();
+        halves[1].bad_lines.clear();
+        RunHalves(0, lines / 2, lines, batch.text.size(), [&](size_t first, size_t last) {
+            ParseLines(batch, first, last, halves[first == 0 ? 0 : 1]);
+        });
+        for (const ParsedLines& half : halves)
+            if (!TakePoints(half, line_number, &tail, &count)) return false;
+        line_number += static_cast<long>(lines);
+    } while (!batch.last);
+    return true;
 }
 
 }  // namespace

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "text_chars.h"
+#include "two_halves.h"
 
 namespace {
 
@@ -249,16 +249,13 @@ NumberScanner::Status NumberScanner::ReadDouble(double* value)
     return ReadGeneral(value);
 }
 
-size_t NumberScanner::ReadDoubles(double* values, size_t count, size_t parallel_bytes)
+size_t NumberScanner::ReadDoubles(double* values, size_t count)
 {
     size_t done = 0;
     while (done < count && SkipSpace()) {
         size_t end = WholeTokensEnd();
         if (pos_ < end) {
-            bool read = end - pos_ >= std::max<size_t>(parallel_bytes, 4)
-                            ? ReadRangeOnTwoThreads(end, values, count, &done)
-                            : ReadRange(end, values, count, &done);
-            if (!read) break;
+            if (!ReadRangeInHalves(end, values, count, &done)) break;
         } else {
             // A token that may go on in the next block.
             if (ReadDouble(&values[done]) != Status::Ok) break;
@@ -297,40 +294,42 @@ bool NumberScanner::ReadRange(size_t end, double* values, size_t count, size_t* 
     return true;
 }
 
-// ReadRange with the text split at a white space near its middle: a helper
-// thread converts the plain decimal numbers at the start of the second half
-// while this thread reads the first. Once the first half has been read to its
-// end, the helper's numbers follow, as far as `count` takes all of them.
-bool NumberScanner::ReadRangeOnTwoThreads(size_t end, double* values, size_t count, size_t* done)
+// ReadRange with the text split at a white space near its middle and the
+// plain decimal numbers at the start of each half converted at once, the
+// first half's into `values`, the second's aside. Then the first half is
+// read to its end as ReadRange reads it, and the second half's numbers
+// follow, as far as `count` takes all of them.
+bool NumberScanner::ReadRangeInHalves(size_t end, double* values, size_t count, size_t* done)
 {
-    size_t middle = pos_ + (end - pos_) / 2;
+    const size_t start = pos_;
+    size_t middle = start + (end - start) / 2;
     while (!IsSpace(buf_[middle])) ++middle;  // the text ends in white space
     ++middle;
 
-    // A token takes two characters at least, with its separator.
-    size_t most = std::min(count - *done, (end - middle) / 2 + 1);
-    if (second_half_capacity_ < most) {
-        second_half_.reset(new double[most]);
-        second_half_capacity_ = most;
+    const size_t room = count - *done;
+    double* first_values = values + *done;
+    Converted first_converted{Data() + start, 0};
+    Converted second_converted{Data() + middle, 0};
+    bool split = fitcore::RunHalves(start, middle, end, end - start, [&](size_t first, size_t last) {
+        if (first == start) {
+            first_converted = ConvertPlain(Data() + first, Data() + last, first_values, room);
+            return;
+        }
+        // A token takes two characters at least, with its separator.
+        size_t most = std::min(room, (last - first) / 2 + 1);
+        if (second_half_capacity_ < most) {
+            second_half_.reset(new double[most]);
+            second_half_capacity_ = most;
+        }
+        second_converted = ConvertPlain(Data() + first, Data() + last, second_half_.get(), most);
+    });
+    pos_ = static_cast<size_t>(first_converted.stop - Data());
+    *done += first_converted.count;
+    if (!ReadRange(split ? middle : end, values, count, done)) return false;
+    if (split && pos_ == middle && *done + second_converted.count <= count) {
+        std::copy(second_half_.get(), second_half_.get() + second_converted.count, values + *done);
+        *done += second_converted.count;
+        pos_ = static_cast<size_t>(second_converted.stop - Data());
     }
-    const char* second_first = Data() + middle;
-    const char* second_last = Data() + end;
-    double* second_values = second_half_.get();
-    Converted second{second_first, 0};
-    std::thread helper;
-    try {
-        helper = std::thread([&second, second_first, second_last, second_values, most] {
-            second = ConvertPlain(second_first, second_last, second_values, most);
-        });
-    } catch (const std::system_error&) {
-        return ReadRange(end, values, count, done);  // no second thread
-    }
-    bool read = ReadRange(middle, values, count, done);
-    helper.join();
-    if (read && pos_ == middle && *done + second.count <= count) {
-        std::copy(second_values, second_values + second.count, values + *done);
-        *done += second.count;
-        pos_ = static_cast<size_t>(second.stop - Data());
-    }
-    return read;
+    return true;
 }

@@ -39,10 +39,9 @@ public:
 
     // Reads up to `count` numbers exactly as that many ReadDouble calls
     // would, stopping at the first that is no number; returns how many were
-    // read. When at least `parallel_bytes` of read-ahead text are at hand,
-    // its plain decimal numbers are converted on this thread and one more.
-    static constexpr size_t kParallelBytes = size_t{1} << 18;
-    size_t ReadDoubles(double* values, size_t count, size_t parallel_bytes = kParallelBytes);
+    // read. The plain decimal numbers of a large read-ahead block are
+    // converted as two halves at once (RunHalves).
+    size_t ReadDoubles(double* values, size_t count);
 
     // Bytes copied so far to move the buffered text into a larger buffer.
     size_t bytes_copied_by_growth() const { return bytes_copied_by_growth_; }
@@ -55,7 +54,7 @@ private:
     bool Refill();
     size_t WholeTokensEnd();
     bool ReadRange(size_t end, double* values, size_t count, size_t* done);
-    bool ReadRangeOnTwoThreads(size_t end, double* values, size_t count, size_t* done);
+    bool ReadRangeInHalves(size_t end, double* values, size_t count, size_t* done);
 
     char* Data() { return buf_.get(); }
 
@@ -70,7 +69,7 @@ private:
     static constexpr size_t kUnknown = ~size_t{0};
     size_t tokens_end_ = kUnknown;  // WholeTokensEnd of the current block
     size_t bytes_copied_by_growth_ = 0;
-    // The numbers of the second half of a block converted on the helper thread.
+    // The numbers of the second half of a block, converted beside the first.
     std::unique_ptr<double[]> second_half_;
     size_t second_half_capacity_ = 0;
 };

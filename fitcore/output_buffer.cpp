@@ -1,15 +1,13 @@
-// output_buffer.cpp - block-buffered output and ordered two-thread table formatting.
+// output_buffer.cpp - block-buffered output and table formatting on two cores.
 #include <fitcore/output_buffer.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <mutex>
-#include <system_error>
-#include <thread>
+
+#include "two_halves.h"
 
 namespace fitcore {
 
@@ -88,7 +86,16 @@ void OutputBuffer::Printf(const char* format, ...)
 
 namespace {
 
-void FormatBlock(const RowTable& table, size_t first, size_t last, OutputBuffer& out)
+// Rows of at most this much text are formatted as one range split in two.
+constexpr size_t kRowRangeBytes = size_t{8} << 20;
+
+char* FormatRows(const RowTable& table, size_t first, size_t last, char* at)
+{
+    for (size_t row = first; row < last; ++row) at = table.format(at, row, table.context);
+    return at;
+}
+
+void FormatRowsInto(const RowTable& table, size_t first, size_t last, OutputBuffer& out)
 {
     for (size_t row = first; row < last; ++row) {
         char* at = out.Reserve(table.max_row_length);
@@ -96,128 +103,33 @@ void FormatBlock(const RowTable& table, size_t first, size_t last, OutputBuffer&
     }
 }
 
-// Blocks of rows are claimed in order by this thread and a helper; each is
-// formatted into one of a ring of slots. This thread writes the finished
-// slots in block order and formats a block itself whenever the next one to
-// write is not ready yet. A slot is reused only after its block was written,
-// so at most kSlots blocks are held at once.
-class ParallelRows {
-public:
-    ParallelRows(const RowTable& table, size_t block_rows)
-        : table_(table),
-          block_rows_(block_rows),
-          blocks_((table.count + block_rows - 1) / block_rows)
-    {
-        for (Slot& slot : slots_) slot.text.reset(new char[block_rows * table.max_row_length]);
-    }
-
-    // False when no second thread could be started; nothing is written then.
-    bool Start()
-    {
-        try {
-            helper_ = std::thread([this] { HelpFormat(); });
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
-    }
-
-    void Finish(OutputBuffer& out)
-    {
-        WriteInOrder(out);
-        helper_.join();
-    }
-
-private:
-    static constexpr size_t kSlots = 8;
-
-    struct Slot {
-        std::unique_ptr<char[]> text;
-        size_t length = 0;
-        bool ready = false;
-    };
-
-    bool CanClaim() const { return next_claim_ < blocks_ && next_claim_ < next_write_ + kSlots; }
-
-    void Format(size_t block)
-    {
-        Slot& slot = slots_[block % kSlots];
-        size_t first = block * block_rows_, last = std::min(first + block_rows_, table_.count);
-        char* at = slot.text.get();
-        for (size_t row = first; row < last; ++row) at = table_.format(at, row, table_.context);
-        std::lock_guard lock(mutex_);
-        slot.length = static_cast<size_t>(at - slot.text.get());
-        slot.ready = true;
-        changed_.notify_all();
-    }
-
-    void HelpFormat()
-    {
-        for (;;) {
-            size_t block;
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [this] { return CanClaim() || next_claim_ >= blocks_; });
-                if (next_claim_ >= blocks_) return;
-                block = next_claim_++;
-            }
-            Format(block);
-        }
-    }
-
-    void WriteInOrder(OutputBuffer& out)
-    {
-        std::unique_lock lock(mutex_);
-        while (next_write_ < blocks_) {
-            Slot& slot = slots_[next_write_ % kSlots];
-            if (slot.ready) {
-                lock.unlock();
-                out.Append(slot.text.get(), slot.length);
-                lock.lock();
-                slot.ready = false;
-                ++next_write_;
-                changed_.notify_all();
-            } else if (CanClaim()) {
-                size_t block = next_claim_++;
-                lock.unlock();
-                Format(block);
-                lock.lock();
-            } else {
-                changed_.wait(lock);
-            }
-        }
-    }
-
-    const RowTable& table_;
-    const size_t block_rows_;
-    const size_t blocks_;
-    Slot slots_[kSlots];
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    size_t next_claim_ = 0;  // first block nobody has taken yet
-    size_t next_write_ = 0;  // first block not written yet
-    std::thread helper_;
-};
-
 }  // namespace
 
+// Range by range, the first half's rows go straight into `out` on this
+// thread while the helper formats the second half's aside; they follow once
+// both are done.
 void AppendRows(OutputBuffer& out, const RowTable& table)
 {
-    size_t max_row = std::max<size_t>(table.max_row_length, 1);
-    size_t block_rows = table.block_rows != 0 ? table.block_rows : std::max<size_t>((128 << 10) / max_row, 1);
-    if (table.count <= table.parallel_threshold || table.count <= block_rows) {
-        FormatBlock(table, 0, table.count, out);
+    const size_t max_row = std::max<size_t>(table.max_row_length, 1);
+    const size_t range_rows = std::max<size_t>(kRowRangeBytes / max_row, 2);
+    const size_t most_aside = (std::min(range_rows, table.count) + 1) / 2 * max_row;
+    std::unique_ptr<char[]> aside(new (std::nothrow) char[most_aside]);
+    if (!aside) {
+        FormatRowsInto(table, 0, table.count, out);
         return;
     }
-    std::unique_ptr<ParallelRows> parallel;
-    try {
-        parallel = std::make_unique<ParallelRows>(table, block_rows);
-    } catch (const std::bad_alloc&) {
+    for (size_t first = 0; first < table.count; first += range_rows) {
+        const size_t last = std::min(first + range_rows, table.count);
+        const size_t middle = first + (last - first) / 2;
+        char* aside_end = aside.get();
+        bool split = RunHalves(first, middle, last, (last - first) * max_row, [&](size_t from, size_t to) {
+            if (from == first)
+                FormatRowsInto(table, from, to, out);
+            else
+                aside_end = FormatRows(table, from, to, aside.get());
+        });
+        if (split) out.Append(aside.get(), static_cast<size_t>(aside_end - aside.get()));
     }
-    if (parallel && parallel->Start())
-        parallel->Finish(out);
-    else
-        FormatBlock(table, 0, table.count, out);
 }
 
 }  // namespace fitcore

@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "power_sums.h"
+#include "two_halves.h"
 
 // Every sum starts from 0 and adds one double term per point in array order,
 // with pow taking the power as a double. The printed digits depend on that
@@ -153,30 +152,14 @@ double PolynomialAt(const Polynomial& polynomial, double x)
 
 namespace {
 
-// Points above which the fitted values are computed on two threads.
-constexpr int32_t kParallelFitThreshold = 100000;
-
-void SetFittedValuesOf(Point* first, Point* last, const Polynomial& polynomial)
-{
-    for (Point* point = first; point != last; ++point) point->fit = PolynomialAt(polynomial, point->x);
-}
-
 // Every point's value is its own, so halves of the array may be done at once.
 void SetFittedValues(Point* points, int32_t count, const Polynomial& polynomial)
 {
-    Point* end = points + count;
-    if (count > kParallelFitThreshold) {
-        Point* middle = points + count / 2;
-        try {
-            std::thread helper(SetFittedValuesOf, middle, end, std::cref(polynomial));
-            SetFittedValuesOf(points, middle, polynomial);
-            helper.join();
-            return;
-        } catch (const std::system_error&) {
-            // No second thread: all points below.
-        }
-    }
-    SetFittedValuesOf(points, end, polynomial);
+    size_t points_count = static_cast<size_t>(count > 0 ? count : 0);
+    RunHalves(0, points_count / 2, points_count, points_count * sizeof(Point), [&](size_t first, size_t last) {
+        for (Point* point = points + first; point != points + last; ++point)
+            point->fit = PolynomialAt(polynomial, point->x);
+    });
 }
 
 }  // namespace

@@ -2,34 +2,28 @@
 #include "power_sums.h"
 
 #include <cmath>
-#include <system_error>
-#include <thread>
+
+#include "two_halves.h"
 
 namespace fitcore {
 namespace {
 
-// The powers one thread sums: first, first + step, ... up to 2 * order.
-struct PowerSet {
-    int first;
-    int step;
-};
-
-void SumPowers(const Point* points, int32_t count, int order, PowerSet set, double* sum_x,
-               double* sum_xy)
+// The sums of the powers first to last - 1 (of 0 to 2 * order), and for
+// those up to `order` the sums with y too.
+void SumPowers(const Point* points, int32_t count, int order, int first, int last, double* sum_x, double* sum_xy)
 {
-    const int top = 2 * order;
     double sx[2 * kMaxPowerSumOrder + 1] = {};
     double sxy[kMaxPowerSumOrder + 1] = {};
     for (int32_t i = 0; i < count; ++i) {
         const double x = points[i].x, y = points[i].y;
-        for (int k = set.first; k <= top; k += set.step) {
+        for (int k = first; k < last; ++k) {
             // pow(x, 0) is 1 for every x, NaN included.
             double power = k == 0 ? 1.0 : std::pow(x, static_cast<double>(k));
             sx[k] += power;
             if (k <= order) sxy[k] += power * y;
         }
     }
-    for (int k = set.first; k <= top; k += set.step) {
+    for (int k = first; k < last; ++k) {
         sum_x[k] = sx[k];
         if (k <= order) sum_xy[k] = sxy[k];
     }
@@ -37,22 +31,15 @@ void SumPowers(const Point* points, int32_t count, int order, PowerSet set, doub
 
 }  // namespace
 
-void ComputePowerSums(const Point* points, int32_t count, int order, double* sum_x, double* sum_xy,
-                      int32_t parallel_threshold)
+void ComputePowerSums(const Point* points, int32_t count, int order, double* sum_x, double* sum_xy)
 {
     if (order < 0 || order > kMaxPowerSumOrder) return;
-    if (count > parallel_threshold && order > 0) {
-        // Odd powers here, even powers (with the free power 0) on the helper.
-        try {
-            std::thread helper(SumPowers, points, count, order, PowerSet{0, 2}, sum_x, sum_xy);
-            SumPowers(points, count, order, PowerSet{1, 2}, sum_x, sum_xy);
-            helper.join();
-            return;
-        } catch (const std::system_error&) {
-            // No second thread: all powers below.
-        }
-    }
-    SumPowers(points, count, order, PowerSet{0, 1}, sum_x, sum_xy);
+    // Powers 0 to order (the power 0 costs no pow) and order + 1 to 2 * order:
+    // as many pow calls in each half.
+    size_t bytes = static_cast<size_t>(count > 0 ? count : 0) * sizeof(Point);
+    RunHalves(0, static_cast<size_t>(order) + 1, 2 * static_cast<size_t>(order) + 1, bytes, [&](size_t first, size_t last) {
+        SumPowers(points, count, order, static_cast<int>(first), static_cast<int>(last), sum_x, sum_xy);
+    });
 }
 
 void FillNormalEquations(const double* sum_x, const double* sum_xy, int order, double* a, double* b)

@@ -129,14 +129,15 @@ TEST(CSVImport, LineNumbersCountTheHeaderAndBlankLines)
     }
 }
 
-// Files of many thousand lines are parsed in batches on a second thread: the
-// points and the bad-line reports stay in line order across the batches.
+// Files of many thousand lines are parsed in batches, each as two halves at
+// once: the points and the bad-line reports stay in line order across the
+// halves and the batches (here two, of about a megabyte of text each).
 TEST(CSVImport, LongFilesKeepEveryPointAndReportInOrder)
 {
     std::string content = "x,y\n";
     std::string expected_out;
     std::vector<Point> expected;
-    for (int line = 2; line < 60000; ++line) {
+    for (int line = 2; line < 150000; ++line) {
         if (line % 997 == 0 || line == 8194 || line == 8195) {
             content += line % 2 ? "\n" : "x" + std::to_string(line) + ",1\n";
             expected_out += "Bad input line: " + std::to_string(line) + "\n";
@@ -249,8 +250,8 @@ TEST(CSVImport, LoadFileImportsOnlyLowerCaseCsvNames)
 // Memory runs out while the points are collected: the import stops with 2
 // at once, instead of going on without the points it could not keep (it
 // never reaches the bad last line).
-// With little room the lines are read on this thread alone; with more, on
-// a second one that is still parsing when the list runs out.
+// With little room no second thread can be started and the lines are parsed
+// on this thread alone; with more, as two halves on two threads.
 TEST(CSVImportDeathTest, RunningOutOfMemoryStopsTheImport)
 {
     if (!kAddressSpaceLimitWorks) GTEST_SKIP() << "memory limits don't reach the sanitizer's allocator";

@@ -19,6 +19,7 @@
 #include "reference.h"
 #include "run_program.h"
 #include "temp_dir.h"
+#include "two_halves.h"
 
 namespace {
 
@@ -162,10 +163,11 @@ void CompareDoubleStreams(const std::string& text)
 }
 
 // Reads numbers with ReadDoubles in batches of random size, the batches'
-// text converted on two threads from `parallel_bytes` on, and with fscanf
+// text converted as two halves from `split_bytes` on, and with fscanf
 // side by side: a batch that ends short must end where fscanf fails.
-void CompareBatchedStreams(const std::string& text, Random& random, size_t parallel_bytes, size_t max_batch)
+void CompareBatchedStreams(const std::string& text, Random& random, size_t split_bytes, size_t max_batch)
 {
+    fitcore::SplitThresholdForTests split(split_bytes);
     TwoReaders readers(text);
     ASSERT_TRUE(readers.fast && readers.slow);
     NumberScanner scan(readers.fast.get());
@@ -174,7 +176,7 @@ void CompareBatchedStreams(const std::string& text, Random& random, size_t paral
     int failures = 0;
     for (size_t reads = 0; reads < 4 * text.size() + 4 && failures < 2;) {
         batch.assign(1 + Below(random, Below(random, 2) ? 8 : max_batch), -1);
-        size_t got = scan.ReadDoubles(batch.data(), batch.size(), parallel_bytes);
+        size_t got = scan.ReadDoubles(batch.data(), batch.size());
         ASSERT_LE(got, batch.size());
         for (size_t i = 0; i <= got && i < batch.size(); ++i, ++reads) {
             double slow = -1;
@@ -234,7 +236,7 @@ TEST(NumberScannerProperty, BatchesReadAsFscanfReadsThem)
         std::string text;
         while (text.size() < (size_t{3} << 20))
             text += RandomSeparator(random) + (Below(random, 2000) ? Printed(random) : RandomToken(random));
-        CompareBatchedStreams(text, random, NumberScanner::kParallelBytes, 200000);
+        CompareBatchedStreams(text, random, fitcore::kSplitMinimumBytes, 200000);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include <fitcore/number_format.h>
 #include "run_program.h"
 #include "temp_dir.h"
+#include "two_halves.h"
 
 using namespace fitcore;
 
@@ -39,14 +41,19 @@ std::string ExpectedRows(const std::string& prefix, size_t count)
     return text;
 }
 
-std::string Rows(size_t count, size_t parallel_threshold, size_t block_rows, size_t capacity)
+// The rows as AppendRows writes them with room for `row_room` bytes per row
+// (fewer rows per range the more room), split from `split_bytes` of room on.
+std::string Rows(size_t count, size_t row_room, size_t capacity, size_t split_bytes)
 {
     static const std::string prefix = "r";
+    SplitThresholdForTests split(split_bytes);
     return CaptureStdout([&] {
         OutputBuffer out(stdout, capacity);
-        AppendRows(out, RowTable{count, prefix.size() + 40, FormatRow, &prefix, parallel_threshold, block_rows});
+        AppendRows(out, RowTable{count, row_room, FormatRow, &prefix});
     });
 }
+
+constexpr size_t kRowRoom = 41;  // "r", the row number and the %e text, at most
 
 TEST(OutputBuffer, StaysInOrderWithPrintfAroundIt)
 {
@@ -88,17 +95,18 @@ TEST(OutputBuffer, RowsAreTheSameOnOneOrTwoThreads)
 {
     for (size_t count : {0u, 1u, 7u, 1000u, 4099u}) {
         std::string expected = ExpectedRows("r", count);
-        EXPECT_EQ(Rows(count, kParallelRowThreshold, 0, 1 << 20), expected) << count << " rows on one thread";
-        // Tiny blocks and a tiny buffer: many slot reuses, waits and flushes.
-        for (size_t block_rows : {1u, 3u, 64u})
-            EXPECT_EQ(Rows(count, 0, block_rows, 100), expected) << count << " rows in blocks of " << block_rows;
+        EXPECT_EQ(Rows(count, kRowRoom, 1 << 20, SIZE_MAX), expected) << count << " rows on one thread";
+        // Every range split; ranges of 2, 8 or all rows and a tiny buffer:
+        // many ranges, joins and flushes.
+        for (size_t row_room : {size_t{3} << 20, size_t{1} << 20, kRowRoom})
+            EXPECT_EQ(Rows(count, row_room, 100, 0), expected) << count << " rows with room for " << row_room;
     }
 }
 
-TEST(OutputBuffer, LongTableUsesTheDefaultThresholdAndBlocks)
+TEST(OutputBuffer, LongTableUsesTheDefaultThresholdAndRanges)
 {
-    size_t count = kParallelRowThreshold + 12345;
-    EXPECT_EQ(Rows(count, kParallelRowThreshold, 0, OutputBuffer::kDefaultCapacity), ExpectedRows("r", count));
+    size_t count = 250000;  // two ranges of rows
+    EXPECT_EQ(Rows(count, kRowRoom, OutputBuffer::kDefaultCapacity, kSplitMinimumBytes), ExpectedRows("r", count));
 }
 
 TEST(OutputBuffer, RowsToAFileMatchFprintf)
@@ -110,8 +118,9 @@ TEST(OutputBuffer, RowsToAFileMatchFprintf)
     std::fprintf(file, "header\n");
     const std::string prefix = "p";
     {
+        SplitThresholdForTests split(0);
         OutputBuffer out(file);
-        AppendRows(out, RowTable{5000, 48, FormatRow, &prefix, 0, 100});
+        AppendRows(out, RowTable{5000, 48, FormatRow, &prefix});
     }
     std::fclose(file);
     EXPECT_EQ(ReadFile(path), "header\n" + ExpectedRows("p", 5000));

@@ -10,19 +10,21 @@
 #include <vector>
 
 #include "reference.h"
+#include "two_halves.h"
 
 using namespace fitcore;
 
 namespace {
 
-void ExpectBitIdenticalNormalEquations(const std::vector<Point>& points, int order, int32_t parallel_threshold)
+void ExpectBitIdenticalNormalEquations(const std::vector<Point>& points, int order, size_t split_bytes)
 {
+    SplitThresholdForTests split(split_bytes);
     const int d = order + 1;
     std::vector<double> a(d * d), b(d), fast_a(d * d, -1), fast_b(d, -1);
     double sum_x[2 * kMaxPowerSumOrder + 1], sum_xy[kMaxPowerSumOrder + 1];
     int32_t count = static_cast<int32_t>(points.size());
     ReferenceNormalEquations(points.data(), count, order, a.data(), b.data());
-    ComputePowerSums(points.data(), count, order, sum_x, sum_xy, parallel_threshold);
+    ComputePowerSums(points.data(), count, order, sum_x, sum_xy);
     FillNormalEquations(sum_x, sum_xy, order, fast_a.data(), fast_b.data());
     EXPECT_EQ(std::memcmp(a.data(), fast_a.data(), a.size() * sizeof(double)), 0) << "order " << order;
     EXPECT_EQ(std::memcmp(b.data(), fast_b.data(), b.size() * sizeof(double)), 0) << "order " << order;
@@ -35,7 +37,7 @@ TEST(PowerSums, BitIdenticalToOnePassPerEntryOnOneAndTwoThreads)
     std::vector<Point> points(3000);
     for (Point& point : points) point = {spread(random), spread(random), 0, 0, 0};
     for (int order = 0; order <= kMaxPowerSumOrder; ++order)
-        for (int32_t threshold : {0, kParallelPowerSumThreshold})
+        for (size_t threshold : {size_t{0}, kSplitMinimumBytes})
             ExpectBitIdenticalNormalEquations(points, order, threshold);
 }
 
@@ -46,7 +48,7 @@ TEST(PowerSums, SpecialValuesFollowPow)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     std::vector<Point> points = {{0, 1, 0, 0, 0}, {-2, 3, 0, 0, 0}, {nan, 1, 0, 0, 0}, {-inf, 2, 0, 0, 0}, {1e-200, -1, 0, 0, 0}};
-    for (int32_t threshold : {0, 100}) ExpectBitIdenticalNormalEquations(points, 9, threshold);
+    for (size_t threshold : {size_t{0}, kSplitMinimumBytes}) ExpectBitIdenticalNormalEquations(points, 9, threshold);
     ExpectBitIdenticalNormalEquations({}, 3, 0);
 }
 

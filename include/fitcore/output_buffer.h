@@ -1,5 +1,5 @@
 // output_buffer.h - collects formatted text in a large block and writes it to
-// a stream or another sink in few, large writes; formats long tables on two threads.
+// a stream or another sink in few, large writes; formats long tables on two cores.
 #pragma once
 
 #include <cstddef>
@@ -59,33 +59,27 @@ private:
 // so it must only read shared data.
 using RowFormatter = char* (*)(char* out, size_t row, const void* context);
 
-// Tables longer than this are formatted on two threads.
-constexpr size_t kParallelRowThreshold = 100000;
-
 struct RowTable {
     size_t count;           // rows 0 to count - 1, appended in that order
     size_t max_row_length;  // bytes one row may take at most
     RowFormatter format;
     const void* context;    // handed to every call of `format`
-    size_t parallel_threshold = kParallelRowThreshold;
-    size_t block_rows = 0;  // rows per unit of work on two threads; 0: about 128 KiB of text
 };
 
-// Appends the rows in order. Above the threshold, blocks of rows are
-// formatted on this thread and one more and written in order; without a
-// second thread (none could be started) everything is done here. The text
-// is the same either way.
+// Appends the rows in order. A long table is formatted a few megabytes at a
+// time, each part as two halves at once, on this thread and one more; the
+// text is the same as on this thread alone, which is where everything is
+// done when no second thread (or no room for its half) can be had.
 void AppendRows(OutputBuffer& out, const RowTable& table);
 
 // The same with a callable `char* format(char* out, size_t row)`.
 template <typename Formatter>
-void AppendRows(OutputBuffer& out, size_t count, size_t max_row_length, const Formatter& format,
-                size_t parallel_threshold = kParallelRowThreshold)
+void AppendRows(OutputBuffer& out, size_t count, size_t max_row_length, const Formatter& format)
 {
     RowFormatter call = [](char* text, size_t row, const void* context) {
         return (*static_cast<const Formatter*>(context))(text, row);
     };
-    AppendRows(out, RowTable{count, max_row_length, call, &format, parallel_threshold});
+    AppendRows(out, RowTable{count, max_row_length, call, &format});
 }
 
 }  // namespace fitcore
