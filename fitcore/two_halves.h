@@ -19,16 +19,19 @@ constexpr size_t kSplitMinimumBytes = size_t{1} << 18;
 // The threshold in force; only SplitThresholdForTests changes it.
 inline std::atomic<size_t> split_minimum_bytes{kSplitMinimumBytes};
 
-// Does the work part(first, last) as two halves at once: part(middle, last)
-// on a helper thread and part(first, middle) on the calling thread, and
-// returns true once both have ended. `bytes` is the size of the whole work.
-// Work below the threshold, a range with an empty half, or a helper thread
-// that can't be started: part(first, last) alone, on the calling thread,
-// and false. Callers whose halves write to different places tell the two
-// calls apart by their `first` (the calling thread's starts at `first`), so
-// the single call writes where the first half does. The halves must not
-// write to the same data. An exception thrown by either half is rethrown
-// here once both have ended, the calling thread's first.
+// Does the work part(first, last) as two halves at once: part(first, middle)
+// on the calling thread and part(middle, last) on a helper thread, and
+// returns true once both have ended. When the helper has not begun its half
+// by the time the first is done (a busy machine), the calling thread does
+// that half too, so that it never waits for a thread to be scheduled that
+// has yet to start its work. `bytes` is the size of the whole work. Work
+// below the threshold, a range with an empty half, or a helper thread that
+// can't be started: part(first, last) alone, on the calling thread, and
+// false. Callers whose halves write to different places tell the calls apart
+// by their `first`, so the single call writes where the first half does.
+// The halves must not write to the same data. An exception thrown by either
+// half is rethrown here once both have ended, the first half's first (the
+// second is not begun here after the first has failed).
 template <typename Part>
 bool RunHalves(size_t first, size_t middle, size_t last, size_t bytes, const Part& part)
 {
@@ -36,16 +39,19 @@ bool RunHalves(size_t first, size_t middle, size_t last, size_t bytes, const Par
         part(first, last);
         return false;
     }
-    std::exception_ptr helper_failure;
+    std::atomic<bool> second_taken{false};
+    std::exception_ptr first_failure, second_failure;
+    auto run_second = [&] {
+        if (second_taken.exchange(true)) return;
+        try {
+            part(middle, last);
+        } catch (...) {
+            second_failure = std::current_exception();
+        }
+    };
     std::thread helper;
     try {
-        helper = std::thread([&] {
-            try {
-                part(middle, last);
-            } catch (...) {
-                helper_failure = std::current_exception();
-            }
-        });
+        helper = std::thread(run_second);
     } catch (const std::system_error&) {
         part(first, last);
         return false;
@@ -53,15 +59,16 @@ bool RunHalves(size_t first, size_t middle, size_t last, size_t bytes, const Par
         part(first, last);
         return false;
     }
-    std::exception_ptr own_failure;
     try {
         part(first, middle);
     } catch (...) {
-        own_failure = std::current_exception();
+        first_failure = std::current_exception();
+        second_taken.exchange(true);
     }
+    run_second();
     helper.join();
-    if (own_failure) std::rethrow_exception(own_failure);
-    if (helper_failure) std::rethrow_exception(helper_failure);
+    if (first_failure) std::rethrow_exception(first_failure);
+    if (second_failure) std::rethrow_exception(second_failure);
     return true;
 }
 
