@@ -92,8 +92,8 @@ using ListPtr = std::unique_ptr<PointlistSegment, decltype(&FreePointlist)>;
 
 // Lines of the file after the header are copied out of the reader a batch at
 // a time, up to kBatchLines lines or about kBatchBytes of text.
-constexpr size_t kBatchLines = 65536;
-constexpr size_t kBatchBytes = size_t{1} << 20;
+constexpr size_t kBatchLines = 131072;
+constexpr size_t kBatchBytes = size_t{2} << 20;
 
 struct LineBatch {
     std::vector<char> text;       // the lines, each ended by its NUL

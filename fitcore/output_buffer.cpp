@@ -87,7 +87,7 @@ void OutputBuffer::Printf(const char* format, ...)
 namespace {
 
 // Rows of at most this much text are formatted as one range split in two.
-constexpr size_t kRowRangeBytes = size_t{8} << 20;
+constexpr size_t kRowRangeBytes = size_t{32} << 20;
 
 char* FormatRows(const RowTable& table, size_t first, size_t last, char* at)
 {

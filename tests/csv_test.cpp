@@ -131,13 +131,13 @@ TEST(CSVImport, LineNumbersCountTheHeaderAndBlankLines)
 
 // Files of many thousand lines are parsed in batches, each as two halves at
 // once: the points and the bad-line reports stay in line order across the
-// halves and the batches (here two, of about a megabyte of text each).
+// halves and the batches (here two, the first of about two megabytes).
 TEST(CSVImport, LongFilesKeepEveryPointAndReportInOrder)
 {
     std::string content = "x,y\n";
     std::string expected_out;
     std::vector<Point> expected;
-    for (int line = 2; line < 150000; ++line) {
+    for (int line = 2; line < 250000; ++line) {
         if (line % 997 == 0 || line == 8194 || line == 8195) {
             content += line % 2 ? "\n" : "x" + std::to_string(line) + ",1\n";
             expected_out += "Bad input line: " + std::to_string(line) + "\n";

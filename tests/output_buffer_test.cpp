@@ -98,14 +98,14 @@ TEST(OutputBuffer, RowsAreTheSameOnOneOrTwoThreads)
         EXPECT_EQ(Rows(count, kRowRoom, 1 << 20, SIZE_MAX), expected) << count << " rows on one thread";
         // Every range split; ranges of 2, 8 or all rows and a tiny buffer:
         // many ranges, joins and flushes.
-        for (size_t row_room : {size_t{3} << 20, size_t{1} << 20, kRowRoom})
+        for (size_t row_room : {size_t{16} << 20, size_t{4} << 20, kRowRoom})
             EXPECT_EQ(Rows(count, row_room, 100, 0), expected) << count << " rows with room for " << row_room;
     }
 }
 
 TEST(OutputBuffer, LongTableUsesTheDefaultThresholdAndRanges)
 {
-    size_t count = 250000;  // two ranges of rows
+    size_t count = 900000;  // two ranges of rows
     EXPECT_EQ(Rows(count, kRowRoom, OutputBuffer::kDefaultCapacity, kSplitMinimumBytes), ExpectedRows("r", count));
 }
 

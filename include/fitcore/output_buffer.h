@@ -66,8 +66,8 @@ struct RowTable {
     const void* context;    // handed to every call of `format`
 };
 
-// Appends the rows in order. A long table is formatted a few megabytes at a
-// time, each part as two halves at once, on this thread and one more; the
+// Appends the rows in order. A long table is formatted up to 32 MiB of rows
+// at a time, each part as two halves at once, on this thread and one more; the
 // text is the same as on this thread alone, which is where everything is
 // done when no second thread (or no room for its half) can be had.
 void AppendRows(OutputBuffer& out, const RowTable& table);
