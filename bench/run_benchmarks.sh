@@ -3,14 +3,25 @@
 # limits (a from_chars pass over the file; that plus a to_chars table) and the
 # straightforward printf/fscanf versions, all in one run, and writes the table
 # to docs/benchmarks.md. Every case is run REPEATS times, round-robin, and the
-# median wall time is used, since the machine may be shared and noisy.
+# median wall time is used, since the machine may be shared and noisy. From
+# 1e6 points on, the large-page case runs too: veldafit on 2e6 points with and
+# without the large-page hint, on fresh memory and right after another
+# memory-heavy program, at least 5 times each.
 #
 #   bench/run_benchmarks.sh [MAX_POINTS [REPEATS]]     (default 10000000 3)
+#   bench/run_benchmarks.sh large-pages [REPEATS]      only the large-page case;
+#                                                      rewrites its section of OUTPUT
 #
 # Environment: BUILD_DIR (default build), OUTPUT (default docs/benchmarks.md).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+large_pages_only=""
+if [ "${1:-}" = large-pages ]; then
+    large_pages_only=yes
+    shift
+    set -- 0 "$@"
+fi
 max_points=${1:-10000000}
 repeats=${2:-3}
 build=${BUILD_DIR:-$root/build}
@@ -53,7 +64,7 @@ data_file() {  # kind points -> path, generated once
     echo "$path"
 }
 
-# One run: prints "wall_seconds peak_kib exit_status".
+# One run: prints "wall_seconds peak_kib exit_status minor_page_faults system_seconds user_seconds".
 run_once() {  # stdin_text command...
     local input=$1
     shift
@@ -62,8 +73,11 @@ run_once() {  # stdin_text command...
     awk -v status="$status" -F': ' '
         /Elapsed \(wall clock\)/ { n = split($2, part, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + part[i] }
         /Maximum resident set size/ { kib = $2 }
+        /Minor \(reclaiming a frame\) page faults/ { faults = $2 }
+        /System time \(seconds\)/ { system_seconds = $2 }
+        /User time \(seconds\)/ { user_seconds = $2 }
         /Exit status/ { status = $2 }
-        END { printf "%.2f %d %d\n", wall, kib, status }' "$scratch/time"
+        END { printf "%.2f %d %d %d %.2f %.2f\n", wall, kib, status, faults, system_seconds, user_seconds }' "$scratch/time"
 }
 
 # Cases: name|stdin|command. Filled per size, run round-robin.
@@ -79,7 +93,7 @@ measure_all() {  # points
         for entry in "${cases[@]}"; do
             IFS='|' read -r name input command <<<"$entry"
             # shellcheck disable=SC2086
-            read -r w m s <<<"$(run_once "$(printf "$input")" $command)"
+            read -r w m s _ _ _ <<<"$(run_once "$(printf "$input")" $command)"
             echo "$w" >>"$scratch/$name.walls"
             [ "${memory[$n/$name]:-0}" -ge "$m" ] || memory[$n/$name]=$m
             [ "$s" = 0 ] || status[$n/$name]=$s
@@ -92,8 +106,99 @@ measure_all() {  # points
     done
 }
 
+# The large-page hint (FITCORE_LARGE_PAGES=0 switches it off) for veldafit on
+# 2e6 points, PCP and CSV: on fresh memory (after a pause of two seconds) and
+# right after the straightforward version has used and freed as much memory
+# (itself not timed). Hint on and off run side by side, in alternating order.
+# Besides the times: the page faults, and the system's direct compactions
+# (compact_stall in /proc/vmstat) during the run, where a hinted fault on
+# fragmented memory would stall. Prints the section for docs/benchmarks.md.
+large_pages_section() {
+    local n=2000000 lp_repeats=$((repeats < 5 ? 5 : repeats))
+    local pcp csv kind path state hint round w m s f sys user stalls
+    pcp=$(data_file pcp "$n")
+    csv=$(data_file csv "$n")
+    echo "== large pages, $n points" >&2
+    vm_counter() { awk -v key="$1" '$1 == key { print $2 }' /proc/vmstat 2>/dev/null; }
+    local granted=0 refused=0 before_granted before_refused
+    for ((round = 1; round <= lp_repeats; round++)); do
+        for kind in pcp csv; do
+            path=$pcp
+            [ "$kind" = csv ] && path=$csv
+            for state in fresh after; do
+                for hint in $( ((round % 2)) && echo "1 0" || echo "0 1"); do
+                    if [ "$state" = fresh ]; then
+                        sleep 2
+                    else
+                        "$bin/veldafit_reference" "$pcp" <<<" " >/dev/null 2>&1 || true
+                    fi
+                    stalls=$(vm_counter compact_stall)
+                    before_granted=$(vm_counter thp_fault_alloc)
+                    before_refused=$(vm_counter thp_fault_fallback)
+                    read -r w m s f sys user <<<"$(run_once " " env FITCORE_LARGE_PAGES=$hint "$bin/veldafit" "$path")"
+                    stalls=$(($(vm_counter compact_stall) - ${stalls:-0}))
+                    if [ "$hint" = 1 ]; then
+                        granted=$((granted + $(vm_counter thp_fault_alloc) - ${before_granted:-0}))
+                        refused=$((refused + $(vm_counter thp_fault_fallback) - ${before_refused:-0}))
+                    fi
+                    local name=$scratch/lp-$kind-$state-$hint
+                    echo "$w" >>"$name.walls"
+                    echo "$sys" >>"$name.system"
+                    echo "$user" >>"$name.user"
+                    echo "$f" >>"$name.faults"
+                    echo "$stalls" >>"$name.stalls"
+                done
+            done
+        done
+    done
+    echo "## Large pages"
+    echo
+    echo "veldafit on $n points with the point array's large-page hint and without it"
+    echo "(\`FITCORE_LARGE_PAGES=0\`), on fresh memory (after a pause of two seconds) and right"
+    echo "after \`veldafit_reference\` has run on the same points, each case $lp_repeats times, hint"
+    echo "on and off side by side in alternating order; medians of the wall, user and system times,"
+    echo "the minor page faults and the system's direct compactions during the run (\`compact_stall\`)."
+    echo "Transparent huge pages \`$(cat /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo unknown)\`,"
+    echo "defrag \`$(cat /sys/kernel/mm/transparent_hugepage/defrag 2>/dev/null || echo unknown)\`."
+    echo
+    echo "| file | memory | wall s, hint / none | hint ÷ none | user s, hint / none | system s, hint / none | minor faults, hint / none | compactions, hint / none |"
+    echo "|---|---|---:|---:|---:|---:|---:|---:|"
+    local on off name
+    for kind in pcp csv; do
+        for state in fresh after; do
+            name=$scratch/lp-$kind-$state
+            on=$(median <"$name-1.walls")
+            off=$(median <"$name-0.walls")
+            echo "| ${kind^^} | $state | $on / $off | $(ratio "$on" "$off") |" \
+                "$(median <"$name-1.user") / $(median <"$name-0.user") |" \
+                "$(median <"$name-1.system") / $(median <"$name-0.system") |" \
+                "$(median <"$name-1.faults") / $(median <"$name-0.faults") |" \
+                "$(median <"$name-1.stalls") / $(median <"$name-0.stalls") |"
+        done
+    done
+    echo
+    echo "Large pages given at a fault during the hinted runs, system-wide: $granted; refused: $refused."
+}
+
+# Puts the section in place of the file's own (or at its end).
+replace_section() {  # file section_file
+    awk -v section="$2" '
+        /^## Large pages/ { while ((getline line < section) > 0) print line; skipping = 1; done = 1; next }
+        skipping && /^## / { skipping = 0; print "" }
+        !skipping { print }
+        END { if (!done) { print ""; while ((getline line < section) > 0) print line } }' "$1" >"$1.new"
+    mv "$1.new" "$1"
+}
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+
+if [ -n "$large_pages_only" ]; then
+    large_pages_section >"$scratch/large_pages.md"
+    replace_section "$output" "$scratch/large_pages.md"
+    echo "wrote the large-page section of $output" >&2
+    exit 0
+fi
 
 rows=""
 row() { rows="$rows$1"$'\n'; }
@@ -204,6 +309,9 @@ for entry in "veldafit|pcp| " "sorrafit|pcp-sigma| " "cadrafit|pcp|9\\n "; do
     identical="$identical $program: $verdict;"
 done
 
+large_pages=""
+[ "$max_points" -ge 1000000 ] && large_pages=$(large_pages_section)
+
 micro=""
 if have micro_benchmarks; then
     micro=$("$bin/micro_benchmarks" --benchmark_min_time=0.3 2>/dev/null | grep -E '^(Parse|Table|Power|Benchmark|-)' || true)
@@ -240,6 +348,10 @@ mkdir -p "$(dirname "$output")"
     echo "Start-up on 1,000 points (mean of $starts runs each): veldafit ${startup_fast} ms, straightforward version ${startup_reference} ms."
     echo
     echo "Output of each program and of its straightforward version on $check_size points byte-identical:${identical%;}."
+    if [ -n "$large_pages" ]; then
+        echo
+        echo "$large_pages"
+    fi
     if [ -n "$micro" ]; then
         echo
         echo "## Hot loops (micro_benchmarks, same run)"

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
@@ -420,8 +421,21 @@ bool TcpPortAccepts(const char* host, int port, int timeout_ms)
     });
 }
 
+namespace {
+
+// FITCORE_LARGE_PAGES=0 switches the hint off, to measure what it costs or saves.
+bool LargePagesWanted()
+{
+    const char* setting = std::getenv("FITCORE_LARGE_PAGES");
+    return setting == nullptr || std::strcmp(setting, "0") != 0;
+}
+
+}  // namespace
+
 void AdviseLargePages(void* data, std::size_t bytes)
 {
+    static const bool wanted = LargePagesWanted();  // read once
+    if (!wanted) return;
     constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
     auto first = (reinterpret_cast<std::uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
     auto last = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kLargePage - 1);
