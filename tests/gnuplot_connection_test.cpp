@@ -1,6 +1,8 @@
 // The gnuplot connection against a recording stand-in for the front-end:
 // the lookup, every line sent, the data files, the limits and the refusals.
 #include <fitcore/gnuplot_connection.h>
+#include <fitcore/handles.h>
+#include <fitcore/plot.h>
 
 #include <gtest/gtest.h>
 
@@ -711,6 +713,47 @@ TEST(GnuplotPlotOnce, PlotsWithDefaultsWaitsForALineAndCloses)
     RunResult none = RunProgram({ProgramPath("gnuplot_driver"), "once", "0"}, options);
     EXPECT_EQ(none.out, "");
     EXPECT_FALSE(fs::exists(bin.File("log")));
+}
+
+}  // namespace
+
+namespace {
+
+// The C++ handles: the plot closes gnuplot and deletes its data files when
+// it goes out of scope; spans of different lengths are refused unsent.
+TEST_F(GnuplotConnection, CppPlotSendsSpansAndClosesOnDestruction)
+{
+    {
+        fitcore::Plot plot;
+        ASSERT_TRUE(plot.started());
+        const std::vector<double> x(kX, kX + 3), y(kY, kY + 3);
+        EXPECT_EQ(plot.xy(x, y, "pairs"), 0);
+        EXPECT_EQ(plot.xy(x, std::span(kY, 2)), 1);
+        EXPECT_EQ(plot.x(std::vector<double>{}), 1);
+        plot.command("replot 2*x");
+        EXPECT_EQ(DataFiles().size(), 1u);
+    }
+    EXPECT_TRUE(DataFiles().empty());
+    EXPECT_EQ(WithoutFileNames(Log()), (std::vector<std::string>{"set terminal windows",
+                                                                  "plot \"FILE\" title \"pairs\" with points",
+                                                                  "replot 2*x"}));
+    EXPECT_EQ(DataCopy(1), "1 4\n2.5 -5\n1e-07 123456789\n");
+}
+
+TEST(DataFileHandle, LoadsOrSaysWhyNot)
+{
+    TempDir dir;
+    WriteFile(dir.File("two.pcp"), "2 0 0\n1 2\n3 4\n");
+    testing::internal::CaptureStdout();
+    int result = -2;
+    fitcore::PCPFileHandle file = fitcore::load_data_file(dir.File("two.pcp").c_str(), &result);
+    fitcore::PCPFileHandle missing = fitcore::load_data_file(dir.File("none.pcp").c_str(), &result);
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(file);
+    EXPECT_EQ(fitcore::points_of(*file).size(), 2u);
+    EXPECT_EQ(fitcore::points_of(*file)[1].y, 4);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(result, 1);
 }
 
 }  // namespace
