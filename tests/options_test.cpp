@@ -287,8 +287,9 @@ void ExpectLineJson(const Json& json, const std::string& report)
 
 void ExpectPolynomialJson(const Json& json, const std::string& report)
 {
-    EXPECT_EQ(Keys(json), (std::vector<std::string>{"program", "file", "count", "order", "coefficients", "rms",
-                                                     "points"}));
+    EXPECT_EQ(Keys(json), (std::vector<std::string>{"program", "file", "count", "order", "coefficients",
+                                                     "coefficient_errors", "rms", "points"}));
+    EXPECT_EQ(json["coefficient_errors"].size(), json["coefficients"].size());
     EXPECT_EQ(json["order"].get<int>(), std::stoi(Field(report, "Fit for polynomial of order ")));
     ExpectSameNumber(json["rms"], Field(report, "The rms error of this fit is"), "rms");
     std::string coefficients;
