@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include <fitcore/polyfit.h>
+#include <fitcore/whole_number.h>
 
 namespace {
 
@@ -79,13 +81,13 @@ const char* TerminalFor(std::string_view file)
     return nullptr;
 }
 
-// The whole text is a number from fitcore::kMinPolynomialOrder to fitcore::kMaxPolynomialOrder.
+// The whole text is a number from fitcore::kMinPolynomialOrder to
+// fitcore::kMaxPolynomialOrder, read as the order prompt reads it; 0 otherwise.
 int OrderFrom(std::string_view text)
 {
-    int value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return 0;
-    return value >= fitcore::kMinPolynomialOrder && value <= fitcore::kMaxPolynomialOrder ? value : 0;
+    std::optional<int32_t> value = fitcore::WholeNumberOf(text);
+    if (!value || *value < fitcore::kMinPolynomialOrder || *value > fitcore::kMaxPolynomialOrder) return 0;
+    return *value;
 }
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
