@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "gnuplot_text.h"
@@ -22,14 +23,11 @@ const char kFrontEnd[] = "pgnuplot.exe";
 // The lookup's result; shared by all calls.
 char buf[GNUPLOT_PATH_SIZE];
 
-// Writes "<directory>/<name>" into buf. False, with a message, when the
-// candidate does not fit: it is skipped rather than cut to another name.
-bool FormatCandidate(const char* directory, std::size_t directory_length, const char* name)
+// The execute test of the lookup. A candidate too long for buf is skipped,
+// with a message, rather than cut to another name.
+bool FitsAndIsExecutable(const std::string& candidate)
 {
-    int length = std::snprintf(buf, sizeof buf, "%.*s/%s", static_cast<int>(directory_length),
-                               directory, name);
-    if (length >= 0 && static_cast<std::size_t>(length) < sizeof buf) return true;
-    buf[0] = '\0';
+    if (candidate.size() < sizeof buf) return fitcore::IsExecutable(candidate.c_str());
     std::fprintf(stderr, "program lookup: a candidate longer than %zu characters was skipped\n",
                  sizeof buf - 1);
     return false;
@@ -73,29 +71,25 @@ void Unregister(gnuplot_connection* handle)
 }
 
 // The PATH entry that holds the executable `name`, in buf, as a shell finds
-// it: the working directory only where an entry names it ("" or ".").
+// it: the working directory only where an entry names it ("" or "."). A
+// final separator adds no entry.
 char* SearchPath(const char* name)
 {
+    buf[0] = '\0';
     const char* path = std::getenv("PATH");
     if (path == nullptr) {
         std::fputs("PATH variable not set\n", stderr);
         return nullptr;
     }
-    // Entries end at ":" or at the end; an empty one stands for ".", and a
-    // final ":" adds none.
-    for (const char* entry = path; *entry != '\0';) {
-        std::size_t length = std::strcspn(entry, ":");
-        bool formatted = length == 0 ? FormatCandidate(".", 1, name)
-                                     : FormatCandidate(entry, length, name);
-        if (formatted && fitcore::IsExecutable(buf)) {
-            *std::strrchr(buf, '/') = '\0';
-            return buf;
-        }
-        buf[0] = '\0';
-        entry += length;
-        if (*entry == ':') ++entry;
-    }
-    return nullptr;
+    std::optional<std::string> directory =
+        fitcore::FindInSearchList(path, name, fitcore::FinalEmptyEntry::Ignored, FitsAndIsExecutable);
+    if (!directory) return nullptr;
+    // The candidate up to its last "/": for a name with directories of its
+    // own, they stay part of the result.
+    std::string found = *directory + "/" + name;
+    found.erase(found.rfind('/'));
+    std::memcpy(buf, found.c_str(), found.size() + 1);
+    return buf;
 }
 
 void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
@@ -113,11 +107,10 @@ void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
 
 char* gnuplot_get_program_path(const char* name)
 {
-    if (FormatCandidate(".", 1, name) && fitcore::IsExecutable(buf)) {
+    if (FitsAndIsExecutable(std::string("./") + name)) {
         std::strcpy(buf, ".");
         return buf;
     }
-    buf[0] = '\0';
     return SearchPath(name);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include <fitcore/handles.h>
 #include <fitcore/number_format.h>
 #include "number_scanner.h"
 #include <fitcore/output_buffer.h>
@@ -232,4 +233,12 @@ int SavePCPFileFromPointlist(const char* path, PCPFile* file, Pointlist list)
     std::fprintf(out.get(), "%d %d %d\n", file->count, file->tag, file->has_sigma);
     bool written = WritePoints(out.get(), list, file->has_sigma != 0);
     return FinishWrite(std::move(out), written, path);
+}
+
+fitcore::PCPFileHandle fitcore::load_data_file(const char* path, int* result)
+{
+    PCPFileHandle file(InitPCPFile());
+    const int loaded = file ? LoadFile(path, file.get()) : -1;
+    if (result != nullptr) *result = loaded;
+    return loaded == 0 ? std::move(file) : nullptr;
 }

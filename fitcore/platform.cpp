@@ -1,6 +1,7 @@
 // platform.cpp - POSIX implementation of the child, file and terminal calls.
 #include <fitcore/platform.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -305,6 +307,21 @@ bool IsExecutable(const char* path)
 {
     struct stat status {};
     return access(path, X_OK) == 0 && stat(path, &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+std::optional<std::string> FindInSearchList(const char* list, const char* name, FinalEmptyEntry final_entry,
+                                            bool (*accept)(const std::string& candidate))
+{
+    const std::string_view entries = list;
+    for (std::size_t start = 0;;) {
+        if (start == entries.size() && final_entry == FinalEmptyEntry::Ignored) return std::nullopt;
+        const std::size_t end = std::min(entries.find(kSearchListSeparator, start), entries.size());
+        const std::string directory(end > start ? entries.substr(start, end - start) : ".");
+        const std::string candidate = directory + "/" + name;
+        if (accept != nullptr ? accept(candidate) : IsExecutable(candidate.c_str())) return directory;
+        if (end == entries.size()) return std::nullopt;
+        start = end + 1;
+    }
 }
 
 int CreateNewFile(const char* path)

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <fitcore/platform.h>
@@ -18,23 +19,16 @@ const char kNotFound[] =
     "pgnuplot.exe: gnuplot not found; install it with: apt-get install gnuplot-nox "
     "(or gnuplot-qt for windows on a desktop)\n";
 
-// The first executable "gnuplot" on PATH (an empty entry is the current
-// directory), or "" when there is none.
+// The path of the first executable `name` on PATH, read as a shell reads it
+// (an empty entry, a final separator included, is the current directory), or
+// "" when there is none.
 std::string FindOnPath(const char* name)
 {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return "";
-    std::string entries = path;
-    std::size_t start = 0;
-    while (start <= entries.size()) {
-        std::size_t end = entries.find(':', start);
-        if (end == std::string::npos) end = entries.size();
-        std::string directory = entries.substr(start, end - start);
-        std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
-        if (fitcore::IsExecutable(candidate.c_str())) return candidate;
-        start = end + 1;
-    }
-    return "";
+    std::optional<std::string> directory =
+        fitcore::FindInSearchList(path, name, fitcore::FinalEmptyEntry::WorkingDirectory);
+    return directory ? *directory + "/" + name : "";
 }
 
 // FITCORE_GNUPLOT when set (a path, or a name searched on PATH), else gnuplot.

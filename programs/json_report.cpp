@@ -1,9 +1,12 @@
 // json_report.cpp - the results of a fit as one JSON object on one line.
 #include "json_report.h"
 
+#include <limits>
 #include <span>
+#include <vector>
 
 #include "json_writer.h"
+#include <fitcore/fit.h>
 #include <fitcore/output_buffer.h>
 
 namespace {
@@ -51,6 +54,20 @@ bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
     return std::fflush(out) == 0 && !std::ferror(out);
 }
 
+// The standard errors of the coefficients, from the library's least-squares
+// polynomial of the same points; NaN (null) where the points can't give them.
+std::vector<double> CoefficientErrors(const JsonRun& run, int order)
+{
+    std::vector<double> x, y;
+    for (int32_t i = 0; i < run.count; ++i) {
+        x.push_back(run.points[i].x);
+        y.push_back(run.points[i].y);
+    }
+    fitcore::PolynomialFit fit = fitcore::fit_polynomial(x, y, order);
+    if (!fit.ok) return std::vector<double>(static_cast<size_t>(order) + 1, std::numeric_limits<double>::quiet_NaN());
+    return fit.coefficient_errors;
+}
+
 }  // namespace
 
 bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats)
@@ -74,8 +91,9 @@ bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Poly
 {
     JsonObject object = CommonMembers(run);
     AddJsonInteger(object, "order", polynomial.order);
-    AddJsonNumbers(object, "coefficients",
-                   std::span<const double>(polynomial.coefficients, static_cast<size_t>(polynomial.order) + 1));
+    const size_t terms = static_cast<size_t>(polynomial.order) + 1;
+    AddJsonNumbers(object, "coefficients", std::span<const double>(polynomial.coefficients, terms));
+    AddJsonNumbers(object, "coefficient_errors", CoefficientErrors(run, polynomial.order));
     AddJsonNumber(object, "rms", rms);
     return Finish(out, object, run);
 }

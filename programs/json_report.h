@@ -23,5 +23,7 @@ struct JsonRun {
 // "correlation", the numbers of the line report. False when a write failed.
 bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats);
 
-// The same with "order", "coefficients" (c_0 first) and "rms".
+// The same with "order", "coefficients" (c_0 first), "coefficient_errors"
+// (their standard errors, from fitcore::fit_polynomial; null where fewer
+// points than coefficients plus one leave them undefined) and "rms".
 bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Polynomial& polynomial, double rms);

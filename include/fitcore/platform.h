@@ -1,11 +1,14 @@
 // platform.h - the few operating-system calls that the gnuplot connection,
 // its front-end and the programs need: the standard streams, child processes
-// fed through a pipe, the execute test, exclusive creation of data files,
-// unbuffered writes and the check that a display server answers.
+// fed through a pipe, the execute test and the search of PATH, exclusive
+// creation of data files, unbuffered writes and the check that a display
+// server answers.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 namespace fitcore {
 
@@ -87,6 +90,23 @@ std::FILE* DivertStandardOutputToErrors();
 
 // True when `path` names a file, not a directory, that this process may execute.
 bool IsExecutable(const char* path);
+
+// The character that separates the directories of a program search list such as PATH.
+constexpr char kSearchListSeparator = ':';
+
+// How the end of a search list that is empty or ends in the separator is read.
+enum class FinalEmptyEntry {
+    Ignored,           // it adds no entry: an empty list names no directory
+    WorkingDirectory,  // as a shell reads it: one more, empty, entry
+};
+
+// Walks the search list `list` in order for the program `name`: each entry,
+// up to the next separator, gives the candidate "<entry>/<name>", an empty
+// entry the candidate "./<name>". The first candidate that `accept` takes
+// (IsExecutable when null) ends the search. Returns its directory as the list
+// writes it, "." for an empty entry; nullopt when no candidate was taken.
+std::optional<std::string> FindInSearchList(const char* list, const char* name, FinalEmptyEntry final_entry,
+                                            bool (*accept)(const std::string& candidate) = nullptr);
 
 // Creates `path` as a new file for reading and writing, owner-only, closed on
 // exec. Fails (-1, errno EEXIST) when anything exists under the name, a

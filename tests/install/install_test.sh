@@ -33,14 +33,18 @@ done
 
 example="$prefix/share/doc/fitcore/examples/calibration.pcp"
 expected_output="Loading PCP file $example...
-12 points, slope 0.99944 +- 0.00213"
+slope 0.999441 +- 0.00212531, intercept 0.00553846 +- 0.00690045, r^2 1.0000
+c0 = 0.00856777 +- 0.0122933
+c1 = 0.993187 +- 0.0202562
+c2 = 0.00247663 +- 0.00879453
+c3 = -0.000263144 +- 0.00104941"
 
 # find_package(fitcore) from a project that knows only the prefix.
 consumer_build="$scratch/consumer-build"
 quietly "$cmake" -S "$source_dir/tests/consumer" -B "$consumer_build" -G "$generator" \
     -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$prefix"
 quietly "$cmake" --build "$consumer_build"
-output=$("$consumer_build/count_points" "$example" </dev/null) || fail "CMake consumer failed"
+output=$("$consumer_build/fit_example" "$example" </dev/null) || fail "CMake consumer failed"
 [ "$output" = "$expected_output" ] || fail "CMake consumer printed: $output"
 
 # pkg-config, with the prefix configured elsewhere: the .pc file finds the
@@ -49,8 +53,8 @@ pc_dir=$(dirname "$(find "$prefix" -name fitcore.pc)")
 flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs fitcore) ||
     fail "pkg-config does not know fitcore"
 # shellcheck disable=SC2086 # the flags are meant to be split
-quietly "$cxx" -std=c++20 "$source_dir/tests/consumer/main.cpp" $flags -o "$scratch/count_points"
-output=$("$scratch/count_points" "$example" </dev/null) || fail "pkg-config consumer failed"
+quietly "$cxx" -std=c++20 "$source_dir/tests/consumer/main.cpp" $flags -o "$scratch/fit_example"
+output=$("$scratch/fit_example" "$example" </dev/null) || fail "pkg-config consumer failed"
 [ "$output" = "$expected_output" ] || fail "pkg-config consumer printed: $output"
 
 # A user's own point.h is never shadowed: no installed header answers to a bare name.
