@@ -156,8 +156,8 @@ bool TcpPortAccepts(const char* host, int port, int timeout_ms);
 // Asks the system to back the whole 2 MiB pages within [data, data + bytes)
 // with large pages, so that first touching a large array takes few page
 // faults. Only a hint: nothing changes for the program when it is not taken.
-// FITCORE_LARGE_PAGES=0 in the environment (read at the first call) turns
-// it off, to measure what it costs or saves.
+// Given only when FITCORE_LARGE_PAGES=1 is in the environment (read at the
+// first call), to measure what it costs or saves.
 void AdviseLargePages(void* data, std::size_t bytes);
 
 }  // namespace fitcore
