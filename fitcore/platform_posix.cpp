@@ -1,4 +1,4 @@
-// platform.cpp - POSIX implementation of the child, file and terminal calls.
+// platform_posix.cpp - POSIX implementation of the child, file and terminal calls.
 #include <fitcore/platform.h>
 
 #include <cerrno>
@@ -323,6 +323,8 @@ long WriteToFile(int fd, const char* data, std::size_t length)
 int CloseFile(int fd) { return close(fd); }
 
 int UnlinkFile(const char* path) { return unlink(path); }
+
+void SetEnvironmentValue(const char* name, const char* value) { setenv(name, value, 1); }
 
 void InstallTerminationHandler(void (*handler)(int))
 {
