@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "run_program.h"
+#include "windows_programs.h"
 
 namespace {
 
@@ -15,10 +16,21 @@ void WriteScript(const std::string& path, const std::string& body)
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
+// With the Windows switch on, the stand-in built for Windows, told what to do.
+bool CopiedWindowsStandIn(const std::string& directory, const char* mode)
+{
+    if (!RunsWindowsPrograms()) return false;
+    std::filesystem::copy_file(WindowsBinDir() + "/gnuplot_stand_in.exe", directory + "/pgnuplot.exe",
+                               std::filesystem::copy_options::overwrite_existing);
+    WriteFile(directory + "/stand-in-mode", mode);
+    return true;
+}
+
 }  // namespace
 
 void WriteRecordingStandIn(const std::string& directory)
 {
+    if (CopiedWindowsStandIn(directory, "record")) return;
     WriteScript(directory + "/pgnuplot.exe",
                 "dir=$(dirname \"$0\")\n"
                 "n=0\n"
@@ -35,6 +47,7 @@ void WriteRecordingStandIn(const std::string& directory)
 
 void WriteVanishingStandIn(const std::string& directory)
 {
+    if (CopiedWindowsStandIn(directory, "vanish")) return;
     WriteScript(directory + "/pgnuplot.exe", "exec 0<&-\n: > \"$(dirname \"$0\")/closed\"\n");
 }
 
@@ -51,6 +64,7 @@ void WriteHangingStandIn(const std::string& directory)
 
 void WriteDyingStandIn(const std::string& directory)
 {
+    if (CopiedWindowsStandIn(directory, "die")) return;
     WriteScript(directory + "/pgnuplot.exe",
                 "for n in 1 2; do IFS= read -r line && printf '%s\\n' \"$line\" >> \"$(dirname \"$0\")/log\"; done\n");
 }

@@ -8,7 +8,8 @@
 // it receives to `directory`/log and copies the data file named in the n-th
 // plot command to `directory`/data.n as the line arrives (the library deletes
 // the data files when the connection closes); a line is logged once its file
-// has been copied.
+// has been copied. With the Windows switch on (windows_programs.h), this and
+// the vanishing and dying stand-ins are a Windows program that does the same.
 void WriteRecordingStandIn(const std::string& directory);
 
 // A stand-in that closes its input, leaves the file "closed" in `directory`
