@@ -1,9 +1,10 @@
 // cadrafit - fits a least-squares polynomial of an order the user enters to a data file.
 #include <cstdio>
 
+#include <fitcore/polyfit.h>
+
 #include "fit_shell.h"
 #include "json_report.h"
-#include <fitcore/polyfit.h>
 #include "polynomial_report.h"
 #include "result_plot.h"
 

@@ -8,6 +8,9 @@
 #include <fitcore/number_format.h>
 #include <fitcore/output_buffer.h>
 
+#include "json_report.h"
+#include "result_plot.h"
+
 namespace {
 
 // The table rows "%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n": number, x, y, fit and
@@ -50,4 +53,18 @@ void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t c
     std::printf("x intercept\t%s\t%s\n", e(values.x_intercept).c_str(), e(values.x_intercept_error).c_str());
     std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
     PrintLineTable(stats, points, count);
+}
+
+int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const fitcore::Line& line,
+                      const LineStatistics& stats)
+{
+    int exit_status = 0;
+    if (run.json != nullptr)
+        exit_status = JsonWritten(
+            run, WriteLineJson(run.json, {run.program->name, name, file->points, file->count, run.command.points},
+                               stats));
+    else
+        PrintLineReport(stats, file->points, file->count);
+    if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0) exit_status = 1;
+    return exit_status;
 }

@@ -5,6 +5,15 @@
 
 #include <fitcore/linefit.h>
 #include <fitcore/point.h>
+#include <fitcore/pcpfile.h>
+
+#include "fit_shell.h"
 
 // Writes the "Linear fit" report and the per-point table to standard output.
 void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);
+
+// The end of veldafit's and sorrafit's run: the report (or with --json the
+// results) of the fitted line and its statistics, then the plot the options
+// ask for. The exit status: 0, or 1 when the results or the plot failed.
+int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const fitcore::Line& line,
+                      const LineStatistics& stats);

@@ -1,9 +1,8 @@
 // veldafit - fits a straight line to a data file and reports it with standard errors.
-#include "fit_shell.h"
-#include "json_report.h"
 #include <fitcore/linefit.h>
+
+#include "fit_shell.h"
 #include "line_report.h"
-#include "result_plot.h"
 
 namespace {
 
@@ -27,14 +26,7 @@ int main(int argc, char** argv)
 
     fitcore::Line line = FitLine(file->points, file->count);
     LineStatistics stats = ComputeLineStatistics(file->points, file->count, line.slope, line.intercept);
-    if (run.json != nullptr)
-        exit_status = JsonWritten(
-            run, WriteLineJson(run.json, {kProgram.name, name, file->points, file->count, run.command.points},
-                               stats));
-    else
-        PrintLineReport(stats, file->points, file->count);
-    if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0)
-        exit_status = 1;
+    exit_status = ReportAndPlotLine(run, name, file, line, stats);
 
     DisposePCPFile(file);
     return FinishRun(exit_status);
