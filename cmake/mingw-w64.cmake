@@ -22,7 +22,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Tests and other build-time runs of the .exe files go through Wine, in a
-# prefix of the build tree's own (made on first use), quietly and without the
-# offers to install .NET and the HTML engine, which would wait for a click.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-  env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=" wine)
+# prefix of the build tree's own (see wine.sh).
+set(CMAKE_CROSSCOMPILING_EMULATOR sh ${CMAKE_CURRENT_LIST_DIR}/wine.sh ${CMAKE_BINARY_DIR})

@@ -81,10 +81,11 @@ char* SearchPath(const char* name)
         std::fputs("PATH variable not set\n", stderr);
         return nullptr;
     }
-    // Entries end at ":" or at the end; an empty one stands for ".", and a
-    // final ":" adds none.
+    // Entries end at the separator or at the end; an empty one stands for
+    // ".", and a final separator adds none.
+    const char separator[] = {fitcore::kSearchListSeparator, '\0'};
     for (const char* entry = path; *entry != '\0';) {
-        std::size_t length = std::strcspn(entry, ":");
+        std::size_t length = std::strcspn(entry, separator);
         bool formatted = length == 0 ? FormatCandidate(".", 1, name)
                                      : FormatCandidate(entry, length, name);
         if (formatted && fitcore::IsExecutable(buf)) {
@@ -93,7 +94,7 @@ char* SearchPath(const char* name)
         }
         buf[0] = '\0';
         entry += length;
-        if (*entry == ':') ++entry;
+        if (*entry == fitcore::kSearchListSeparator) ++entry;
     }
     return nullptr;
 }
@@ -123,9 +124,11 @@ char* gnuplot_get_program_path(const char* name)
 
 gnuplot_connection* gnuplot_init(void)
 {
-    // Not the lookup's working directory first: a program run on a data set in
-    // a downloaded folder must not run whatever that folder holds.
-    const char* directory = SearchPath(kFrontEnd);
+    // The working directory first only where the system itself looks there
+    // first (Windows): elsewhere a program run on a data set in a downloaded
+    // folder must not run whatever that folder holds.
+    const char* directory =
+        fitcore::kWorkingDirectoryFirst ? gnuplot_get_program_path(kFrontEnd) : SearchPath(kFrontEnd);
     if (directory == nullptr) {
         std::fputs("cannot find gnuplot in your PATH", stderr);
         return nullptr;

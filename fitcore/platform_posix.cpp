@@ -324,6 +324,8 @@ int CloseFile(int fd) { return close(fd); }
 
 int UnlinkFile(const char* path) { return unlink(path); }
 
+void UseBinaryMode(int) {}
+
 void SetEnvironmentValue(const char* name, const char* value) { setenv(name, value, 1); }
 
 void InstallTerminationHandler(void (*handler)(int))

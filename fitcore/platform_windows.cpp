@@ -318,6 +318,8 @@ int CloseFile(int fd) { return _close(fd); }
 
 int UnlinkFile(const char* path) { return DeleteFileA(path) ? 0 : -1; }
 
+void UseBinaryMode(int fd) { _setmode(fd, _O_BINARY); }
+
 void SetEnvironmentValue(const char* name, const char* value) { _putenv_s(name, value); }
 
 namespace {

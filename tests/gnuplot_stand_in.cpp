@@ -20,9 +20,7 @@ void WriteScript(const std::string& path, const std::string& body)
 bool CopiedWindowsStandIn(const std::string& directory, const char* mode)
 {
     if (!RunsWindowsPrograms()) return false;
-    std::filesystem::copy_file(WindowsBinDir() + "/gnuplot_stand_in.exe", directory + "/pgnuplot.exe",
-                               std::filesystem::copy_options::overwrite_existing);
-    WriteFile(directory + "/stand-in-mode", mode);
+    WriteWindowsStandIn(directory, "pgnuplot.exe", mode);
     return true;
 }
 
@@ -30,7 +28,18 @@ bool CopiedWindowsStandIn(const std::string& directory, const char* mode)
 
 void WriteRecordingStandIn(const std::string& directory)
 {
-    if (CopiedWindowsStandIn(directory, "record")) return;
+    if (!CopiedWindowsStandIn(directory, "record")) WritePosixRecordingStandIn(directory);
+}
+
+void WriteWindowsStandIn(const std::string& directory, const std::string& name, const char* mode)
+{
+    std::filesystem::copy_file(WindowsBinDir() + "/gnuplot_stand_in.exe", directory + "/" + name,
+                               std::filesystem::copy_options::overwrite_existing);
+    WriteFile(directory + "/stand-in-mode", mode);
+}
+
+void WritePosixRecordingStandIn(const std::string& directory)
+{
     WriteScript(directory + "/pgnuplot.exe",
                 "dir=$(dirname \"$0\")\n"
                 "n=0\n"

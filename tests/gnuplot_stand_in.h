@@ -12,6 +12,13 @@
 // the vanishing and dying stand-ins are a Windows program that does the same.
 void WriteRecordingStandIn(const std::string& directory);
 
+// The recording stand-in as a POSIX shell script, whatever the switch.
+void WritePosixRecordingStandIn(const std::string& directory);
+
+// The Windows stand-in (tests/windows_stand_in.cpp) as `name` in `directory`,
+// doing what `mode` says: "record", "vanish" or "die". Needs the switch on.
+void WriteWindowsStandIn(const std::string& directory, const std::string& name, const char* mode);
+
 // A stand-in that closes its input, leaves the file "closed" in `directory`
 // and ends at once.
 void WriteVanishingStandIn(const std::string& directory);

@@ -16,6 +16,7 @@
 #include "process_watch.h"
 #include "run_program.h"
 #include "temp_dir.h"
+#include "windows_programs.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ pid_t CheckWhileWaiting(pid_t program, const std::string& work)
 
 void RunAndCheck(const Run& run)
 {
+    SKIP_UNDER_WINE("POSIX descriptors and child processes, as /proc shows them");
     TempDir work, bin;
     WriteLingeringStandIn(bin.path(), kFrontEndLinger);
     if (run.data_file != nullptr)
@@ -141,6 +143,7 @@ class WaysOut : public testing::TestWithParam<WayOut> {};
 
 TEST_P(WaysOut, LeaveNoDataFileAndNoFrontEndBehind)
 {
+    SKIP_UNDER_WINE("POSIX signals, descriptors and process groups");
     const WayOut& row = GetParam();
     TempDir work, bin;
     std::string points = "200 0 0\n";  // a data file of more than 1024 bytes

@@ -14,6 +14,7 @@
 
 #include "run_program.h"
 #include "temp_dir.h"
+#include "windows_programs.h"
 
 namespace {
 
@@ -54,6 +55,8 @@ class Pgnuplot : public testing::Test {
 protected:
     void SetUp() override
     {
+        // The Windows front-end has tests of its own (windows_build_test.cpp).
+        SKIP_UNDER_WINE("the POSIX front-end's console, display and process groups");
         if (!fs::exists(kSetsid)) GTEST_SKIP() << "setsid is not installed";
     }
     TempDir dir_;

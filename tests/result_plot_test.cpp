@@ -12,6 +12,7 @@
 #include "interactive_program.h"
 #include "run_program.h"
 #include "temp_dir.h"
+#include "windows_programs.h"
 
 
 namespace {
@@ -166,6 +167,7 @@ TEST(ResultPlotWait, EndOfInputEndsItAndClosesTheConnection)
 
 TEST(ResultPlotInterrupt, NoDataFileIsLeftBehind)
 {
+    SKIP_UNDER_WINE("POSIX signals");
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
         PlotDir plot("line_five.pcp");
         InteractiveProgram veldafit({ProgramPath("veldafit"), "line_five.pcp"}, plot.Options());
@@ -225,6 +227,7 @@ RunOptions RealGnuplotRun(const TempDir& dir)
 
 TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
 {
+    SKIP_UNDER_WINE("the installed gnuplot is a Linux one");
     if (!std::filesystem::exists("/usr/bin/gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
     TempDir dir;
     RunOptions options = RealGnuplotRun(dir);
@@ -239,6 +242,7 @@ TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
 
 TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
 {
+    SKIP_UNDER_WINE("the installed gnuplot is a Linux one");
     if (!std::filesystem::exists("/usr/bin/gnuplot") || !std::filesystem::exists("/usr/bin/script"))
         GTEST_SKIP() << "gnuplot or script is not installed";
     TempDir dir;

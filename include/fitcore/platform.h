@@ -102,6 +102,18 @@ std::FILE* DivertStandardOutputToErrors();
 // execute. Windows: a program image that the system can start.
 bool IsExecutable(const char* path);
 
+// How programs are found: the character that separates the directories of a
+// search list such as PATH, and whether the working directory is searched
+// before the list, as Windows itself does (a POSIX shell searches it only
+// where the list names it).
+#ifdef _WIN32
+constexpr char kSearchListSeparator = ';';
+constexpr bool kWorkingDirectoryFirst = true;
+#else
+constexpr char kSearchListSeparator = ':';
+constexpr bool kWorkingDirectoryFirst = false;
+#endif
+
 // Creates `path` as a new file for reading and writing, owner-only, closed on
 // exec. Fails (-1, errno EEXIST) when anything exists under the name, a
 // symbolic link included, so an existing file is never opened or emptied.
@@ -116,6 +128,10 @@ int CloseFile(int fd);
 
 // Deletes a file with the async-signal-safe unlink; 0 or -1.
 int UnlinkFile(const char* path);
+
+// Windows: puts the descriptor into binary mode, so that it reads and writes
+// bytes with no CR LF translation and no end at Ctrl-Z; elsewhere nothing.
+void UseBinaryMode(int fd);
 
 // Sets the environment variable `name` to `value` for this process and the
 // programs it starts from now on.

@@ -52,7 +52,10 @@ std::string WrittenTo(const std::function<void(std::FILE*)>& write)
 }
 #else
 
-std::FILE* OpenTextForReading(const std::string& text) { return fmemopen(const_cast<char*>(text.data()), text.size(), "r");  // only read }
+std::FILE* OpenTextForReading(const std::string& text)
+{
+    return fmemopen(const_cast<char*>(text.data()), text.size(), "r");  // "r": never written
+}
 
 std::string WrittenTo(const std::function<void(std::FILE*)>& write)
 {

@@ -144,6 +144,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     return result;
 }
 
+std::string ProgramDir() { return RunsWindowsPrograms() ? WindowsBinDir() : FITCORE_BIN_DIR; }
+
 std::string ProgramPath(const std::string& name)
 {
     if (RunsWindowsPrograms()) return WindowsBinDir() + "/" + name + (name.ends_with(".exe") ? "" : ".exe");

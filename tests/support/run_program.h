@@ -56,5 +56,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
 // switch on (windows_programs.h), of the Windows build's "<name>.exe".
 std::string ProgramPath(const std::string& name);
 
+// The directory of the built programs, the Windows build's with the switch on.
+std::string ProgramDir();
+
 // True for a program that the switch runs under Wine: a ".exe" while it is on.
 bool IsWindowsProgram(const std::string& path);

@@ -13,16 +13,6 @@ std::string Environment(const char* name)
     return value != nullptr ? value : "";
 }
 
-// A Unix path as a Windows program under Wine names it: on the drive Z:,
-// which is the root directory.
-std::string WineName(const std::string& path)
-{
-    std::string name = path.empty() || path[0] != '/' ? path : "Z:" + path;
-    for (char& c : name)
-        if (c == '/') c = '\\';
-    return name;
-}
-
 std::string WindowsSearchList(const std::string& unix_list)
 {
     std::string list;
@@ -37,6 +27,15 @@ std::string WindowsSearchList(const std::string& unix_list)
 
 }  // namespace
 
+// Wine's drive Z: is the root directory.
+std::string WineName(const std::string& path)
+{
+    std::string name = path.empty() || path[0] != '/' ? path : "Z:" + path;
+    for (char& c : name)
+        if (c == '/') c = '\\';
+    return name;
+}
+
 bool RunsWindowsPrograms() { return !WindowsBinDir().empty(); }
 
 std::string WindowsBinDir()
@@ -48,9 +47,7 @@ std::string WindowsBinDir()
 void ForWine(std::vector<std::string>& argv,
              std::vector<std::pair<std::string, std::optional<std::string>>>& env)
 {
-    // Quiet, and without the offers to install .NET and the HTML engine.
-    argv.insert(argv.begin(), {"/usr/bin/env", "WINEPREFIX=" + Environment("FITCORE_TEST_WINDOWS_BUILD") + "/wine-prefix",
-                               "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=", "wine"});
+    argv.insert(argv.begin(), {"/bin/sh", FITCORE_WINE_SCRIPT, Environment("FITCORE_TEST_WINDOWS_BUILD")});
     for (auto& [name, value] : env) {
         if (name != "PATH") continue;
         name = "WINEPATH";

@@ -3,8 +3,8 @@
 // front-end stand-ins all follow it.
 //
 // On when the environment variable FITCORE_TEST_WINDOWS_BUILD names a
-// Windows build (cmake/mingw-w64.cmake); its programs then run under wine in
-// that build's Wine prefix, as its own tests do.
+// Windows build (cmake/mingw-w64.cmake); its programs then run under Wine
+// through cmake/wine.sh, as that build's own tests do.
 #pragma once
 
 #include <optional>
@@ -24,6 +24,9 @@ std::string WindowsBinDir();
 // folders. Wine itself keeps the system's PATH.
 void ForWine(std::vector<std::string>& argv,
              std::vector<std::pair<std::string, std::optional<std::string>>>& env);
+
+// A Unix path as a Windows program under Wine names it: "Z:\\tmp\\x" for "/tmp/x".
+std::string WineName(const std::string& path);
 
 // Text that a Windows program wrote to a standard stream in text mode, with
 // each CR LF as the LF the program printed; a line that ends in a bare LF
