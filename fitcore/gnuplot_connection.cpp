@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "gnuplot_text.h"
@@ -22,14 +23,11 @@ const char kFrontEnd[] = "pgnuplot.exe";
 // The lookup's result; shared by all calls.
 char buf[GNUPLOT_PATH_SIZE];
 
-// Writes "<directory>/<name>" into buf. False, with a message, when the
-// candidate does not fit: it is skipped rather than cut to another name.
-bool FormatCandidate(const char* directory, std::size_t directory_length, const char* name)
+// The execute test of the lookup. A candidate too long for buf is skipped,
+// with a message, rather than cut to another name.
+bool FitsAndIsExecutable(const std::string& candidate)
 {
-    int length = std::snprintf(buf, sizeof buf, "%.*s/%s", static_cast<int>(directory_length),
-                               directory, name);
-    if (length >= 0 && static_cast<std::size_t>(length) < sizeof buf) return true;
-    buf[0] = '\0';
+    if (candidate.size() < sizeof buf) return fitcore::IsExecutable(candidate.c_str());
     std::fprintf(stderr, "program lookup: a candidate longer than %zu characters was skipped\n",
                  sizeof buf - 1);
     return false;
@@ -72,31 +70,27 @@ void Unregister(gnuplot_connection* handle)
     }
 }
 
-// The PATH entry that holds the executable `name`, in buf, as a shell finds
-// it: the working directory only where an entry names it ("" or ".").
+// The PATH entry that holds the executable `name`, in buf, as the system
+// finds programs: on POSIX systems the working directory only where an entry
+// names it ("" or "."), on Windows before every entry. A final separator adds
+// no entry, and an unset PATH none at all.
 char* SearchPath(const char* name)
 {
+    buf[0] = '\0';
     const char* path = std::getenv("PATH");
     if (path == nullptr) {
         std::fputs("PATH variable not set\n", stderr);
-        return nullptr;
+        path = "";
     }
-    // Entries end at the separator or at the end; an empty one stands for
-    // ".", and a final separator adds none.
-    const char separator[] = {fitcore::kSearchListSeparator, '\0'};
-    for (const char* entry = path; *entry != '\0';) {
-        std::size_t length = std::strcspn(entry, separator);
-        bool formatted = length == 0 ? FormatCandidate(".", 1, name)
-                                     : FormatCandidate(entry, length, name);
-        if (formatted && fitcore::IsExecutable(buf)) {
-            *std::strrchr(buf, '/') = '\0';
-            return buf;
-        }
-        buf[0] = '\0';
-        entry += length;
-        if (*entry == fitcore::kSearchListSeparator) ++entry;
-    }
-    return nullptr;
+    std::optional<std::string> directory =
+        fitcore::FindInSearchList(path, name, fitcore::FinalEmptyEntry::Ignored, FitsAndIsExecutable);
+    if (!directory) return nullptr;
+    // The candidate up to its last "/": for a name with directories of its
+    // own, they stay part of the result.
+    std::string found = *directory + "/" + name;
+    found.erase(found.rfind('/'));
+    std::memcpy(buf, found.c_str(), found.size() + 1);
+    return buf;
 }
 
 void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
@@ -114,11 +108,10 @@ void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
 
 char* gnuplot_get_program_path(const char* name)
 {
-    if (FormatCandidate(".", 1, name) && fitcore::IsExecutable(buf)) {
+    if (FitsAndIsExecutable(std::string("./") + name)) {
         std::strcpy(buf, ".");
         return buf;
     }
-    buf[0] = '\0';
     return SearchPath(name);
 }
 
@@ -127,8 +120,7 @@ gnuplot_connection* gnuplot_init(void)
     // The working directory first only where the system itself looks there
     // first (Windows): elsewhere a program run on a data set in a downloaded
     // folder must not run whatever that folder holds.
-    const char* directory =
-        fitcore::kWorkingDirectoryFirst ? gnuplot_get_program_path(kFrontEnd) : SearchPath(kFrontEnd);
+    const char* directory = SearchPath(kFrontEnd);
     if (directory == nullptr) {
         std::fputs("cannot find gnuplot in your PATH", stderr);
         return nullptr;

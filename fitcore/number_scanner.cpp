@@ -5,10 +5,11 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include <fitcore/whole_number.h>
 
 #include "text_chars.h"
 
@@ -116,28 +117,17 @@ int NumberScanner::CharAt(size_t offset)
 NumberScanner::Status NumberScanner::ReadInt(int32_t* value)
 {
     if (!SkipSpace()) return Status::NoNumber;
-    // A sign is taken even when no digit follows it, as "%d" does.
+    // Every character the number takes is consumed, a lone sign included.
+    fitcore::WholeNumberReader number;
     size_t taken = 0;
-    bool negative = false;
-    int c = CharAt(0);
-    if (c == '+' || c == '-') {
-        negative = c == '-';
-        taken = 1;
-    }
-
-    // Accumulate the magnitude, saturating just past the 32-bit range.
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    int64_t magnitude = 0;
-    size_t digits = 0;
-    for (; IsDigit(c = CharAt(taken)); ++taken, ++digits)
-        if (magnitude <= kLimit) magnitude = magnitude * 10 + (c - '0');
+    while (number.Take(CharAt(taken))) ++taken;
     pos_ += taken;
-    if (digits == 0) return Status::NoNumber;
-    int64_t signed_value = negative ? -magnitude : magnitude;
-    if (signed_value > std::numeric_limits<int32_t>::max() ||
-        signed_value < std::numeric_limits<int32_t>::min())
-        return Status::OutOfRange;
-    *value = static_cast<int32_t>(signed_value);
+    switch (number.status()) {
+    case fitcore::WholeNumberStatus::NoNumber: return Status::NoNumber;
+    case fitcore::WholeNumberStatus::OutOfRange: return Status::OutOfRange;
+    case fitcore::WholeNumberStatus::Ok: break;
+    }
+    *value = number.value();
     return Status::Ok;
 }
 

@@ -1,9 +1,8 @@
 // display_check.cpp - a bounded check that the display's server answers.
 #include "display_check.h"
 
-#include <cstdlib>
-
 #include <fitcore/platform.h>
+#include <fitcore/whole_number.h>
 
 namespace {
 
@@ -42,7 +41,7 @@ std::optional<DisplayServer> ParseDisplay(const std::string& display)
     if (protocol != "tcp" && protocol != "inet" && protocol != "inet6") return std::nullopt;
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
     server.host = host.empty() ? "localhost" : host;
-    server.port = kFirstPort + std::atoi(number.c_str());
+    server.port = kFirstPort + *fitcore::WholeNumberOf(number);
     if (server.port > 65535) return std::nullopt;
     return server;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <fitcore/platform.h>
@@ -30,23 +31,16 @@ const char kNotFound[] =
 const char kPathMarks[] = "/";
 #endif
 
-// The first executable "gnuplot" on PATH (an empty entry is the current
-// directory), or "" when there is none.
+// The path of the first executable `name` on PATH, read as the system reads
+// it (an empty entry, a final separator included, is the current directory;
+// on Windows the current directory comes first), or "" when there is none.
 std::string FindOnPath(const char* name)
 {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return "";
-    std::string entries = path;
-    std::size_t start = 0;
-    while (start <= entries.size()) {
-        std::size_t end = entries.find(fitcore::kSearchListSeparator, start);
-        if (end == std::string::npos) end = entries.size();
-        std::string directory = entries.substr(start, end - start);
-        std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
-        if (fitcore::IsExecutable(candidate.c_str())) return candidate;
-        start = end + 1;
-    }
-    return "";
+    std::optional<std::string> directory =
+        fitcore::FindInSearchList(path, name, fitcore::FinalEmptyEntry::WorkingDirectory);
+    return directory ? *directory + "/" + name : "";
 }
 
 // Where the installer of gnuplot for Windows puts it, unless told otherwise:

@@ -1,13 +1,16 @@
 // terminal_mapping.cpp - the "windows" terminal mapped to what this machine has.
 #include "terminal_mapping.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "display_check.h"
 #include <fitcore/platform.h>
+#include <fitcore/whole_number.h>
 
 namespace {
 
@@ -45,12 +48,11 @@ std::string Quoted(const std::string& text)
     return quoted + "'";
 }
 
+// A console size: a whole number from 1 to 9999, or 0 for anything else.
 int PositiveNumber(const char* text)
 {
-    if (text == nullptr) return 0;
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value > 0 && value < 10000 ? static_cast<int>(value) : 0;
+    std::optional<int32_t> value = text != nullptr ? fitcore::WholeNumberOf(text) : std::nullopt;
+    return value && *value > 0 && *value < 10000 ? *value : 0;
 }
 
 std::string Environment(const char* name)

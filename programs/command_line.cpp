@@ -5,18 +5,20 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include <fitcore/polyfit.h>
+#include <fitcore/whole_number.h>
 
 namespace {
 
 constexpr int kPointsKey = 256;  // getopt's value for an option without a letter
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;      // the long name, without "--"
     int key;               // the letter of the short form, or a value above any letter
     const char* argument;  // the argument's name in the help, or null when none is taken
@@ -24,7 +26,7 @@ struct OptionSpec {
     bool order_only;       // offered by the programs that take an order only
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"order", 'o', "N", "fit the polynomial of order N (2 to 9) without asking", true},
     {"no-plot", 'n', nullptr, "show no plot and do not wait", false},
     {"plot", 'p', "FILE",
@@ -43,15 +45,15 @@ constexpr OptionSpec kOptions[] = {
 
 constexpr int kHelpColumn = 21;  // where the help text of an option starts
 
-bool Offered(const OptionSpec& spec, const ProgramInfo& program)
+bool Offered(const OptionEntry& entry, const ProgramInfo& program)
 {
-    return !spec.order_only || program.takes_order;
+    return !entry.order_only || program.takes_order;
 }
 
-const OptionSpec* SpecOf(int key)
+const OptionEntry* EntryOf(int key)
 {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.key == key) return &spec;
+    for (const OptionEntry& entry : kOptions)
+        if (entry.key == key) return &entry;
     return nullptr;
 }
 
@@ -79,13 +81,13 @@ const char* TerminalFor(std::string_view file)
     return nullptr;
 }
 
-// The whole text is a number from fitcore::kMinPolynomialOrder to fitcore::kMaxPolynomialOrder.
+// The whole text is a number from fitcore::kMinPolynomialOrder to
+// fitcore::kMaxPolynomialOrder, read as the order prompt reads it; 0 otherwise.
 int OrderFrom(std::string_view text)
 {
-    int value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return 0;
-    return value >= fitcore::kMinPolynomialOrder && value <= fitcore::kMaxPolynomialOrder ? value : 0;
+    std::optional<int32_t> value = fitcore::WholeNumberOf(text);
+    if (!value || *value < fitcore::kMinPolynomialOrder || *value > fitcore::kMaxPolynomialOrder) return 0;
+    return *value;
 }
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
@@ -127,10 +129,10 @@ bool Apply(CommandLine& command, int key, const char* argument)
 
 // The option as the user wrote it, for a message: "--order" when the
 // argument `written` is a long option, else "-o".
-std::string Spelled(const OptionSpec& spec, const char* written)
+std::string Spelled(const OptionEntry& entry, const char* written)
 {
-    if (std::strncmp(written, "--", 2) == 0) return std::string("--") + spec.name;
-    return std::string("-") + static_cast<char>(spec.key);
+    if (std::strncmp(written, "--", 2) == 0) return std::string("--") + entry.name;
+    return std::string("-") + static_cast<char>(entry.key);
 }
 
 // getopt_long's '?' explained. `written` is the argument it stopped at;
@@ -147,17 +149,17 @@ std::string RefusedOption(const ProgramInfo& program, const char* written, int k
     std::size_t equals = text.find('=');
     std::string_view name = text.substr(2, equals == std::string_view::npos ? text.npos : equals - 2);
     if (key != 0) {
-        const OptionSpec* spec = SpecOf(key);
-        if (equals != std::string_view::npos && spec != nullptr && std::string_view(spec->name).starts_with(name))
-            return "option '--" + std::string(spec->name) + "' takes no argument";
+        const OptionEntry* entry = EntryOf(key);
+        if (equals != std::string_view::npos && entry != nullptr && std::string_view(entry->name).starts_with(name))
+            return "option '--" + std::string(entry->name) + "' takes no argument";
         return "unknown option '-" + std::string(1, static_cast<char>(key)) + "'";
     }
 
     std::string matches;
     int count = 0;
-    for (const OptionSpec& spec : kOptions) {
-        if (!Offered(spec, program) || !std::string_view(spec.name).starts_with(name)) continue;
-        matches += std::string(count++ == 0 ? "" : ", ") + "--" + spec.name;
+    for (const OptionEntry& entry : kOptions) {
+        if (!Offered(entry, program) || !std::string_view(entry.name).starts_with(name)) continue;
+        matches += std::string(count++ == 0 ? "" : ", ") + "--" + entry.name;
     }
     std::string option = Quoted("--" + std::string(name));
     if (count > 1) return "option " + option + " is ambiguous: " + matches;
@@ -172,12 +174,12 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
     // missing argument as ':' and print nothing.
     std::string letters = "+:";
     std::vector<option> options;
-    for (const OptionSpec& spec : kOptions) {
-        if (!Offered(spec, program)) continue;
-        options.push_back({spec.name, spec.argument ? required_argument : no_argument, nullptr, spec.key});
-        if (spec.key < kPointsKey) {
-            letters += static_cast<char>(spec.key);
-            if (spec.argument) letters += ':';
+    for (const OptionEntry& entry : kOptions) {
+        if (!Offered(entry, program)) continue;
+        options.push_back({entry.name, entry.argument ? required_argument : no_argument, nullptr, entry.key});
+        if (entry.key < kPointsKey) {
+            letters += static_cast<char>(entry.key);
+            if (entry.argument) letters += ':';
         }
     }
     options.push_back({nullptr, 0, nullptr, 0});
@@ -191,7 +193,7 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
         if (key == ':' && std::strncmp(argv[optind - 1], "--", 2) == 0 && std::strchr(argv[optind - 1], '=') != nullptr)
             key = '?';
         if (key == ':') {
-            command.error = "option " + Quoted(Spelled(*SpecOf(optopt), argv[optind - 1])) +
+            command.error = "option " + Quoted(Spelled(*EntryOf(optopt), argv[optind - 1])) +
                             " needs an argument";
             return command;
         }
@@ -219,12 +221,12 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
                "The report goes to standard output; then gnuplot shows the points and the\n"
                "curve until a space is typed.\n\nOptions:\n",
                out);
-    for (const OptionSpec& spec : kOptions) {
-        if (!Offered(spec, program)) continue;
-        std::string left = spec.key < kPointsKey ? std::string("  -") + static_cast<char>(spec.key) + ", "
+    for (const OptionEntry& entry : kOptions) {
+        if (!Offered(entry, program)) continue;
+        std::string left = entry.key < kPointsKey ? std::string("  -") + static_cast<char>(entry.key) + ", "
                                                  : std::string(6, ' ');
-        left += std::string("--") + spec.name + (spec.argument ? std::string("=") + spec.argument : "");
-        std::string_view help = spec.help;
+        left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
+        std::string_view help = entry.help;
         for (std::size_t start = 0; start <= help.size();) {
             std::size_t end = std::min(help.find('\n', start), help.size());
             left.resize(kHelpColumn, ' ');

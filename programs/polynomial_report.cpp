@@ -2,11 +2,11 @@
 #include "polynomial_report.h"
 
 #include <cctype>
-#include <climits>
 #include <cstdio>
 
 #include <fitcore/number_format.h>
 #include <fitcore/output_buffer.h>
+#include <fitcore/whole_number.h>
 
 #include "exponential_text.h"
 #include "fit_shell.h"
@@ -32,19 +32,14 @@ NumberInput ReadWholeNumber(int* value)
     while (c != EOF && std::isspace(c)) c = std::getchar();
     if (c == EOF) return NumberInput::Ended;
 
-    const bool negative = c == '-';
-    if (c == '-' || c == '+') c = std::getchar();
-    if (c == EOF || !std::isdigit(c)) {
+    fitcore::WholeNumberReader number;
+    while (number.Take(c)) c = std::getchar();
+    if (number.status() == fitcore::WholeNumberStatus::NoNumber) {
         DiscardLine(c);
         return NumberInput::NotANumber;
     }
-    long long magnitude = 0;
-    for (; c != EOF && std::isdigit(c); c = std::getchar())
-        if (magnitude <= INT_MAX) magnitude = magnitude * 10 + (c - '0');
     if (c != EOF) std::ungetc(c, stdin);
-
-    if (negative) magnitude = -magnitude;
-    *value = static_cast<int>(magnitude < INT_MIN ? INT_MIN : magnitude > INT_MAX ? INT_MAX : magnitude);
+    *value = number.value();
     return NumberInput::Number;
 }
 

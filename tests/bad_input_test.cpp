@@ -11,23 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "gnuplot_stand_in.h"
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 #include "windows_programs.h"
 
 
 namespace {
 
 namespace fs = std::filesystem;
-
-enum class FrontEnd {
-    None,       // PATH=/nonexistent: the plot fails to start, the report stands alone
-    Recording,  // reads and logs every command
-    Vanishing,  // ends at once, before the first command
-    Dying,      // reads two commands, then ends
-    OnlyInWorkingDirectory,  // a recording one beside the data, PATH=/nonexistent: never run
-};
 
 struct Row {
     std::string name;
@@ -44,11 +34,6 @@ struct Row {
     bool read_only_directory = false;           // the working directory can't be written
     const char* shell = nullptr;  // run by /bin/sh before it starts the program, e.g. to close streams
 };
-
-const std::string kNoPlot = "GNUPlot failed to start.  Plotting failed.\n";
-const std::string kNoFrontEnd = "cannot find gnuplot in your PATH";
-const std::string kWait = "Press space (and enter) to continue...\n";
-const std::string kOrderPrompt = "Please enter number of coefficients for fit: ";
 
 std::string Loading(const std::string& name, const char* kind = "PCP")
 {
@@ -84,10 +69,6 @@ std::string LoadError(const std::string& program, const std::string& name)
 {
     return program == "cadrafit" ? "Error loading PCP file '" + name + "'\n" : "Error loading PCP file\n";
 }
-
-std::string Expected(const std::string& file) { return ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + file); }
-
-std::string Data(const std::string& file) { return ReadFile(std::string(FITCORE_TEST_DATA_DIR) + "/" + file); }
 
 std::string WithCrlf(const std::string& text)
 {
@@ -188,13 +169,13 @@ std::vector<Row> Rows()
         {"LoneCarriageReturnsCsv", "veldafit", {"exact.csv"}, {{"exact.csv", "x,y\r1,2\r2,4\r\r3,6\r"}}, "",
          Loading("exact.csv", "CSV") + "Bad input line: 4\n" + Loaded("exact.csv", 3) + kExactLine + kNoPlot,
          kNoFrontEnd, 0},
-        {"CrlfLineEnds", "veldafit", {"line_five.pcp"}, {{"line_five.pcp", WithCrlf(Data("line_five.pcp"))}},
+        {"CrlfLineEnds", "veldafit", {"line_five.pcp"}, {{"line_five.pcp", WithCrlf(TestData("line_five.pcp"))}},
          "", Expected("veldafit_line_five.out") + kNoPlot, kNoFrontEnd, 0},
         {"CadrafitCrlfLineEnds", "cadrafit", {"poly_parabola.pcp"},
-         {{"poly_parabola.pcp", WithCrlf(Data("poly_parabola.pcp"))}}, "2\r\n",
+         {{"poly_parabola.pcp", WithCrlf(TestData("poly_parabola.pcp"))}}, "2\r\n",
          Expected("cadrafit_parabola.out") + kNoPlot, kNoFrontEnd, 0},
         {"SorrafitCrlfLineEnds", "sorrafit", {"line_four_sigma.pcp"},
-         {{"line_four_sigma.pcp", WithCrlf(Data("line_four_sigma.pcp"))}}, "",
+         {{"line_four_sigma.pcp", WithCrlf(TestData("line_four_sigma.pcp"))}}, "",
          Expected("sorrafit_four.out") + kNoPlot, kNoFrontEnd, 0},
         {"CrlfLineEndsCsv", "veldafit", {"five.csv"},
          {{"five.csv", "x,y\r\n1,2.1\r\n2,3.9\r\n3,6.2\r\n4,7.8\r\n5,10.1\r\n"}}, "",
@@ -281,10 +262,10 @@ std::vector<Row> Rows()
         {"FrontEndDiesAmidTheCommands", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n",
          Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait, "", 0, FrontEnd::Dying},
         {"CadrafitFrontEndDiesAmidTheCommands", "cadrafit", {"poly_parabola.pcp"},
-         {{"poly_parabola.pcp", Data("poly_parabola.pcp")}}, "2\n \n", Expected("cadrafit_parabola.out") + kWait,
+         {{"poly_parabola.pcp", TestData("poly_parabola.pcp")}}, "2\n \n", Expected("cadrafit_parabola.out") + kWait,
          "", 0, FrontEnd::Dying},
         {"SorrafitFrontEndDiesAmidTheCommands", "sorrafit", {"line_four_sigma.pcp"},
-         {{"line_four_sigma.pcp", Data("line_four_sigma.pcp")}}, " \n", Expected("sorrafit_four.out") + kWait,
+         {{"line_four_sigma.pcp", TestData("line_four_sigma.pcp")}}, " \n", Expected("sorrafit_four.out") + kWait,
          "", 0, FrontEnd::Dying},
     };
 
@@ -335,7 +316,7 @@ std::vector<Row> Rows()
     rows.push_back({"ReportToAFullDisk", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n", "",
                     "veldafit" + full_disk, 1, FrontEnd::Recording, {}, {}, false, "exec >/dev/full;"});
     rows.push_back({"CadrafitReportToAFullDisk", "cadrafit", {"poly_parabola.pcp"},
-                    {{"poly_parabola.pcp", Data("poly_parabola.pcp")}}, "2\n", "",
+                    {{"poly_parabola.pcp", TestData("poly_parabola.pcp")}}, "2\n", "",
                     kNoFrontEnd + "cadrafit" + full_disk, 1, FrontEnd::None, {}, {}, false, "exec >/dev/full;"});
     rows.push_back({"SorrafitLoadErrorToAFullDisk", "sorrafit", {"missing.pcp"}, {}, "", "", "sorrafit" + full_disk,
                     1, FrontEnd::None, {}, {}, false, "exec >/dev/full;"});
@@ -348,11 +329,11 @@ std::vector<Row> Rows()
                     Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait,
                     "cannot create temporary file: exiting plot", 0, FrontEnd::Recording, {}, {}, true});
     rows.push_back({"CadrafitReadOnlyWorkingDirectory", "cadrafit", {"poly_parabola.pcp"},
-                    {{"poly_parabola.pcp", Data("poly_parabola.pcp")}}, "2\n \n",
+                    {{"poly_parabola.pcp", TestData("poly_parabola.pcp")}}, "2\n \n",
                     Expected("cadrafit_parabola.out") + kWait, "cannot create temporary file: exiting plot", 0,
                     FrontEnd::Recording, {}, {}, true});
     rows.push_back({"SorrafitReadOnlyWorkingDirectory", "sorrafit", {"line_four_sigma.pcp"},
-                    {{"line_four_sigma.pcp", Data("line_four_sigma.pcp")}}, " \n",
+                    {{"line_four_sigma.pcp", TestData("line_four_sigma.pcp")}}, " \n",
                     Expected("sorrafit_four.out") + kWait, "cannot create temporary file: exiting plot", 0,
                     FrontEnd::Recording, {}, {}, true});
     return rows;
@@ -385,49 +366,30 @@ TEST_P(BadInput, GivesAClearMessageOrACorrectReport)
     if ((!row.locked.empty() || row.read_only_directory) && !PermissionsBind())
         GTEST_SKIP() << "file permissions do not bind this user, who may read and write anything";
 
-    TempDir work, bin;
-    for (const auto& [name, content] : row.files) WriteFile(work.File(name), content);
+    ProgramRun work;
+    for (const auto& [name, content] : row.files) work.Write(name, content);
     for (const std::string& name : row.directories) fs::create_directory(work.File(name));
     for (const std::string& name : row.locked) chmod(work.File(name).c_str(), 0);
+    work.Front(row.front_end);
+    if (row.shell != nullptr) work.Shell(row.shell);
+    work.options().honour_file_permissions = true;
+    work.options().address_space_limit = size_t{8} << 30;  // far below a count of 2^31 points
+    if (row.read_only_directory) chmod(work.directory().c_str(), 0555);
 
-    RunOptions options;
-    options.cwd = work.path();
-    options.stdin_text = row.input;
-    options.honour_file_permissions = true;
-    options.address_space_limit = size_t{8} << 30;  // far below a count of 2^31 points
-    switch (row.front_end) {
-    case FrontEnd::None: options.env = {{"PATH", "/nonexistent"}}; break;
-    case FrontEnd::Recording: WriteRecordingStandIn(bin.path()); break;
-    case FrontEnd::Vanishing: WriteVanishingStandIn(bin.path()); break;
-    case FrontEnd::Dying: WriteDyingStandIn(bin.path()); break;
-    case FrontEnd::OnlyInWorkingDirectory:
-        WriteRecordingStandIn(work.path());
-        options.env = {{"PATH", "/nonexistent"}};
-        break;
-    }
-    if (row.front_end != FrontEnd::None && row.front_end != FrontEnd::OnlyInWorkingDirectory)
-        options.env = {{"PATH", bin.path()}};
-    if (row.read_only_directory) chmod(work.path().c_str(), 0555);
-
-    std::vector<std::string> argv = {ProgramPath(row.program)};
-    if (row.shell != nullptr)
-        argv = {"/bin/sh", "-c", std::string(row.shell) + " exec \"$0\" \"$@\"", ProgramPath(row.program)};
-    argv.insert(argv.end(), row.args.begin(), row.args.end());
-    RunResult run = RunProgram(argv, options);
-    chmod(work.path().c_str(), 0700);
+    RunResult run = work.Run(row.program, row.args, row.input);
+    chmod(work.directory().c_str(), 0700);
 
     EXPECT_FALSE(run.timed_out);
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.out, row.out);
     EXPECT_EQ(run.err, row.err);
     EXPECT_EQ(run.exit_status, row.status);
-    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+    EXPECT_TRUE(work.DataFiles().empty());
     if (row.front_end == FrontEnd::Dying) {
-        EXPECT_EQ(SplitLines(ReadFile(bin.File("log"))),
-                  (std::vector<std::string>{"set terminal windows", "set xlabel \"x\""}));
+        EXPECT_EQ(work.Log(), (std::vector<std::string>{"set terminal windows", "set xlabel \"x\""}));
     }
     // The front-end gets the plot's commands and nothing else.
-    for (const std::string& line : SplitLines(ReadFile(bin.File("log")))) {
+    for (const std::string& line : work.Log()) {
         EXPECT_TRUE(line.empty() || line.starts_with("set ") || line.starts_with("plot ") ||
                     line.starts_with("replot "))
             << line;

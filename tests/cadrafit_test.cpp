@@ -2,29 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "run_program.h"
+#include "program_run.h"
 
 
 namespace {
 
-const std::string kPrompt = "Please enter number of coefficients for fit: ";
-// No gnuplot front-end can be found in these runs; the plot has tests of its own.
-const std::string kNoPlot = "GNUPlot failed to start.  Plotting failed.\n";
-
-RunOptions WithInput(const std::string& input, const std::string& cwd = FITCORE_TEST_DATA_DIR)
+// Runs cadrafit in the test data directory, so the output names the file as
+// given; no gnuplot front-end can be found, the plot has tests of its own.
+RunResult Cadrafit(const std::vector<std::string>& args, const std::string& input)
 {
-    RunOptions options;
-    options.stdin_text = input;
-    options.cwd = cwd;
-    options.env = {{"PATH", "/nonexistent"}};
-    return options;
-}
-
-// Runs cadrafit in the test data directory, so the output names the file as given.
-RunResult Cadrafit(const std::string& file, const std::string& input)
-{
-    return RunProgram({ProgramPath("cadrafit"), file}, WithInput(input));
+    return ProgramRun().In(FITCORE_TEST_DATA_DIR).Run("cadrafit", args, input);
 }
 
 int Count(const std::string& text, const std::string& part)
@@ -48,9 +37,9 @@ TEST(CadrafitReport, MatchesExpectedOutput)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        RunResult run = Cadrafit(c.file, c.order);
+        RunResult run = Cadrafit({c.file}, c.order);
         EXPECT_EQ(run.exit_status, 0);
-        EXPECT_EQ(run.out, ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + c.expected) + kNoPlot);
+        EXPECT_EQ(run.out, Expected(c.expected) + kNoPlot);
     }
 }
 
@@ -68,10 +57,9 @@ TEST(CadrafitOrderPrompt, AsksAgainUntilAnOrderFromTwoToNine)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input);
-        RunResult run = RunProgram({ProgramPath("cadrafit"), FITCORE_EXAMPLES_DIR "/cubic.pcp"},
-                                   WithInput(c.input, ""));
+        RunResult run = ProgramRun().Run("cadrafit", {FITCORE_EXAMPLES_DIR "/cubic.pcp"}, c.input);
         EXPECT_EQ(run.exit_status, 0);
-        EXPECT_EQ(Count(run.out, kPrompt), c.prompts);
+        EXPECT_EQ(Count(run.out, kOrderPrompt), c.prompts);
         EXPECT_NE(run.out.find(c.order_line), std::string::npos);
         EXPECT_NE(run.out.find("Polynomial Coefficients:"), std::string::npos);
     }
@@ -81,18 +69,17 @@ TEST(CadrafitOrderPrompt, EndOfInputEndsTheRunWithStatusOne)
 {
     for (const char* input : {"", "abc", "1\n"}) {
         SCOPED_TRACE(input);
-        RunResult run = Cadrafit("poly_cubic.pcp", input);
+        RunResult run = Cadrafit({"poly_cubic.pcp"}, input);
         EXPECT_EQ(run.exit_status, 1);
-        EXPECT_TRUE(run.out.ends_with(kPrompt + "\nNo order entered: standard input has ended.\n"));
+        EXPECT_TRUE(run.out.ends_with(kOrderPrompt + "\nNo order entered: standard input has ended.\n"));
     }
 }
 
 TEST(CadrafitOrderPrompt, FollowsTheFileNameOnTheSameLine)
 {
-    RunResult run = RunProgram({ProgramPath("cadrafit")}, WithInput("poly_cubic.pcp 3\n"));
+    RunResult run = Cadrafit({}, "poly_cubic.pcp 3\n");
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out, "Please enter a filename: " +
-                           ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/cadrafit_cubic.out") + kNoPlot);
+    EXPECT_EQ(run.out, "Please enter a filename: " + Expected("cadrafit_cubic.out") + kNoPlot);
 }
 
 TEST(CadrafitFailures, UnsolvableSystemsAndMissingFilesEndWithStatusOne)
@@ -101,13 +88,13 @@ TEST(CadrafitFailures, UnsolvableSystemsAndMissingFilesEndWithStatusOne)
         std::string file;
         std::string tail;
     } cases[] = {
-        {"poly_two_x.pcp", "4 points present\n" + kPrompt + "Could not solve polynomial fit!\n"},
-        {"empty_header.pcp", "0 points present\n" + kPrompt + "Could not solve polynomial fit!\n"},
+        {"poly_two_x.pcp", "4 points present\n" + kOrderPrompt + "Could not solve polynomial fit!\n"},
+        {"empty_header.pcp", "0 points present\n" + kOrderPrompt + "Could not solve polynomial fit!\n"},
         {"missing.pcp", "Error loading PCP file 'missing.pcp'\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        RunResult run = Cadrafit(c.file, "2\n");
+        RunResult run = Cadrafit({c.file}, "2\n");
         EXPECT_EQ(run.exit_status, 1);
         EXPECT_TRUE(run.out.ends_with(c.tail)) << run.out;
     }

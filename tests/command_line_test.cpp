@@ -74,6 +74,7 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kPolynomial, {"--ord", "4", "-o", "5"}, "order=5"},
         {&kPolynomial, {"-o", "1"}, "error: invalid order '1': give a whole number from 2 to 9"},
         {&kPolynomial, {"-o", "10"}, "error: invalid order '10': give a whole number from 2 to 9"},
+        {&kPolynomial, {"-o", "+3"}, "order=3"},  // as the order prompt reads it
         {&kPolynomial, {"-o", "-3"}, "error: invalid order '-3': give a whole number from 2 to 9"},
         {&kPolynomial, {"-o", "3x"}, "error: invalid order '3x': give a whole number from 2 to 9"},
         {&kPolynomial, {"-o", " 3"}, "error: invalid order ' 3': give a whole number from 2 to 9"},

@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 
 namespace {
 
@@ -17,17 +16,9 @@ std::string ReportOf(const std::string& output, const std::string& name)
     return report;
 }
 
-RunResult Veldafit(const std::string& path)
-{
-    // No front-end on PATH and no data file in the working directory: the
-    // report alone. The space would answer the wait after a plot.
-    TempDir cwd;
-    RunOptions options;
-    options.stdin_text = " \n";
-    options.cwd = cwd.path();
-    options.env = {{"PATH", "/nonexistent"}};
-    return RunProgram({ProgramPath("veldafit"), path}, options);
-}
+// No front-end on PATH and no data file in the working directory: the report
+// alone. The space would answer the wait after a plot.
+RunResult Veldafit(const std::string& path) { return ProgramRun().Run("veldafit", {path}, " \n"); }
 
 }  // namespace
 

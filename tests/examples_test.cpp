@@ -4,12 +4,9 @@
 
 #include <string>
 
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 
 namespace {
-
-const char kNoPlot[] = "GNUPlot failed to start.  Plotting failed.\n";
 
 struct Example {
     const char* program;
@@ -23,14 +20,10 @@ class ExampleReport : public testing::TestWithParam<Example> {};
 TEST_P(ExampleReport, MatchesTheKeptReport)
 {
     const Example& example = GetParam();
-    TempDir no_programs;  // a PATH with no gnuplot front-end on it: the report alone
-    RunOptions options;
-    options.cwd = FITCORE_EXAMPLES_DIR;
-    options.stdin_text = example.answers;
-    options.env = {{"PATH", no_programs.path()}};
-    RunResult run = RunProgram({ProgramPath(example.program), example.file}, options);
+    // No gnuplot front-end on PATH: the report alone.
+    RunResult run = ProgramRun().In(FITCORE_EXAMPLES_DIR).Run(example.program, {example.file}, example.answers);
 
-    std::string expected = ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + example.expected);
+    std::string expected = Expected(example.expected);
     EXPECT_EQ(run.exit_status, 0) << run.err;
     if (run.out != expected + kNoPlot) {
         EXPECT_EQ(run.out, expected);

@@ -25,8 +25,7 @@
 
 #include "gnuplot_stand_in.h"
 #include "reference.h"
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 
 namespace {
 
@@ -663,18 +662,13 @@ class GnuplotSignal : public testing::TestWithParam<int> {};
 
 TEST_P(GnuplotSignal, DeletesTheDataFilesOfOpenConnectionsBeforeDying)
 {
-    TempDir bin, work;
-    WriteRecordingStandIn(bin.path());
-    RunOptions options;
-    options.cwd = work.path();
-    options.env = {{"PATH", bin.path()}};
-    RunResult run = RunProgram({ProgramPath("gnuplot_driver"), "signal", std::to_string(GetParam())},
-                               options);
+    ProgramRun driver;
+    RunResult run = driver.Front(FrontEnd::Recording).Run("gnuplot_driver", {"signal", std::to_string(GetParam())});
     EXPECT_EQ(run.signal, GetParam());
     ASSERT_FALSE(run.out.empty());
     EXPECT_TRUE(IsDataFileName(run.out.substr(0, run.out.size() - 1))) << run.out;
     EXPECT_EQ(run.out.back(), '\n');
-    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+    EXPECT_TRUE(driver.DataFiles().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Interrupts, GnuplotSignal,
@@ -682,37 +676,31 @@ INSTANTIATE_TEST_SUITE_P(Interrupts, GnuplotSignal,
 
 TEST(GnuplotPlotOnce, PlotsWithDefaultsWaitsForALineAndCloses)
 {
-    TempDir bin, work;
-    WriteRecordingStandIn(bin.path());
-    RunOptions options;
-    options.cwd = work.path();
-    options.env = {{"PATH", bin.path()}};
-    options.stdin_text = "more\nafter\n";
-    RunResult run = RunProgram({ProgramPath("gnuplot_driver"), "once", "4"}, options);
+    ProgramRun driver;
+    driver.Front(FrontEnd::Recording);
+    RunResult run = driver.Run("gnuplot_driver", {"once", "4"}, "more\nafter\n");
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.out, "press ENTER to continue\n");
-    EXPECT_EQ(WithoutFileNames(SplitLines(ReadFile(bin.File("log")))),
+    EXPECT_EQ(WithoutFileNames(driver.Log()),
               (std::vector<std::string>{"set terminal windows", "set xlabel \"X\"",
                                         "set ylabel \"Y\"", "plot \"FILE\" with lines"}));
-    EXPECT_EQ(ReadFile(bin.File("data.1")), "1\n2\n3\n4\n");
-    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+    EXPECT_EQ(ReadFile(driver.FrontEndFile("data.1")), "1\n2\n3\n4\n");
+    EXPECT_TRUE(driver.DataFiles().empty());
 
-    options.stdin_text = "";  // the end of the input also ends the wait
-    EXPECT_EQ(RunProgram({ProgramPath("gnuplot_driver"), "once", "4"}, options).exit_status, 0);
+    // The end of the input also ends the wait.
+    EXPECT_EQ(driver.Run("gnuplot_driver", {"once", "4"}).exit_status, 0);
 
     // With standard output and error closed, the pipe to the front-end must
     // not take their numbers: the prompt would reach gnuplot as a command.
-    fs::remove(bin.File("log"));
-    options.stdin_text = "\n";
-    RunResult closed = RunProgram({"/bin/sh", "-c", "exec \"$0\" \"$@\" >&- 2>&-", ProgramPath("gnuplot_driver"),
-                                   "once", "4"},
-                                  options);
+    fs::remove(driver.FrontEndFile("log"));
+    RunResult closed = driver.Run("/bin/sh", {"-c", "exec \"$0\" \"$@\" >&- 2>&-", ProgramPath("gnuplot_driver"),
+                                              "once", "4"}, "\n");
     EXPECT_EQ(closed.exit_status, 0);
-    EXPECT_EQ(SplitLines(ReadFile(bin.File("log"))).size(), 4u) << ReadFile(bin.File("log"));
-    fs::remove(bin.File("log"));
-    RunResult none = RunProgram({ProgramPath("gnuplot_driver"), "once", "0"}, options);
+    EXPECT_EQ(driver.Log().size(), 4u) << ReadFile(driver.FrontEndFile("log"));
+    fs::remove(driver.FrontEndFile("log"));
+    RunResult none = driver.Run("gnuplot_driver", {"once", "0"}, "\n");
     EXPECT_EQ(none.out, "");
-    EXPECT_FALSE(fs::exists(bin.File("log")));
+    EXPECT_FALSE(driver.FrontEndStarted());
 }
 
 }  // namespace

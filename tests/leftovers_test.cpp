@@ -5,27 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "gnuplot_stand_in.h"
-#include "interactive_program.h"
 #include "process_watch.h"
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 #include "windows_programs.h"
 
 namespace {
 
-// The front-end reads everything and then takes this long to end: a program
-// that did not wait for it would end first and leave it running.
-constexpr double kFrontEndLinger = 0.5;
-
 struct Run {
-    std::vector<std::string> argv;
+    std::string program;
+    std::vector<std::string> args;
     const char* data_file;  // copied into the working directory, or null
     const char* before;     // typed before the wait (cadrafit's order)
     const char* prompt;     // the wait's prompt
@@ -40,7 +33,7 @@ std::vector<std::string> LinesTo(const std::map<int, std::string>& descriptors)
 }
 
 // Checks the program while it waits and returns the front-end's pid, or -1.
-pid_t CheckWhileWaiting(pid_t program, const std::string& work)
+pid_t CheckWhileWaiting(pid_t program, const ProgramRun& work)
 {
     std::vector<pid_t> children = ChildrenOf(program);
     EXPECT_EQ(children.size(), 1u) << "children of the waiting program";
@@ -66,25 +59,22 @@ pid_t CheckWhileWaiting(pid_t program, const std::string& work)
         }
     }
 
-    EXPECT_EQ(DataFilesIn(work).size(), 1u);
+    EXPECT_EQ(work.DataFiles().size(), 1u);
     return front_end;
 }
 
+// The front-end reads everything and then lingers before it ends: a program
+// that did not wait for it would end first and leave it running.
 void RunAndCheck(const Run& run)
 {
     SKIP_UNDER_WINE("POSIX descriptors and child processes, as /proc shows them");
-    TempDir work, bin;
-    WriteLingeringStandIn(bin.path(), kFrontEndLinger);
-    if (run.data_file != nullptr)
-        std::filesystem::copy_file(std::string(FITCORE_TEST_DATA_DIR) + "/" + run.data_file,
-                                   work.File(run.data_file));
-    RunOptions options;
-    options.cwd = work.path();
-    options.env = {{"PATH", bin.path()}};
-    InteractiveProgram program(run.argv, options);
+    ProgramRun work;
+    work.Front(FrontEnd::Lingering);
+    if (run.data_file != nullptr) work.Copy(run.data_file);
+    InteractiveProgram program = work.Start(run.program, run.args);
     program.Type(run.before);
     ASSERT_TRUE(program.WaitForOutput(run.prompt));
-    pid_t front_end = CheckWhileWaiting(program.pid(), work.path());
+    pid_t front_end = CheckWhileWaiting(program.pid(), work);
 
     program.Type(run.answer);
     RunResult result = program.Finish();
@@ -93,30 +83,30 @@ void RunAndCheck(const Run& run)
     if (front_end > 0) {
         EXPECT_FALSE(ProcessExists(front_end)) << "the front-end was not waited for";
     }
-    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+    EXPECT_TRUE(work.DataFiles().empty());
 }
 
 TEST(NoLeftovers, VeldafitResultPlot)
 {
-    RunAndCheck({{ProgramPath("veldafit"), "line_five.pcp"}, "line_five.pcp", "",
+    RunAndCheck({"veldafit", {"line_five.pcp"}, "line_five.pcp", "",
                  "Press space (and enter) to continue...\n", " \n"});
 }
 
 TEST(NoLeftovers, CadrafitResultPlot)
 {
-    RunAndCheck({{ProgramPath("cadrafit"), "poly_parabola.pcp"}, "poly_parabola.pcp", "2\n",
+    RunAndCheck({"cadrafit", {"poly_parabola.pcp"}, "poly_parabola.pcp", "2\n",
                  "Press space (and enter) to continue...\n", " \n"});
 }
 
 TEST(NoLeftovers, SorrafitResultPlot)
 {
-    RunAndCheck({{ProgramPath("sorrafit"), "line_four_sigma.pcp"}, "line_four_sigma.pcp", "",
+    RunAndCheck({"sorrafit", {"line_four_sigma.pcp"}, "line_four_sigma.pcp", "",
                  "Press space (and enter) to continue...\n", " \n"});
 }
 
 TEST(NoLeftovers, OneShotPlotOfTheLibrary)
 {
-    RunAndCheck({{ProgramPath("gnuplot_driver"), "once", "4"}, nullptr, "",
+    RunAndCheck({"gnuplot_driver", {"once", "4"}, nullptr, "",
                  "press ENTER to continue\n", "\n"});
 }
 
@@ -145,34 +135,24 @@ TEST_P(WaysOut, LeaveNoDataFileAndNoFrontEndBehind)
 {
     SKIP_UNDER_WINE("POSIX signals, descriptors and process groups");
     const WayOut& row = GetParam();
-    TempDir work, bin;
+    ProgramRun work;
     std::string points = "200 0 0\n";  // a data file of more than 1024 bytes
     for (int i = 0; i < 200; ++i) points += std::to_string(i) + ".125 " + std::to_string(2 * i) + ".25\n";
-    WriteFile(work.File("many.pcp"), points);
-    if (row.hanging_front_end)
-        WriteHangingStandIn(bin.path());
-    else
-        WriteRecordingStandIn(bin.path());
-
-    RunOptions options;
-    options.cwd = work.path();
-    options.env = {{"PATH", bin.path()}};
-    options.stdin_text = " \n";
-    options.ignored_signals = row.ignored_signals;
-    std::vector<std::string> argv = {ProgramPath("veldafit"), "many.pcp"};
+    work.Write("many.pcp", points).Front(row.hanging_front_end ? FrontEnd::Hanging : FrontEnd::Recording);
+    work.options().ignored_signals = row.ignored_signals;
     // (The shell would not pass an ignored SIGCHLD on.)
-    if (row.shell != nullptr) argv.insert(argv.begin(), {"/bin/sh", "-c", std::string(row.shell) + " exec \"$0\" \"$@\""});
-    RunResult run = RunProgram(argv, options);
+    if (row.shell != nullptr) work.Shell(row.shell);
+    RunResult run = work.Run("veldafit", {"many.pcp"}, " \n");
     EXPECT_FALSE(run.timed_out);
     EXPECT_EQ(run.signal, row.signal);
     if (row.signal == 0) {
         EXPECT_EQ(run.exit_status, row.status);
     }
     EXPECT_EQ(run.err, row.err);
-    EXPECT_TRUE(DataFilesIn(work.path()).empty());
+    EXPECT_TRUE(work.DataFiles().empty());
     if (row.hanging_front_end) {
         pid_t sleeper = 0;
-        std::ifstream(bin.File("pid")) >> sleeper;
+        std::ifstream(work.FrontEndFile("pid")) >> sleeper;
         ASSERT_GT(sleeper, 0);
         EXPECT_TRUE(!ProcessExists(sleeper) || IsZombie(sleeper)) << "the front-end's child still runs";
     }

@@ -13,9 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "gnuplot_stand_in.h"
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 #include "windows_programs.h"
 
 
@@ -24,11 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-const std::string kPrompt = "Please enter number of coefficients for fit: ";
-const std::string kNoPlot = "GNUPlot failed to start.  Plotting failed.\n";
 const char* const kPrograms[] = {"veldafit", "sorrafit", "cadrafit"};
-
-std::string Expected(const std::string& name) { return ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + name); }
 
 std::string Without(std::string text, const std::string& part)
 {
@@ -37,51 +31,32 @@ std::string Without(std::string text, const std::string& part)
 }
 
 // A working directory holding data files, with a recording front-end on
-// PATH, so that a run which starts one leaves its log.
-struct Work {
-    explicit Work(const std::vector<std::string>& data_files)
+// PATH, so that a run which starts one leaves its log, or the real one.
+struct Work : ProgramRun {
+    explicit Work(const std::vector<std::string>& data_files, FrontEnd front_end = FrontEnd::Recording)
     {
-        for (const std::string& name : data_files)
-            fs::copy_file(std::string(FITCORE_TEST_DATA_DIR) + "/" + name, dir.File(name));
-        WriteRecordingStandIn(bin.path());
+        for (const std::string& name : data_files) Copy(name);
+        // The options outrank the user's own choice of picture.
+        Front(front_end).Env("FITCORE_GNUPLOT_TERMINAL", "dumb").Env("FITCORE_GNUPLOT_OUTPUT", "elsewhere.txt");
     }
-    RunResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& input = "",
-                  bool real_gnuplot = false) const
-    {
-        std::vector<std::string> argv{ProgramPath(program)};
-        argv.insert(argv.end(), args.begin(), args.end());
-        RunOptions options;
-        options.cwd = dir.path();
-        options.stdin_text = input;
-        options.env = {{"PATH", real_gnuplot ? std::string(FITCORE_BIN_DIR) + ":/usr/bin:/bin" : bin.path()},
-                       {"DISPLAY", std::nullopt},
-                       {"FITCORE_GNUPLOT", std::nullopt},
-                       // The options outrank the user's own choice of picture.
-                       {"FITCORE_GNUPLOT_TERMINAL", "dumb"},
-                       {"FITCORE_GNUPLOT_OUTPUT", "elsewhere.txt"}};
-        return RunProgram(argv, options);
-    }
-    bool FrontEndStarted() const { return fs::exists(bin.File("log")); }
     std::set<std::string> Files() const
     {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path())) names.insert(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(directory())) names.insert(entry.path().filename());
         return names;
     }
-
-    TempDir dir, bin;
 };
 
 TEST(Options, HelpAndVersionGoToStandardOutput)
 {
     for (const std::string program : kPrograms) {
-        RunResult help = RunProgram({ProgramPath(program), "--help", "ignored.pcp"});
+        RunResult help = ProgramRun().Run(program, {"--help", "ignored.pcp"});
         EXPECT_EQ(help.exit_status, 0);
         EXPECT_TRUE(help.out.starts_with("Usage: " + program + " [OPTION]... [FILE]\n")) << help.out;
         EXPECT_EQ(help.out.find("--order") != std::string::npos, program == "cadrafit");
         EXPECT_EQ(help.err, "");
 
-        RunResult version = RunProgram({ProgramPath(program), "-V"});
+        RunResult version = ProgramRun().Run(program, {"-V"});
         EXPECT_EQ(version.exit_status, 0);
         EXPECT_EQ(version.out, program + " (fitcore) " FITCORE_VERSION "\n");
     }
@@ -96,7 +71,7 @@ TEST(Options, TheOrderOptionGivesTheReportOfThePrompt)
                                                  std::vector<std::string>{"-no3", "poly_cubic.pcp"}}) {
         RunResult ordered = work.Run("cadrafit", args);  // standard input closed
         EXPECT_EQ(ordered.exit_status, 0);
-        EXPECT_EQ(ordered.out, Without(prompted.out, kPrompt));
+        EXPECT_EQ(ordered.out, Without(prompted.out, kOrderPrompt));
     }
 }
 
@@ -109,7 +84,7 @@ TEST(Options, NoPlotStartsNoFrontEndAndEndsAsWithAPlot)
     } cases[] = {
         {"veldafit", {"-n", "line_five.pcp"}, Expected("veldafit_line_five.out")},
         {"sorrafit", {"--no-plot", "line_four_sigma.pcp"}, Expected("sorrafit_four.out")},
-        {"cadrafit", {"-n", "-o", "2", "poly_parabola.pcp"}, Without(Expected("cadrafit_parabola.out"), kPrompt)},
+        {"cadrafit", {"-n", "-o", "2", "poly_parabola.pcp"}, Without(Expected("cadrafit_parabola.out"), kOrderPrompt)},
     };
     for (const auto& c : cases) {
         Work work({c.args.back()});
@@ -150,7 +125,7 @@ TEST(PlotFile, TheRealGnuplotDrawsEachFormatAndNothingElseIsLeft)
          [](const std::string& svg) { return ValidSvg(svg, "Linear fit"); }},
         // Quotes, a backquote and "@" reach gnuplot as part of the name, never as syntax.
         {"cadrafit", {"-o", "2", "-p", "it's \"my\" `fit` @x.SVG"}, "poly_parabola.pcp",
-         Without(Expected("cadrafit_parabola.out"), kPrompt),
+         Without(Expected("cadrafit_parabola.out"), kOrderPrompt),
          [](const std::string& svg) { return ValidSvg(svg, "Polynomial fit"); }},
         {"sorrafit", {"-p", "fit.pdf"}, "line_four_sigma.pcp", Expected("sorrafit_four.out"),
          [](const std::string& pdf) { return pdf.starts_with("%PDF-") && pdf.ends_with("%%EOF\n"); }},
@@ -164,14 +139,14 @@ TEST(PlotFile, TheRealGnuplotDrawsEachFormatAndNothingElseIsLeft)
         std::string file = c.options.back();
         if (file.starts_with("--plot=")) file = file.substr(7);
         SCOPED_TRACE(file);
-        Work work({c.data_file});
+        Work work({c.data_file}, FrontEnd::Real);
         std::vector<std::string> args = c.options;
         args.push_back(c.data_file);
-        RunResult run = work.Run(c.program, args, "", true);
+        RunResult run = work.Run(c.program, args);
         EXPECT_EQ(run.exit_status, 0);
         EXPECT_EQ(run.out, c.report);
         EXPECT_EQ(run.err, "");
-        EXPECT_TRUE(c.valid(ReadFile(work.dir.File(file))));
+        EXPECT_TRUE(c.valid(ReadFile(work.File(file))));
         EXPECT_EQ(work.Files(), (std::set<std::string>{c.data_file, file}));
     }
 }
@@ -198,12 +173,9 @@ TEST(PlotFile, APlotThatCannotBeMadeIsOneLineAndStatusOne)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.last_line);
-        Work work({c.data_file});
-        RunOptions options;
-        options.cwd = work.dir.path();
-        options.env = {{"PATH", ProgramDir() + ":/usr/bin:/bin"}};
-        options.env.insert(options.env.end(), c.env.begin(), c.env.end());
-        RunResult run = RunProgram({ProgramPath("veldafit"), c.json ? "-jp" : "-p", c.file, c.data_file}, options);
+        Work work({c.data_file}, FrontEnd::Real);
+        for (const auto& [name, value] : c.env) work.Env(name, value);
+        RunResult run = work.Run("veldafit", {c.json ? "-jp" : "-p", c.file, c.data_file});
         EXPECT_EQ(run.exit_status, 1);
         std::string report = Expected("veldafit_" + Without(c.data_file, ".pcp") + ".out");
         std::string diagnostics = run.err;
@@ -335,7 +307,7 @@ TEST(Json, TheNumbersAreThoseOfTheReport)
         RunResult json = work.Run(c.program, {"--json", "--points", c.data_file}, polynomial ? order : "");
         EXPECT_EQ(json.exit_status, 0);
         EXPECT_EQ(json.err, text.out.substr(0, text.out.find('\n', text.out.find("Loaded file")) + 1) +
-                                (polynomial ? kPrompt : ""));
+                                (polynomial ? kOrderPrompt : ""));
         EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1);
         EXPECT_FALSE(work.FrontEndStarted());
         Json parsed = Json::parse(json.out);
@@ -344,7 +316,7 @@ TEST(Json, TheNumbersAreThoseOfTheReport)
         EXPECT_EQ(parsed["count"], c.count);
         EXPECT_EQ(parsed["points"].size(), static_cast<size_t>(c.count));
         if (polynomial)
-            ExpectPolynomialJson(parsed, Without(text.out, kPrompt));
+            ExpectPolynomialJson(parsed, Without(text.out, kOrderPrompt));
         else
             ExpectLineJson(parsed, text.out);
     }
@@ -363,11 +335,7 @@ TEST(Json, AFileNameOfAnyBytesIsValidJson)
         {"latin\xE9.pcp", "latin\xEF\xBF\xBD.pcp"},  // not UTF-8: the replacement character
     };
     for (const auto& c : cases) {
-        TempDir dir;
-        WriteFile(dir.File(c.name), "3 0 0\n1 2\n2 4\n3 6\n");
-        RunOptions options;
-        options.cwd = dir.path();
-        RunResult run = RunProgram({ProgramPath("veldafit"), "-j", c.name}, options);
+        RunResult run = ProgramRun().Write(c.name, "3 0 0\n1 2\n2 4\n3 6\n").Run("veldafit", {"-j", c.name});
         EXPECT_EQ(run.exit_status, 0);
         Json parsed = Json::parse(run.out);  // throws on anything that is not valid JSON
         EXPECT_EQ(parsed["file"], c.decoded);

@@ -8,38 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "gnuplot_stand_in.h"
-#include "interactive_program.h"
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 #include "windows_programs.h"
 
 
 namespace {
 
-const std::string kWait = "Press space (and enter) to continue...\n";
-
-std::string DataPath(const std::string& name) { return std::string(FITCORE_TEST_DATA_DIR) + "/" + name; }
-
-// A working directory holding the data file and a recording stand-in for
-// the front-end, which is found through PATH, which names the directory.
-struct PlotDir {
-    PlotDir(const std::string& data_file)
-    {
-        std::filesystem::copy_file(DataPath(data_file), dir.File(data_file));
-        WriteRecordingStandIn(dir.path());
-    }
-    RunOptions Options(const std::string& input = "") const
-    {
-        RunOptions options;
-        options.cwd = dir.path();
-        options.stdin_text = input;
-        options.env = {{"PATH", dir.path()}};
-        return options;
-    }
-    std::vector<std::string> Log() const { return SplitLines(ReadFile(dir.File("log"))); }
-
-    TempDir dir;
+// A working directory holding the data file, with a recording stand-in for
+// the front-end on PATH.
+struct PlotDir : ProgramRun {
+    explicit PlotDir(const std::string& data_file) { Copy(data_file).Front(FrontEnd::Recording); }
 };
 
 void ExpectPlotLine(const std::string& line)
@@ -67,22 +45,21 @@ TEST_P(ResultPlot, SendsPointsAndCurveWaitsAndLeavesNoDataFile)
 {
     const PlotCase& c = GetParam();
     PlotDir plot(c.data_file);
-    RunResult run = RunProgram({ProgramPath(c.program), c.data_file}, plot.Options(c.answers));
+    RunResult run = plot.Run(c.program, {c.data_file}, c.answers);
     EXPECT_EQ(run.exit_status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    std::string report = ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + c.report);
-    EXPECT_EQ(run.out, report + kWait);
+    EXPECT_EQ(run.out, Expected(c.report) + kWait);
 
     std::vector<std::string> log = plot.Log();
-    ASSERT_EQ(log.size(), 6u) << ReadFile(plot.dir.File("log"));
+    ASSERT_EQ(log.size(), 6u) << ReadFile(plot.FrontEndFile("log"));
     EXPECT_EQ(log[0], "set terminal windows");
     EXPECT_EQ(log[1], "set xlabel \"x\"");
     EXPECT_EQ(log[2], "set ylabel \"y\"");
     ExpectPlotLine(log[3]);
     EXPECT_EQ(log[4], c.curve);
     EXPECT_EQ(log[5], "");  // the curve command's own line end, then gnuplot_cmd's
-    EXPECT_EQ(ReadFile(plot.dir.File("data.1")), c.data);
-    EXPECT_TRUE(DataFilesIn(plot.dir.path()).empty());
+    EXPECT_EQ(ReadFile(plot.FrontEndFile("data.1")), c.data);
+    EXPECT_TRUE(plot.DataFiles().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,14 +89,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ResultPlotWait, OnlyASpaceEndsIt)
 {
     PlotDir plot("line_five.pcp");
-    InteractiveProgram veldafit({ProgramPath("veldafit"), "line_five.pcp"}, plot.Options());
+    InteractiveProgram veldafit = plot.Start("veldafit", {"line_five.pcp"});
     ASSERT_TRUE(veldafit.WaitForOutput(kWait));
     veldafit.Type("abc\n");
     EXPECT_FALSE(veldafit.HasEnded(400)) << "a line without a space ended the wait";
     veldafit.Type("ab cd\n");
     EXPECT_TRUE(veldafit.HasEnded(20000));
     EXPECT_EQ(veldafit.Finish().exit_status, 0);
-    EXPECT_TRUE(DataFilesIn(plot.dir.path()).empty());
+    EXPECT_TRUE(plot.DataFiles().empty());
 }
 
 // What follows an answer on its line, a blank included, is discarded before
@@ -140,9 +117,7 @@ TEST(ResultPlotWait, TheRestOfAnAnswersLineDoesNotEndIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.program) + " " + c.answers);
         PlotDir plot("poly_parabola.pcp");
-        std::vector<std::string> argv = {ProgramPath(c.program)};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        InteractiveProgram program(argv, plot.Options());
+        InteractiveProgram program = plot.Start(c.program, c.args);
         program.Type(c.answers);
         ASSERT_TRUE(program.WaitForOutput(kWait));
         EXPECT_FALSE(program.HasEnded(400)) << "the answer's line ended the wait";
@@ -156,12 +131,12 @@ TEST(ResultPlotWait, EndOfInputEndsItAndClosesTheConnection)
 {
     for (const char* input : {"", "no space at all\n"}) {
         PlotDir plot("line_five.pcp");
-        RunResult run = RunProgram({ProgramPath("veldafit"), "line_five.pcp"}, plot.Options(input));
+        RunResult run = plot.Run("veldafit", {"line_five.pcp"}, input);
         EXPECT_FALSE(run.timed_out);
         EXPECT_EQ(run.exit_status, 0);
         EXPECT_TRUE(run.out.ends_with(kWait));
         EXPECT_EQ(plot.Log().size(), 6u);
-        EXPECT_TRUE(DataFilesIn(plot.dir.path()).empty());
+        EXPECT_TRUE(plot.DataFiles().empty());
     }
 }
 
@@ -170,74 +145,55 @@ TEST(ResultPlotInterrupt, NoDataFileIsLeftBehind)
     SKIP_UNDER_WINE("POSIX signals");
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
         PlotDir plot("line_five.pcp");
-        InteractiveProgram veldafit({ProgramPath("veldafit"), "line_five.pcp"}, plot.Options());
+        InteractiveProgram veldafit = plot.Start("veldafit", {"line_five.pcp"});
         ASSERT_TRUE(veldafit.WaitForOutput(kWait));
-        EXPECT_EQ(DataFilesIn(plot.dir.path()).size(), 1u);
+        EXPECT_EQ(plot.DataFiles().size(), 1u);
         veldafit.Signal(signal);
         ASSERT_TRUE(veldafit.HasEnded(20000));
         EXPECT_EQ(veldafit.Finish().signal, signal);
-        EXPECT_TRUE(DataFilesIn(plot.dir.path()).empty()) << "after signal " << signal;
+        EXPECT_TRUE(plot.DataFiles().empty()) << "after signal " << signal;
     }
 }
 
 TEST(ResultPlotFailures, AFrontEndThatVanishesDoesNotStopTheProgram)
 {
-    TempDir dir;
-    std::filesystem::copy_file(DataPath("line_five.pcp"), dir.File("line_five.pcp"));
-    WriteVanishingStandIn(dir.path());
-    RunOptions options;
-    options.cwd = dir.path();
-    options.stdin_text = " \n";
-    options.env = {{"PATH", dir.path()}};
-    RunResult run = RunProgram({ProgramPath("veldafit"), "line_five.pcp"}, options);
+    ProgramRun vanishing;
+    vanishing.Copy("line_five.pcp").Front(FrontEnd::Vanishing);
+    RunResult run = vanishing.Run("veldafit", {"line_five.pcp"}, " \n");
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out, ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/veldafit_line_five.out") + kWait);
-    EXPECT_TRUE(DataFilesIn(dir.path()).empty());
+    EXPECT_EQ(run.out, Expected("veldafit_line_five.out") + kWait);
+    EXPECT_TRUE(vanishing.DataFiles().empty());
 }
 
 TEST(ResultPlotFailures, NoFrontEndStillGivesTheWholeReport)
 {
     for (const char* program : {"veldafit", "sorrafit"}) {
-        RunOptions options;
-        options.cwd = FITCORE_TEST_DATA_DIR;
-        options.env = {{"PATH", "/nonexistent"}};
-        RunResult run = RunProgram({ProgramPath(program), "line_four_sigma.pcp"}, options);
+        RunResult run = ProgramRun().In(FITCORE_TEST_DATA_DIR).Run(program, {"line_four_sigma.pcp"});
         EXPECT_EQ(run.exit_status, 0) << program;
-        EXPECT_EQ(run.err, "cannot find gnuplot in your PATH") << program;
+        EXPECT_EQ(run.err, kNoFrontEnd) << program;
         EXPECT_NE(run.out.find("Linear fit\n"), std::string::npos) << program;
         EXPECT_TRUE(run.out.ends_with("\nGNUPlot failed to start.  Plotting failed.\n")) << run.out;
     }
 }
 
-// A run of veldafit on line_five.pcp in `dir` with the real front-end and
-// gnuplot, no display, a console of 100 by 30 where one is asked for, and a space typed.
-RunOptions RealGnuplotRun(const TempDir& dir)
-{
-    std::filesystem::copy_file(DataPath("line_five.pcp"), dir.File("line_five.pcp"));
-    RunOptions options;
-    options.cwd = dir.path();
-    options.stdin_text = " \n";
-    options.env = {{"PATH", std::string(FITCORE_BIN_DIR) + ":/usr/bin:/bin"},
-                   {"DISPLAY", std::nullopt},
-                   {"FITCORE_GNUPLOT_TERMINAL", std::nullopt},
-                   {"COLUMNS", "100"},
-                   {"LINES", "30"}};
-    return options;
-}
+// Runs on line_five.pcp with the real front-end and gnuplot, no display, and
+// a console of 100 by 30 where one is asked for.
+struct RealGnuplotRun : ProgramRun {
+    RealGnuplotRun() { Copy("line_five.pcp").Front(FrontEnd::Real).Env("COLUMNS", "100").Env("LINES", "30"); }
+};
 
 TEST(ResultPlotRealGnuplot, DrawsOnAConsoleWithoutDisplay)
 {
     SKIP_UNDER_WINE("the installed gnuplot is a Linux one");
     if (!std::filesystem::exists("/usr/bin/gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
-    TempDir dir;
-    RunOptions options = RealGnuplotRun(dir);
-    RunResult run = RunProgram({ProgramPath("veldafit"), "line_five.pcp"}, options);
+    RealGnuplotRun real;
+    RunResult run = real.Run("veldafit", {"line_five.pcp"}, " \n");
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_TRUE(run.out.ends_with(kWait));
     // Without a controlling terminal the text drawing arrives on standard error.
     EXPECT_NE(run.err.find("Points"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Linear fit"), std::string::npos) << run.err;
-    EXPECT_TRUE(DataFilesIn(dir.path()).empty());
+    EXPECT_TRUE(real.DataFiles().empty());
 }
 
 TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
@@ -245,18 +201,17 @@ TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
     SKIP_UNDER_WINE("the installed gnuplot is a Linux one");
     if (!std::filesystem::exists("/usr/bin/gnuplot") || !std::filesystem::exists("/usr/bin/script"))
         GTEST_SKIP() << "gnuplot or script is not installed";
-    TempDir dir;
-    RunOptions options = RealGnuplotRun(dir);
+    RealGnuplotRun real;
     // script gives the program a console of its own, where gnuplot draws too.
-    RunResult run = RunProgram(
-        {"/usr/bin/script", "-qec", ProgramPath("veldafit") + " line_five.pcp", "/dev/null"}, options);
+    RunResult run = real.Run("/usr/bin/script", {"-qec", ProgramPath("veldafit") + " line_five.pcp", "/dev/null"},
+                             " \n");
     EXPECT_EQ(run.exit_status, 0);
     size_t legend = run.out.rfind("Linear fit");  // in the last drawing, after the report's heading
     size_t prompt = run.out.find("Press space (and enter) to continue...");
     ASSERT_NE(prompt, std::string::npos) << run.out;
     EXPECT_GT(legend, run.out.find("Err/sd")) << run.out;
     EXPECT_LT(legend, prompt) << run.out;
-    EXPECT_TRUE(DataFilesIn(dir.path()).empty());
+    EXPECT_TRUE(real.DataFiles().empty());
 }
 
 }  // namespace

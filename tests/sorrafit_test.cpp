@@ -3,18 +3,15 @@
 
 #include <string>
 
-#include "run_program.h"
-#include "temp_dir.h"
+#include "program_run.h"
 
 namespace {
 
-// Runs sorrafit in the test data directory, so the output names the file as given.
+// Runs sorrafit in the test data directory, so the output names the file as
+// given, with no front-end: the report alone.
 RunResult Sorrafit(const std::string& file)
 {
-    RunOptions options;
-    options.cwd = FITCORE_TEST_DATA_DIR;
-    options.env = {{"PATH", "/nonexistent"}};  // no front-end: the report alone
-    return RunProgram({ProgramPath("sorrafit"), file}, options);
+    return ProgramRun().In(FITCORE_TEST_DATA_DIR).Run("sorrafit", {file});
 }
 
 // The output after the two loading lines, which name the file.
@@ -40,8 +37,7 @@ TEST(SorrafitReport, MatchesExpectedOutput)
         SCOPED_TRACE(c.file);
         RunResult run = Sorrafit(c.file);
         EXPECT_EQ(run.exit_status, 0);
-        EXPECT_EQ(run.out, ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + c.expected) +
-                               "GNUPlot failed to start.  Plotting failed.\n");
+        EXPECT_EQ(run.out, Expected(c.expected) + kNoPlot);
     }
 }
 
@@ -63,12 +59,9 @@ TEST(SorrafitRefusal, FileWithoutSigmasEndsBeforeTheLoadedLine)
 TEST(SorrafitRefusal, CsvFileIsNeverFittedEvenWithASigmaColumn)
 {
     // CSV import leaves has_sigma 0, so the file never reaches the fit.
-    TempDir dir;
-    WriteFile(dir.File("sigma.csv"), "x,y,sigma\n1,2.1,0.1\n2,3.9,0.2\n3,6.2,0.1\n");
-    RunOptions options;
-    options.cwd = dir.path();
-    options.env = {{"PATH", "/nonexistent"}};
-    RunResult run = RunProgram({ProgramPath("sorrafit"), "sigma.csv"}, options);
+    RunResult run = ProgramRun()
+                        .Write("sigma.csv", "x,y,sigma\n1,2.1,0.1\n2,3.9,0.2\n3,6.2,0.1\n")
+                        .Run("sorrafit", {"sigma.csv"});
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.out, "Loading CSV file sigma.csv...\nThis file does not contain weighting information.\n");
     EXPECT_EQ(run.err, "");

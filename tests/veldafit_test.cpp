@@ -4,28 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "run_program.h"
+#include "program_run.h"
 
 namespace {
 
-// The report tests run with no gnuplot front-end to be found, so every
-// complete run ends with this line; the plot has tests of its own.
-const std::string kNoPlot = "GNUPlot failed to start.  Plotting failed.\n";
-
+// The report tests run in the data directory with no gnuplot front-end to be
+// found, so every complete run ends with kNoPlot; the plot has tests of its own.
 RunResult RunVeldafit(const std::vector<std::string>& args, const std::string& input = "")
 {
-    std::vector<std::string> argv{ProgramPath("veldafit")};
-    argv.insert(argv.end(), args.begin(), args.end());
-    RunOptions options;
-    options.cwd = FITCORE_TEST_DATA_DIR;
-    options.stdin_text = input;
-    options.env = {{"PATH", "/nonexistent"}};
-    return RunProgram(argv, options);
-}
-
-std::string Expected(const std::string& name)
-{
-    return ReadFile(std::string(FITCORE_EXPECTED_DIR) + "/" + name);
+    return ProgramRun().In(FITCORE_TEST_DATA_DIR).Run("veldafit", args, input);
 }
 
 class VeldafitReport : public testing::TestWithParam<const char*> {};
@@ -36,7 +23,7 @@ TEST_P(VeldafitReport, MatchesTheExpectedOutputByteForByte)
     RunResult run = RunVeldafit({name + ".pcp"});
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.out, Expected("veldafit_" + name + ".out") + kNoPlot);
-    EXPECT_EQ(run.err, "cannot find gnuplot in your PATH");
+    EXPECT_EQ(run.err, kNoFrontEnd);
 }
 
 // Worked examples, a sigma column that must be ignored, and degenerate data

@@ -1,7 +1,8 @@
 // platform.h - the few operating-system calls that the gnuplot connection,
 // its front-end and the programs need: the standard streams, child processes
-// fed through a pipe, the execute test, exclusive creation of data files,
-// unbuffered writes and the check that a display server answers.
+// fed through a pipe, the execute test and the search of PATH, exclusive
+// creation of data files, unbuffered writes and the check that a display
+// server answers.
 //
 // One implementation for POSIX systems and one for Windows. Where a call has
 // no meaning on Windows, its comment says what it does there instead.
@@ -9,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 namespace fitcore {
 
@@ -113,6 +116,22 @@ constexpr bool kWorkingDirectoryFirst = true;
 constexpr char kSearchListSeparator = ':';
 constexpr bool kWorkingDirectoryFirst = false;
 #endif
+
+// How the end of a search list that is empty or ends in the separator is read.
+enum class FinalEmptyEntry {
+    Ignored,           // it adds no entry: an empty list names no directory
+    WorkingDirectory,  // as a shell reads it: one more, empty, entry
+};
+
+// Walks the search list `list` in order for the program `name`: each entry,
+// up to the next separator, gives the candidate "<entry>/<name>", an empty
+// entry the candidate "./<name>". Where the system searches the working
+// directory first (kWorkingDirectoryFirst), "./<name>" comes before them all.
+// The first candidate that `accept` takes (IsExecutable when null) ends the
+// search. Returns its directory as the list writes it, "." for an empty
+// entry and the working directory; nullopt when no candidate was taken.
+std::optional<std::string> FindInSearchList(const char* list, const char* name, FinalEmptyEntry final_entry,
+                                            bool (*accept)(const std::string& candidate) = nullptr);
 
 // Creates `path` as a new file for reading and writing, owner-only, closed on
 // exec. Fails (-1, errno EEXIST) when anything exists under the name, a

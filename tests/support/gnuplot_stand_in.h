@@ -15,7 +15,7 @@ void WriteRecordingStandIn(const std::string& directory);
 // The recording stand-in as a POSIX shell script, whatever the switch.
 void WritePosixRecordingStandIn(const std::string& directory);
 
-// The Windows stand-in (tests/windows_stand_in.cpp) as `name` in `directory`,
+// The Windows stand-in (windows_stand_in.cpp) as `name` in `directory`,
 // doing what `mode` says: "record", "vanish" or "die". Needs the switch on.
 void WriteWindowsStandIn(const std::string& directory, const std::string& name, const char* mode);
 
