@@ -140,17 +140,25 @@ TEST(ResultPlotWait, EndOfInputEndsItAndClosesTheConnection)
     }
 }
 
+// Under Wine only SIGINT has a Windows meaning: Wine hands it to the program
+// as the Ctrl-C of its console, which the console control handler answers.
 TEST(ResultPlotInterrupt, NoDataFileIsLeftBehind)
 {
-    SKIP_UNDER_WINE("POSIX signals");
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+    const bool windows = RunsWindowsPrograms();
+    std::vector<int> signals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+    if (windows) signals = {SIGINT};
+    for (int signal : signals) {
         PlotDir plot("line_five.pcp");
         InteractiveProgram veldafit = plot.Start("veldafit", {"line_five.pcp"});
         ASSERT_TRUE(veldafit.WaitForOutput(kWait));
         EXPECT_EQ(plot.DataFiles().size(), 1u);
         veldafit.Signal(signal);
         ASSERT_TRUE(veldafit.HasEnded(20000));
-        EXPECT_EQ(veldafit.Finish().signal, signal);
+        // Windows ends the process with an exit status of its own.
+        RunResult end = veldafit.Finish();
+        if (!windows) {
+            EXPECT_EQ(end.signal, signal);
+        }
         EXPECT_TRUE(plot.DataFiles().empty()) << "after signal " << signal;
     }
 }
