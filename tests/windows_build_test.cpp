@@ -75,6 +75,21 @@ TEST(WindowsBuild, AFrontEndInTheWorkingDirectoryComesBeforePath)
     EXPECT_FALSE(run.FrontEndStarted());
 }
 
+// A plot file named from the root of a drive reaches gnuplot as it was given.
+TEST(WindowsBuild, APlotFileFromTheRootOfADriveKeepsItsName)
+{
+    SKIP_WITHOUT_WINDOWS_BUILD();
+    TempDir gnuplot;
+    WriteWindowsStandIn(gnuplot.path(), "gnuplot.exe", "record");
+    ProgramRun run;
+    run.Copy("line_five.pcp").Front(FrontEnd::Real).Env("FITCORE_GNUPLOT", WineName(gnuplot.File("gnuplot.exe")));
+    const std::string file = WineName(run.File("fit.svg"));
+    RunResult result = run.Run("veldafit", {"-p", file, "line_five.pcp"});
+    EXPECT_EQ(result.exit_status, 1);  // the stand-in draws nothing
+    const std::string received = ReadFile(gnuplot.File("log"));
+    EXPECT_NE(received.find("set output '" + file + "'\n"), std::string::npos) << received;
+}
+
 // The Windows front-end with a recording stand-in for gnuplot.exe in a
 // folder of its own.
 class WindowsFrontEnd : public testing::Test {
