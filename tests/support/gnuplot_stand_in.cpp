@@ -7,6 +7,10 @@
 #include "run_program.h"
 #include "windows_programs.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 void WriteScript(const std::string& path, const std::string& body)
@@ -16,10 +20,26 @@ void WriteScript(const std::string& path, const std::string& body)
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
-// With the Windows switch on, the stand-in built for Windows, told what to do.
+// The stand-in built for Windows (windows_stand_in.cpp): beside the tests
+// when they are built for Windows themselves, else in the Windows build that
+// the switch names.
+std::string WindowsStandInProgram()
+{
+#ifdef _WIN32
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return (std::filesystem::path(std::string(path, length)).parent_path() / "gnuplot_stand_in.exe").string();
+#else
+    return WindowsBinDir() + "/gnuplot_stand_in.exe";
+#endif
+}
+
+// For Windows programs, the stand-in built for Windows, told what to do.
 bool CopiedWindowsStandIn(const std::string& directory, const char* mode)
 {
+#ifndef _WIN32
     if (!RunsWindowsPrograms()) return false;
+#endif
     WriteWindowsStandIn(directory, "pgnuplot.exe", mode);
     return true;
 }
@@ -33,7 +53,7 @@ void WriteRecordingStandIn(const std::string& directory)
 
 void WriteWindowsStandIn(const std::string& directory, const std::string& name, const char* mode)
 {
-    std::filesystem::copy_file(WindowsBinDir() + "/gnuplot_stand_in.exe", directory + "/" + name,
+    std::filesystem::copy_file(WindowsStandInProgram(), directory + "/" + name,
                                std::filesystem::copy_options::overwrite_existing);
     WriteFile(directory + "/stand-in-mode", mode);
 }
@@ -67,6 +87,7 @@ void WriteLingeringStandIn(const std::string& directory, double seconds)
 
 void WriteHangingStandIn(const std::string& directory)
 {
+    if (CopiedWindowsStandIn(directory, "hang")) return;
     WriteScript(directory + "/pgnuplot.exe",
                 "trap '' TERM\nsleep 1000 &\necho $! > \"$(dirname \"$0\")/pid\"\ncat > /dev/null\nwait\n");
 }

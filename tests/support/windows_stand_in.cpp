@@ -6,7 +6,9 @@
 //           the data file named in the n-th plot command to "data.n" as the
 //           line arrives; a line is logged once its file has been copied;
 //   vanish  closes its input, leaves the file "closed" and ends at once;
-//   die     logs two lines and ends.
+//   die     logs two lines and ends;
+//   hang    reads its whole input and then does not end, as a gnuplot that
+//           hangs on its way out.
 // Every byte is kept as received: standard input is read in binary mode.
 #include <cstdio>
 #include <filesystem>
@@ -71,6 +73,11 @@ int main()
         std::fclose(stdin);
         std::ofstream(folder / "closed");
         return 0;
+    }
+    if (mode.starts_with("hang")) {
+        while (std::getchar() != EOF) {
+        }
+        Sleep(INFINITE);
     }
     int lines_left = mode.starts_with("die") ? 2 : -1;
     int plots = 0;
