@@ -359,7 +359,7 @@ TEST_P(BadInput, GivesAClearMessageOrACorrectReport)
 {
     const Row& row = GetParam();
     if (row.shell != nullptr) SKIP_UNDER_WINE("standard streams set up by a POSIX shell");
-    // Wine's server opens files for its programs, with its own rights.
+    // chmod's modes are POSIX permissions; Windows guards files by access lists.
     if (!row.locked.empty() || row.read_only_directory) SKIP_UNDER_WINE("POSIX file permissions");
     // Windows itself looks in the working directory first, and so does the lookup there.
     if (row.front_end == FrontEnd::OnlyInWorkingDirectory) SKIP_UNDER_WINE("a search of PATH alone");
