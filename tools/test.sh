@@ -54,14 +54,7 @@ TSAN_OPTIONS=halt_on_error=1 FITCORE_PROPERTY_SCALE=0.1 build-tsan/bin/thread_te
 grep "PASSED" build-tsan/tsan.log
 
 echo "== Windows build: MinGW-w64, tests under Wine, the zip"
-cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-windows
-ctest --test-dir build-windows --output-on-failure -j "$jobs" >build-windows/ctest.log 2>&1 || {
-    cat build-windows/ctest.log
-    exit 1
-}
-grep "tests passed" build-windows/ctest.log
+build_and_test build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
 (cd build-windows && cpack -G ZIP >/dev/null)
 zip=build-windows/fitcore-$(sed -n 's/^project(fitcore VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)-windows-x64.zip
 for entry in veldafit.exe cadrafit.exe sorrafit.exe pgnuplot.exe README.txt examples/calibration.pcp; do
