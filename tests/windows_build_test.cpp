@@ -145,7 +145,7 @@ TEST_F(WindowsFrontEnd, FindsGnuplotInProgramFilesOrSaysWhatToInstall)
     std::string received = Received((installed / "bin").string());
     fs::remove_all(installed);
     EXPECT_EQ(found.exit_status, 0) << found.err;
-    EXPECT_EQ(received, "plot x\n");
+    EXPECT_NE(received.find("plot x\n"), std::string::npos) << received;
 
     RunResult missing = Feed(std::string(100000, 'x') + "\n");
     EXPECT_EQ(missing.exit_status, 1);
