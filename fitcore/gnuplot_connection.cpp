@@ -70,16 +70,17 @@ void Unregister(gnuplot_connection* handle)
     }
 }
 
-// The PATH entry that holds the executable `name`, in buf, as a shell finds
-// it: the working directory only where an entry names it ("" or "."). A
-// final separator adds no entry.
+// The PATH entry that holds the executable `name`, in buf, as the system
+// finds programs: on POSIX systems the working directory only where an entry
+// names it ("" or "."), on Windows before every entry. A final separator adds
+// no entry, and an unset PATH none at all.
 char* SearchPath(const char* name)
 {
     buf[0] = '\0';
     const char* path = std::getenv("PATH");
     if (path == nullptr) {
         std::fputs("PATH variable not set\n", stderr);
-        return nullptr;
+        path = "";
     }
     std::optional<std::string> directory =
         fitcore::FindInSearchList(path, name, fitcore::FinalEmptyEntry::Ignored, FitsAndIsExecutable);
@@ -116,8 +117,9 @@ char* gnuplot_get_program_path(const char* name)
 
 gnuplot_connection* gnuplot_init(void)
 {
-    // Not the lookup's working directory first: a program run on a data set in
-    // a downloaded folder must not run whatever that folder holds.
+    // The working directory first only where the system itself looks there
+    // first (Windows): elsewhere a program run on a data set in a downloaded
+    // folder must not run whatever that folder holds.
     const char* directory = SearchPath(kFrontEnd);
     if (directory == nullptr) {
         std::fputs("cannot find gnuplot in your PATH", stderr);

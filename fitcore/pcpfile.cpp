@@ -212,7 +212,7 @@ int LoadPCPFile(const char* path, PCPFile* file)
 
 int SavePCPFile(const char* path, const PCPFile* file)
 {
-    FilePtr out = OpenFile(path, "w");
+    FilePtr out = OpenFile(path, "wb");
     if (!out) {
         std::printf("Can't open %s for writing!\n", path);
         return 1;
@@ -224,7 +224,7 @@ int SavePCPFile(const char* path, const PCPFile* file)
 
 int SavePCPFileFromPointlist(const char* path, PCPFile* file, Pointlist list)
 {
-    FilePtr out = OpenFile(path, "w");
+    FilePtr out = OpenFile(path, "wb");
     if (!out) {
         std::printf("Can't open %s for writing!\n", path);
         return 1;

@@ -1,7 +1,8 @@
 // pgnuplot.cpp - the pipe front-end that the gnuplot connection starts.
 // Passes every line of its standard input at once to the installed gnuplot,
 // drawing the "windows" terminal on what this machine has (see
-// terminal_mapping.h), and ends when its input ends, after gnuplot has ended.
+// terminal_mapping.h; gnuplot for Windows has that terminal itself), and ends
+// when its input ends, after gnuplot has ended.
 // gnuplot's own standard output goes to our standard error, so that a report
 // on standard output is never mixed with pictures.
 #include <cstdio>
@@ -15,13 +16,24 @@
 
 namespace {
 
+#ifdef _WIN32
+const char kGnuplot[] = "gnuplot.exe";
+const char kNotFound[] =
+    "pgnuplot.exe: gnuplot.exe not found on PATH or in Program Files\\gnuplot\\bin; install gnuplot "
+    "for Windows, or name its gnuplot.exe in FITCORE_GNUPLOT\n";
+// A name with any of these in it is a path, not a name to search PATH for.
+const char kPathMarks[] = "/\\:";
+#else
+const char kGnuplot[] = "gnuplot";
 const char kNotFound[] =
     "pgnuplot.exe: gnuplot not found; install it with: apt-get install gnuplot-nox "
     "(or gnuplot-qt for windows on a desktop)\n";
+const char kPathMarks[] = "/";
+#endif
 
-// The path of the first executable `name` on PATH, read as a shell reads it
-// (an empty entry, a final separator included, is the current directory), or
-// "" when there is none.
+// The path of the first executable `name` on PATH, read as the system reads
+// it (an empty entry, a final separator included, is the current directory;
+// on Windows the current directory comes first), or "" when there is none.
 std::string FindOnPath(const char* name)
 {
     const char* path = std::getenv("PATH");
@@ -31,12 +43,31 @@ std::string FindOnPath(const char* name)
     return directory ? *directory + "/" + name : "";
 }
 
-// FITCORE_GNUPLOT when set (a path, or a name searched on PATH), else gnuplot.
+// Where the installer of gnuplot for Windows puts it, unless told otherwise:
+// "<Program Files>\gnuplot\bin\gnuplot.exe", 64-bit folder first. "" elsewhere.
+std::string FindInProgramFiles()
+{
+#ifdef _WIN32
+    for (const char* folder : {"ProgramW6432", "ProgramFiles", "ProgramFiles(x86)"}) {
+        const char* directory = std::getenv(folder);
+        if (directory == nullptr || *directory == '\0') continue;
+        std::string candidate = std::string(directory) + "\\gnuplot\\bin\\gnuplot.exe";
+        if (fitcore::IsExecutable(candidate.c_str())) return candidate;
+    }
+#endif
+    return "";
+}
+
+// FITCORE_GNUPLOT when set (a path, or a name searched on PATH), else gnuplot
+// on PATH or, on Windows, where its installer puts it.
 std::string FindGnuplot()
 {
     const char* chosen = std::getenv("FITCORE_GNUPLOT");
-    if (chosen == nullptr || *chosen == '\0') return FindOnPath("gnuplot");
-    if (std::strchr(chosen, '/') == nullptr) return FindOnPath(chosen);
+    if (chosen == nullptr || *chosen == '\0') {
+        std::string found = FindOnPath(kGnuplot);
+        return found.empty() ? FindInProgramFiles() : found;
+    }
+    if (std::strpbrk(chosen, kPathMarks) == nullptr) return FindOnPath(chosen);
     return fitcore::IsExecutable(chosen) ? chosen : "";
 }
 
@@ -143,7 +174,7 @@ void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings, DrawingSyn
     bool screen_terminal = false;
     for (std::string text; ReadInputLine(text);) {
         if (text.back() != '\n') text += '\n';
-        if (IsWindowsTerminalLine(text)) {
+        if (IsWindowsTerminalLine(text) && !settings.windows_terminal) {
             Send(gnuplot, ScreenTerminalCommands(settings));
             screen_terminal = true;
             continue;
@@ -160,6 +191,7 @@ void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings, DrawingSyn
 int main()
 {
     fitcore::OpenNullOnClosedStandardStreams();
+    fitcore::UseBinaryMode(0);  // every byte of the lines goes on as it came
     // Started in a process group of its own, the front-end and gnuplot must
     // still draw on the console when the terminal stops background output.
     fitcore::AllowTerminalOutputFromBackground();

@@ -103,6 +103,10 @@ ScreenSettings ScreenSettingsFromEnvironment()
 {
     ScreenSettings settings;
     ReadUsersTerminal(settings);
+#ifdef _WIN32
+    settings.windows_terminal = settings.terminal.empty();
+    return settings;
+#endif
     settings.display = settings.terminal.empty() && DisplayAvailable();
     int tty = fitcore::OpenControllingTerminal();
     settings.tty = tty >= 0;

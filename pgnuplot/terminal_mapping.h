@@ -10,13 +10,17 @@ struct ScreenSettings {
     std::string output;    // the output file of the user's terminal; empty: none
     bool display = false;  // a graphical display answers (checked only without a user's terminal)
     bool tty = false;      // the process has a controlling terminal
+    // gnuplot has the "windows" terminal itself (on Windows, without a user's
+    // terminal): its lines pass unchanged.
+    bool windows_terminal = false;
     int columns = 80;      // size of that console, or of the one assumed
     int rows = 25;
 };
 
 // Reads the settings from the environment (FITCORE_GNUPLOT_TERMINAL,
 // FITCORE_GNUPLOT_OUTPUT, DISPLAY, COLUMNS, LINES) and the controlling
-// terminal. A terminal or output holding a line break is refused with a line
+// terminal; on Windows only the first two, and without them gnuplot's own
+// "windows" terminal is used. A terminal or output holding a line break is refused with a line
 // on standard error, and both stay unset; so is a DISPLAY whose server does
 // not answer within about a second.
 ScreenSettings ScreenSettingsFromEnvironment();

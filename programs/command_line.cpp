@@ -188,6 +188,10 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
     optind = 0;  // a full restart of getopt's scan
     opterr = 0;
     for (int key; (key = getopt_long(argc, argv, letters.c_str(), options.data(), nullptr)) != -1;) {
+        // Some getopt_long give ':' also for a long option that takes no
+        // argument and was given one ("--json=yes"): that is '?' here.
+        if (key == ':' && std::strncmp(argv[optind - 1], "--", 2) == 0 && std::strchr(argv[optind - 1], '=') != nullptr)
+            key = '?';
         if (key == ':') {
             command.error = "option " + Quoted(Spelled(*EntryOf(optopt), argv[optind - 1])) +
                             " needs an argument";

@@ -13,6 +13,7 @@ namespace {
 
 int output_error = 0;         // errno of the first failed flush of standard output
 bool answered_line = false;   // the rest of an answered prompt's line is still unread
+const char* program_name = "";  // for FinishRun's message; set by StartFitRun
 
 bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
 {
@@ -58,10 +59,10 @@ int FinishRun(int exit_status)
     if (FlushOutput()) return exit_status;
     // A failure long flushed away has left no reason behind.
     if (output_error != 0)
-        std::fprintf(stderr, "%s: writing to standard output failed: %s\n", program_invocation_short_name,
+        std::fprintf(stderr, "%s: writing to standard output failed: %s\n", program_name,
                      std::strerror(output_error));
     else
-        std::fprintf(stderr, "%s: writing to standard output failed\n", program_invocation_short_name);
+        std::fprintf(stderr, "%s: writing to standard output failed\n", program_name);
     return 1;
 }
 
@@ -78,6 +79,7 @@ void DiscardRestOfAnsweredLine()
 bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run, int* exit_status)
 {
     run->program = &program;
+    program_name = program.name;
     run->command = ParseCommandLine(argc, argv, program);
     const CommandLine& command = run->command;
     *exit_status = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "exponential_text.h"
 #include <fitcore/number_format.h>
 #include <fitcore/output_buffer.h>
 
@@ -42,13 +43,14 @@ void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t c
 {
     const fitcore::LineReportValues values = fitcore::DeriveLineReportValues(stats);
     std::printf("Linear fit\n");
-    std::printf("The standard deviation of fit=%e\n", values.standard_deviation);
-    std::printf("Correlation coefficient=%e\n\n", values.correlation);
-    std::printf("xbar\t%e\n", stats.xbar);
-    std::printf("ybar\t%e\n", stats.ybar);
-    std::printf("Slope\t%e\t%e\n", stats.slope, values.slope_error);
-    std::printf("y intercept\t%e\t%e\n", stats.intercept, values.intercept_error);
-    std::printf("x intercept\t%e\t%e\n", values.x_intercept, values.x_intercept_error);
+    auto e = [](double value) { return ExponentialText(value); };
+    std::printf("The standard deviation of fit=%s\n", e(values.standard_deviation).c_str());
+    std::printf("Correlation coefficient=%s\n\n", e(values.correlation).c_str());
+    std::printf("xbar\t%s\n", e(stats.xbar).c_str());
+    std::printf("ybar\t%s\n", e(stats.ybar).c_str());
+    std::printf("Slope\t%s\t%s\n", e(stats.slope).c_str(), e(values.slope_error).c_str());
+    std::printf("y intercept\t%s\t%s\n", e(stats.intercept).c_str(), e(values.intercept_error).c_str());
+    std::printf("x intercept\t%s\t%s\n", e(values.x_intercept).c_str(), e(values.x_intercept_error).c_str());
     std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
     PrintLineTable(stats, points, count);
 }

@@ -8,6 +8,7 @@
 #include <fitcore/output_buffer.h>
 #include <fitcore/whole_number.h>
 
+#include "exponential_text.h"
 #include "fit_shell.h"
 
 namespace {
@@ -89,12 +90,12 @@ void PrintPolynomialReport(const fitcore::Polynomial& polynomial, double rms, co
                            int32_t count)
 {
     std::printf("\nFit for polynomial of order %d\n", polynomial.order);
-    std::printf("The rms error of this fit is%e\n\n", rms);
+    std::printf("The rms error of this fit is%s\n\n", ExponentialText(rms).c_str());
     std::printf(" Point       x              y              fit             y-fit          (y-fit)/rms\n");
     // No test of rms: an exact fit divides by 0 and prints infinities or NaN.
     PrintPolynomialTable(rms, points, count);
     std::printf("\nPolynomial Coefficients:\n");
     for (int k = 0; k <= polynomial.order; ++k)
-        std::printf("%4d %15.6e\n", k, polynomial.coefficients[k]);
+        std::printf("%4d %s\n", k, ExponentialText(polynomial.coefficients[k], 6, 15).c_str());
     std::printf("\n");
 }

@@ -11,6 +11,7 @@
 #include "fit_shell.h"
 #include <fitcore/gnuplot_connection.h>
 #include <fitcore/number_format.h>
+#include <fitcore/platform.h>
 
 namespace {
 
@@ -132,10 +133,11 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
     // The front-end draws the connection's "windows" terminal on the terminal
     // and into the output these name. gnuplot would take an output that
     // starts with "|" for a command and one that starts with "~" for a home
-    // directory: "./" keeps a relative name a file name.
-    const std::string output = file[0] == '/' ? std::string(file) : "./" + std::string(file);
-    setenv("FITCORE_GNUPLOT_TERMINAL", terminal, 1);
-    setenv("FITCORE_GNUPLOT_OUTPUT", output.c_str(), 1);
+    // directory: "./" keeps a relative name a file name. A name from the root
+    // ("/x", and on Windows "C:\x" or "\x") stays as it is.
+    const std::string output = fs::path(file).has_root_path() ? std::string(file) : "./" + std::string(file);
+    fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_TERMINAL", terminal);
+    fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", output.c_str());
     gnuplot_connection* plot = gnuplot_init();
     if (plot == nullptr) return failed("gnuplot could not be started");
     if (PlotPoints(plot, points, count) != 0) {

@@ -1,6 +1,8 @@
 // The options of the three programs: every option, every usage error, one table.
 #include "command_line.h"
 
+#include "memory_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -120,14 +122,7 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
 
 std::string Help(const ProgramInfo& program)
 {
-    char* text = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    PrintHelp(out, program);
-    std::fclose(out);
-    std::string help(text, size);
-    std::free(text);
-    return help;
+    return WrittenTo([&program](std::FILE* out) { PrintHelp(out, program); });
 }
 
 TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)

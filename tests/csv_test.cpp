@@ -57,7 +57,7 @@ std::string Xys(std::initializer_list<Xyz> expected)
 
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 
-FilePtr Open(const std::string& path) { return FilePtr(std::fopen(path.c_str(), "r"), &std::fclose); }
+FilePtr Open(const std::string& path) { return FilePtr(std::fopen(path.c_str(), "rb"), &std::fclose); }
 
 }  // namespace
 
@@ -233,9 +233,10 @@ TEST(CSVImport, DirectoryIsRefusedAsUnopenable)
 TEST(CSVImport, LoadFileImportsOnlyLowerCaseCsvNames)
 {
     TempDir dir;
-    WriteFile(dir.File("a.csv"), "x,y\n1,2\n");
-    WriteFile(dir.File("a.CSV"), "1 0 0\n5 6\n");
-    for (auto [name, loading, x] : {std::tuple{"a.csv", "CSV", 1.0}, {"a.CSV", "PCP", 5.0}}) {
+    // Two names apart from their case too, for systems that ignore it.
+    WriteFile(dir.File("lower.csv"), "x,y\n1,2\n");
+    WriteFile(dir.File("upper.CSV"), "1 0 0\n5 6\n");
+    for (auto [name, loading, x] : {std::tuple{"lower.csv", "CSV", 1.0}, {"upper.CSV", "PCP", 5.0}}) {
         PCPFile record{};
         std::string path = dir.File(name);
         testing::internal::CaptureStdout();

@@ -12,6 +12,7 @@
 
 #include "process_watch.h"
 #include "program_run.h"
+#include "windows_programs.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ pid_t CheckWhileWaiting(pid_t program, const ProgramRun& work)
 // that did not wait for it would end first and leave it running.
 void RunAndCheck(const Run& run)
 {
+    SKIP_UNDER_WINE("POSIX descriptors and child processes, as /proc shows them");
     ProgramRun work;
     work.Front(FrontEnd::Lingering);
     if (run.data_file != nullptr) work.Copy(run.data_file);
@@ -131,6 +133,7 @@ class WaysOut : public testing::TestWithParam<WayOut> {};
 
 TEST_P(WaysOut, LeaveNoDataFileAndNoFrontEndBehind)
 {
+    SKIP_UNDER_WINE("POSIX signals, descriptors and process groups");
     const WayOut& row = GetParam();
     ProgramRun work;
     std::string points = "200 0 0\n";  // a data file of more than 1024 bytes

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "capture_stdout.h"
+#include "memory_stream.h"
 #include <fitcore/pcpfile.h>
 #include "property_count.h"
 #include "reference.h"
@@ -136,7 +137,7 @@ struct TwoReaders {
     }
     static std::FILE* Open(const std::string& text)
     {
-        return fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+        return OpenTextForReading(text);
     }
     std::unique_ptr<std::FILE, decltype(&std::fclose)> fast, slow;
 };

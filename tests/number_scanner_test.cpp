@@ -1,6 +1,8 @@
 // Conversion of "%d"/"%lg"-style numbers from a stream, at block boundaries included.
 #include "number_scanner.h"
 
+#include "memory_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,7 +17,7 @@ namespace {
 struct ScannerOnText {
     explicit ScannerOnText(std::string text) : text_(std::move(text))
     {
-        file_.reset(fmemopen(text_.data(), text_.size(), "r"));
+        file_.reset(OpenTextForReading(text_));
         scanner_ = std::make_unique<NumberScanner>(file_.get());
     }
     NumberScanner& operator*() { return *scanner_; }

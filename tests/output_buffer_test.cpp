@@ -113,7 +113,7 @@ TEST(OutputBuffer, RowsToAFileMatchFprintf)
 {
     TempDir dir;
     std::string path = dir.File("rows.txt");
-    std::FILE* file = std::fopen(path.c_str(), "w");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fprintf(file, "header\n");
     const std::string prefix = "p";

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "program_run.h"
+#include "windows_programs.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ namespace fs = std::filesystem;
 class Pgnuplot : public testing::Test {
 protected:
     Pgnuplot() { run_.Front(FrontEnd::Real).Env("COLUMNS", "90").Env("LINES", "20"); }
+    // The Windows front-end has tests of its own (windows_build_test.cpp).
+    void SetUp() override { SKIP_UNDER_WINE("the POSIX front-end's console, display and process groups"); }
 
     // Feeds `input` to the front-end.
     RunResult Feed(const std::string& input) { return run_.Run("pgnuplot.exe", {}, input); }

@@ -1,8 +1,10 @@
-// The search of a PATH-like list, in both readings of its final separator.
+// The search of a PATH-like list, in both readings of its final separator,
+// with the system's separator and, on Windows, the working directory first.
 #include <fitcore/platform.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +26,7 @@ TEST(FindInSearchList, TriesEachEntryInOrderUntilOneIsTaken)
 {
     using Tried = std::vector<std::string>;
     const struct {
-        const char* list;
+        std::string list;  // ":" stands for the system's separator
         FinalEmptyEntry final_entry;
         Tried candidates;
         std::optional<std::string> found;
@@ -38,11 +40,22 @@ TEST(FindInSearchList, TriesEachEntryInOrderUntilOneIsTaken)
         {"A/:.:B", FinalEmptyEntry::WorkingDirectory, {"A//p", "./p", "B/p"}, "B"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("\"") + c.list + "\"");
+        std::string list = c.list;
+        std::replace(list.begin(), list.end(), ':', fitcore::kSearchListSeparator);
+        SCOPED_TRACE("\"" + list + "\"");
+        Tried candidates = c.candidates;
+        if (fitcore::kWorkingDirectoryFirst) candidates.insert(candidates.begin(), "./p");
         tried.clear();
-        EXPECT_EQ(fitcore::FindInSearchList(c.list, "p", c.final_entry, TakeOnlyB), c.found);
-        EXPECT_EQ(tried, c.candidates);
+        EXPECT_EQ(fitcore::FindInSearchList(list.c_str(), "p", c.final_entry, TakeOnlyB), c.found);
+        EXPECT_EQ(tried, candidates);
     }
+}
+
+TEST(FindInSearchList, OnWindowsTheWorkingDirectoryComesFirst)
+{
+    if (!fitcore::kWorkingDirectoryFirst) GTEST_SKIP() << "a POSIX search list names the working directory itself";
+    auto take_working_directory = [](const std::string& candidate) { return candidate == "./p"; };
+    EXPECT_EQ(fitcore::FindInSearchList("B", "p", FinalEmptyEntry::Ignored, take_working_directory), ".");
 }
 
 }  // namespace

@@ -6,13 +6,24 @@ set -e
 # back in the tests, and bash-completion runs the completion test.
 packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base nlohmann-json3-dev bash-completion"
 command -v gnuplot >/dev/null 2>&1 || packages="$packages gnuplot-nox"
-missing=""
-for package in $packages; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
-done
-[ -z "$missing" ] && exit 0
+# The Windows build: the MinGW-w64 cross compiler with POSIX threads, Google
+# Test's sources to build for it, and Wine to run its programs and tests,
+# without the desktop pieces that Wine recommends.
+windows_packages="g++-mingw-w64-x86-64-posix googletest wine64 wine"
+
+# The packages of the list $1 that are not installed.
+missing() {
+    for package in $1; do
+        dpkg -s "$package" >/dev/null 2>&1 || printf ' %s' "$package"
+    done
+}
+missing=$(missing "$packages")
+missing_windows=$(missing "$windows_packages")
+[ -z "$missing$missing_windows" ] && exit 0
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
-echo "Installing:$missing"
+echo "Installing:$missing$missing_windows"
 $sudo apt-get update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+install="$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq"
+[ -z "$missing" ] || $install $missing >/dev/null
+[ -z "$missing_windows" ] || $install --no-install-recommends $missing_windows >/dev/null

@@ -3,7 +3,9 @@
 # UndefinedBehaviorSanitizer, the fuzz targets for a short fixed run, and the
 # ordinary build last, so the output ends with the test runner's summary.
 # Before the last, the tests of the paths that run on two threads run under
-# ThreadSanitizer, with fewer random cases.
+# ThreadSanitizer, with fewer random cases, and the Windows build is made with
+# MinGW-w64 and its unit tests run under Wine; the ordinary build's end-to-end
+# tests then run its programs too ("windows.*").
 set -e
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -51,7 +53,19 @@ TSAN_OPTIONS=halt_on_error=1 FITCORE_PROPERTY_SCALE=0.1 build-tsan/bin/thread_te
 }
 grep "PASSED" build-tsan/tsan.log
 
+echo "== Windows build: MinGW-w64, tests under Wine, the zip"
+build_and_test build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
+(cd build-windows && cpack -G ZIP >/dev/null)
+zip=build-windows/fitcore-$(sed -n 's/^project(fitcore VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)-windows-x64.zip
+for entry in veldafit.exe cadrafit.exe sorrafit.exe pgnuplot.exe README.txt examples/calibration.pcp; do
+    cmake -E tar tf "$zip" | grep -q "/$entry\$" || {
+        echo "$zip lacks $entry"
+        exit 1
+    }
+done
+echo "$zip"
+
 echo "== ordinary build"
-cmake -S . -B build -G Ninja
+cmake -S . -B build -G Ninja -DFITCORE_WINDOWS_BUILD_DIR="$PWD/build-windows"
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$jobs"

@@ -42,8 +42,9 @@ int LoadPCPFile(const char* path, PCPFile* file);
 
 // Writes the record as a PCP file: the header "count tag has_sigma", then one
 // line per point, each number as "%g" writes it where that reads back as the
-// same double and with the fewest digits that do otherwise. 0 written; 1 the
-// file can't be opened or written completely (a message says which).
+// same double and with the fewest digits that do otherwise; lines end with LF
+// on every system, so the file holds the same bytes everywhere. 0 written; 1
+// the file can't be opened or written completely (a message says which).
 int SavePCPFile(const char* path, const PCPFile* file);
 
 // Imports a CSV file into a record that has no array yet: line 1 is a header

@@ -108,7 +108,7 @@ void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, 
 
 int ReferenceLoadPCPFile(const char* path, PCPFile* file)
 {
-    FilePtr in(std::fopen(path, "r"), &std::fclose);
+    FilePtr in(std::fopen(path, "rb"), &std::fclose);
     if (!in) {
         std::printf("Can't open %s for reading!\n", path);
         return 1;
@@ -156,7 +156,7 @@ int ReferenceLoadPCPFile(const char* path, PCPFile* file)
 
 int ReferenceSavePCPFile(const char* path, const PCPFile* file)
 {
-    FilePtr out(std::fopen(path, "w"), &std::fclose);
+    FilePtr out(std::fopen(path, "wb"), &std::fclose);
     if (!out) {
         std::printf("Can't open %s for writing!\n", path);
         return 1;

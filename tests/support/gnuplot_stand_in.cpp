@@ -5,6 +5,11 @@
 #include <sstream>
 
 #include "run_program.h"
+#include "windows_programs.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -15,9 +20,45 @@ void WriteScript(const std::string& path, const std::string& body)
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
+// The stand-in built for Windows (windows_stand_in.cpp): beside the tests
+// when they are built for Windows themselves, else in the Windows build that
+// the switch names.
+std::string WindowsStandInProgram()
+{
+#ifdef _WIN32
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return (std::filesystem::path(std::string(path, length)).parent_path() / "gnuplot_stand_in.exe").string();
+#else
+    return WindowsBinDir() + "/gnuplot_stand_in.exe";
+#endif
+}
+
+// For Windows programs, the stand-in built for Windows, told what to do.
+bool CopiedWindowsStandIn(const std::string& directory, const char* mode)
+{
+#ifndef _WIN32
+    if (!RunsWindowsPrograms()) return false;
+#endif
+    WriteWindowsStandIn(directory, "pgnuplot.exe", mode);
+    return true;
+}
+
 }  // namespace
 
 void WriteRecordingStandIn(const std::string& directory)
+{
+    if (!CopiedWindowsStandIn(directory, "record")) WritePosixRecordingStandIn(directory);
+}
+
+void WriteWindowsStandIn(const std::string& directory, const std::string& name, const char* mode)
+{
+    std::filesystem::copy_file(WindowsStandInProgram(), directory + "/" + name,
+                               std::filesystem::copy_options::overwrite_existing);
+    WriteFile(directory + "/stand-in-mode", mode);
+}
+
+void WritePosixRecordingStandIn(const std::string& directory)
 {
     WriteScript(directory + "/pgnuplot.exe",
                 "dir=$(dirname \"$0\")\n"
@@ -35,6 +76,7 @@ void WriteRecordingStandIn(const std::string& directory)
 
 void WriteVanishingStandIn(const std::string& directory)
 {
+    if (CopiedWindowsStandIn(directory, "vanish")) return;
     WriteScript(directory + "/pgnuplot.exe", "exec 0<&-\n: > \"$(dirname \"$0\")/closed\"\n");
 }
 
@@ -45,12 +87,14 @@ void WriteLingeringStandIn(const std::string& directory, double seconds)
 
 void WriteHangingStandIn(const std::string& directory)
 {
+    if (CopiedWindowsStandIn(directory, "hang")) return;
     WriteScript(directory + "/pgnuplot.exe",
                 "trap '' TERM\nsleep 1000 &\necho $! > \"$(dirname \"$0\")/pid\"\ncat > /dev/null\nwait\n");
 }
 
 void WriteDyingStandIn(const std::string& directory)
 {
+    if (CopiedWindowsStandIn(directory, "die")) return;
     WriteScript(directory + "/pgnuplot.exe",
                 "for n in 1 2; do IFS= read -r line && printf '%s\\n' \"$line\" >> \"$(dirname \"$0\")/log\"; done\n");
 }

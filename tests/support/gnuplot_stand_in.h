@@ -8,8 +8,18 @@
 // it receives to `directory`/log and copies the data file named in the n-th
 // plot command to `directory`/data.n as the line arrives (the library deletes
 // the data files when the connection closes); a line is logged once its file
-// has been copied.
+// has been copied. For Windows programs (the Windows switch on, see
+// windows_programs.h, or tests built for Windows), this and the vanishing,
+// hanging and dying stand-ins are a Windows program that does the same.
 void WriteRecordingStandIn(const std::string& directory);
+
+// The recording stand-in as a POSIX shell script, whatever the switch.
+void WritePosixRecordingStandIn(const std::string& directory);
+
+// The Windows stand-in (windows_stand_in.cpp) as `name` in `directory`,
+// doing what `mode` says: "record", "vanish", "die" or "hang". Needs the
+// switch on, or tests built for Windows.
+void WriteWindowsStandIn(const std::string& directory, const std::string& name, const char* mode);
 
 // A stand-in that closes its input, leaves the file "closed" in `directory`
 // and ends at once.
@@ -21,7 +31,8 @@ void WriteLingeringStandIn(const std::string& directory, double seconds);
 
 // A stand-in that reads its whole input and still does not end, as a
 // gnuplot that hangs on its way out: it ignores SIGTERM and waits for a
-// sleeping child of its own, whose pid it writes to `directory`/pid.
+// sleeping child of its own, whose pid it writes to `directory`/pid (the
+// Windows one merely sleeps).
 void WriteHangingStandIn(const std::string& directory);
 
 // A stand-in that reads two lines, appends them to `directory`/log and ends,

@@ -12,8 +12,11 @@
 #include <stdexcept>
 #include <thread>
 
+#include "windows_programs.h"
+
 InteractiveProgram::InteractiveProgram(const std::vector<std::string>& argv, const RunOptions& options)
 {
+    windows_ = IsWindowsProgram(argv[0]);
     StartedChild child = StartChild(argv, options);
     pid_ = child.pid;
     input_ = child.input;
@@ -61,7 +64,7 @@ void InteractiveProgram::Drain(int timeout_ms)
 bool InteractiveProgram::WaitForOutput(const std::string& text, int timeout_ms)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (result_.out.find(text) == std::string::npos) {
+    while (Text(result_.out, "standard output").find(text) == std::string::npos) {
         if (std::chrono::steady_clock::now() > deadline || (output_ < 0 && errors_ < 0)) return false;
         Drain(50);
     }
@@ -87,6 +90,11 @@ bool InteractiveProgram::HasEnded(int timeout_ms)
 
 void InteractiveProgram::Signal(int signal) { kill(pid_, signal); }
 
+std::string InteractiveProgram::Text(const std::string& written, const char* stream) const
+{
+    return windows_ ? FromWindowsText(written, stream) : written;
+}
+
 RunResult InteractiveProgram::Finish(int timeout_ms)
 {
     if (input_ >= 0) {
@@ -99,5 +107,8 @@ RunResult InteractiveProgram::Finish(int timeout_ms)
         HasEnded(timeout_ms);
     }
     while (output_ >= 0 || errors_ >= 0) Drain(1000);
-    return result_;
+    RunResult result = result_;
+    result.out = Text(result.out, "standard output");
+    result.err = Text(result.err, "standard error");
+    return result;
 }

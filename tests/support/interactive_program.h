@@ -28,9 +28,12 @@ public:
 
 private:
     void Drain(int timeout_ms);
+    // What the program wrote, with LF line ends.
+    std::string Text(const std::string& written, const char* stream) const;
 
     pid_t pid_ = -1;
     int input_ = -1, output_ = -1, errors_ = -1;
     bool ended_ = false;
+    bool windows_ = false;  // a Windows program under Wine
     RunResult result_;
 };

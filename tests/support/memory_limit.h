@@ -3,6 +3,15 @@
 
 #include <cstddef>
 
+#ifdef _WIN32
+// Windows has no limit of a process's address space that allocations meet.
+constexpr bool kAddressSpaceLimitWorks = false;
+
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(size_t) {}
+};
+#else
 #include <sys/resource.h>
 
 // The sanitizers' allocators reserve their address space up front, so a
@@ -32,3 +41,4 @@ public:
 private:
     rlimit previous_;
 };
+#endif

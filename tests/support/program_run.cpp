@@ -49,6 +49,7 @@ ProgramRun& ProgramRun::Front(FrontEnd front_end)
     switch (front_end) {
     case FrontEnd::None: path_ = "/nonexistent"; break;
     case FrontEnd::Recording: WriteRecordingStandIn(bin_.path()); break;
+    case FrontEnd::RecordingScript: WritePosixRecordingStandIn(bin_.path()); break;
     case FrontEnd::Vanishing: WriteVanishingStandIn(bin_.path()); break;
     case FrontEnd::Dying: WriteDyingStandIn(bin_.path()); break;
     case FrontEnd::Lingering: WriteLingeringStandIn(bin_.path(), kLingerSeconds); break;
@@ -58,7 +59,7 @@ ProgramRun& ProgramRun::Front(FrontEnd front_end)
         front_end_dir_ = cwd_;
         path_ = "/nonexistent";
         break;
-    case FrontEnd::Real: path_ = std::string(FITCORE_BIN_DIR) + ":" + kSystemPath; break;
+    case FrontEnd::Real: path_ = ProgramDir() + ":" + kSystemPath; break;
     }
     return *this;
 }

@@ -29,6 +29,7 @@ std::string TestData(const std::string& name);
 enum class FrontEnd {
     None,       // nothing: the plot fails to start and the report stands alone
     Recording,  // logs every line it receives (Log) and copies each plot's data file
+    RecordingScript,  // the recording one as a POSIX script, whatever the Windows switch
     Vanishing,  // closes its input and ends at once
     Dying,      // logs two lines, then ends
     Lingering,  // reads everything and ends half a second later

@@ -12,11 +12,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "memory_limit.h"
+#include "windows_programs.h"
 
 namespace {
 
@@ -63,8 +62,16 @@ void DropPermissionOverride()
 
 }  // namespace
 
+bool IsWindowsProgram(const std::string& path) { return RunsWindowsPrograms() && path.ends_with(".exe"); }
+
 StartedChild StartChild(const std::vector<std::string>& argv, const RunOptions& options)
 {
+    if (IsWindowsProgram(argv[0])) {
+        std::vector<std::string> wine_argv = argv;
+        RunOptions wine_options = options;
+        ForWine(wine_argv, wine_options.env);
+        return StartChild(wine_argv, wine_options);
+    }
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
@@ -130,20 +137,17 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    if (IsWindowsProgram(argv[0])) {
+        result.out = FromWindowsText(result.out, "standard output");
+        result.err = FromWindowsText(result.err, "standard error");
+    }
     return result;
 }
 
-std::string ProgramPath(const std::string& name) { return std::string(FITCORE_BIN_DIR) + "/" + name; }
+std::string ProgramDir() { return RunsWindowsPrograms() ? WindowsBinDir() : FITCORE_BIN_DIR; }
 
-std::string ReadFile(const std::string& path)
+std::string ProgramPath(const std::string& name)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
+    if (RunsWindowsPrograms()) return WindowsBinDir() + "/" + name + (name.ends_with(".exe") ? "" : ".exe");
+    return std::string(FITCORE_BIN_DIR) + "/" + name;
 }

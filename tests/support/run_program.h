@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "files.h"
+
 struct RunOptions {
     std::string stdin_text;                  // written to the child's standard input, then closed
     std::string cwd;                         // working directory; empty: the test's own
@@ -42,13 +44,20 @@ struct StartedChild {
 };
 
 // Starts `argv` in a session of its own (no controlling terminal), with the
-// options' directory and environment and SIGPIPE at its default action.
+// options' directory and environment and SIGPIPE at its default action; a
+// Windows program under Wine.
 StartedChild StartChild(const std::vector<std::string>& argv, const RunOptions& options);
 
+// Runs `argv` to its end. A Windows program's output is given with LF line
+// ends, as on POSIX systems; FromWindowsText checks the CR LF it wrote.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
-// Path of a built program in the build's bin directory.
+// Path of a built program in the build's bin directory; with the Windows
+// switch on (windows_programs.h), of the Windows build's "<name>.exe".
 std::string ProgramPath(const std::string& name);
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content);
+// The directory of the built programs, the Windows build's with the switch on.
+std::string ProgramDir();
+
+// True for a program that the switch runs under Wine: a ".exe" while it is on.
+bool IsWindowsProgram(const std::string& path);

@@ -1,7 +1,6 @@
-// platform.cpp - POSIX implementation of the child, file and terminal calls.
+// platform_posix.cpp - POSIX implementation of the child, file and terminal calls.
 #include <fitcore/platform.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +10,6 @@
 #include <ctime>
 #include <initializer_list>
 #include <string>
-#include <string_view>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -309,21 +307,6 @@ bool IsExecutable(const char* path)
     return access(path, X_OK) == 0 && stat(path, &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
-std::optional<std::string> FindInSearchList(const char* list, const char* name, FinalEmptyEntry final_entry,
-                                            bool (*accept)(const std::string& candidate))
-{
-    const std::string_view entries = list;
-    for (std::size_t start = 0;;) {
-        if (start == entries.size() && final_entry == FinalEmptyEntry::Ignored) return std::nullopt;
-        const std::size_t end = std::min(entries.find(kSearchListSeparator, start), entries.size());
-        const std::string directory(end > start ? entries.substr(start, end - start) : ".");
-        const std::string candidate = directory + "/" + name;
-        if (accept != nullptr ? accept(candidate) : IsExecutable(candidate.c_str())) return directory;
-        if (end == entries.size()) return std::nullopt;
-        start = end + 1;
-    }
-}
-
 int CreateNewFile(const char* path)
 {
     return open(path, O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
@@ -341,6 +324,10 @@ long WriteToFile(int fd, const char* data, std::size_t length)
 int CloseFile(int fd) { return close(fd); }
 
 int UnlinkFile(const char* path) { return unlink(path); }
+
+void UseBinaryMode(int) {}
+
+void SetEnvironmentValue(const char* name, const char* value) { setenv(name, value, 1); }
 
 void InstallTerminationHandler(void (*handler)(int))
 {
