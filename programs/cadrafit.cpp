@@ -27,6 +27,10 @@ int main(int argc, char** argv)
     PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = true, .requires_sigma = false},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
+    if (!DataSuitsOptions(run, *file, &exit_status)) {
+        DisposePCPFile(file);
+        return FinishRun(exit_status);
+    }
 
     int order = run.command.order;
     if (order == 0 && ReadPolynomialOrder(&order) != 0) {
@@ -46,7 +50,7 @@ int main(int argc, char** argv)
                                      polynomial, rms));
     else
         PrintPolynomialReport(polynomial, rms, file->points, file->count);
-    if (PlotResult(run, file->points, file->count, PolynomialCurveCommand(polynomial)) != 0) exit_status = 1;
+    if (PlotResult(run, file->points, file->count, PolynomialCurve(polynomial)) != 0) exit_status = 1;
 
     DisposePCPFile(file);
     return FinishRun(exit_status);

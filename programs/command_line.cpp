@@ -16,7 +16,19 @@
 
 namespace {
 
-constexpr int kPointsKey = 256;  // getopt's value for an option without a letter
+// getopt's values for the options without a letter.
+constexpr int kPointsKey = 256;
+constexpr int kErrorBarsKey = 257;
+constexpr int kResidualsKey = 258;
+constexpr int kTitleKey = 259;
+constexpr int kXLabelKey = 260;
+constexpr int kYLabelKey = 261;
+constexpr int kLogXKey = 262;
+constexpr int kLogYKey = 263;
+
+// The longest text of --title, --xlabel and --ylabel, in bytes: it goes to
+// gnuplot on one command line.
+constexpr std::size_t kMaxPictureText = 1000;
 
 struct OptionEntry {
     const char* name;      // the long name, without "--"
@@ -39,6 +51,16 @@ constexpr OptionEntry kOptions[] = {
      "is no plot unless --plot is given",
      false},
     {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", false},
+    {"errorbars", kErrorBarsKey, nullptr,
+     "draw each point with its sigma as a vertical error\n"
+     "bar; FILE must hold sigmas",
+     false},
+    {"residuals", kResidualsKey, nullptr, "add a panel of the residuals y - fit below the plot", false},
+    {"title", kTitleKey, "TEXT", "give the plot the title TEXT", false},
+    {"xlabel", kXLabelKey, "TEXT", "label the x axis TEXT instead of x", false},
+    {"ylabel", kYLabelKey, "TEXT", "label the y axis TEXT instead of y", false},
+    {"logx", kLogXKey, nullptr, "draw the x axis on a logarithmic scale", false},
+    {"logy", kLogYKey, nullptr, "draw the y axis on a logarithmic scale", false},
     {"help", 'h', nullptr, "print this help and exit", false},
     {"version", 'V', nullptr, "print the version and exit", false},
 };
@@ -92,6 +114,54 @@ int OrderFrom(std::string_view text)
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+// The length of the UTF-8 sequence that starts `text`, or 0 when it is not
+// one (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF).
+std::size_t Utf8SequenceLength(std::string_view text)
+{
+    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4                                ? 4
+                                                                                             : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    const unsigned char second = byte(1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// Why the text of a picture option can't be shown, or "" when it can: it is
+// UTF-8 without control characters other than tabs and line breaks.
+std::string PictureTextProblem(std::string_view text)
+{
+    if (text.size() > kMaxPictureText) return "is longer than " + std::to_string(kMaxPictureText) + " bytes";
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return "holds a control character";
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length == 0) return "is not valid UTF-8";
+        i += length;
+    }
+    return "";
+}
+
+// Takes the text of --title, --xlabel or --ylabel into `field`; false with
+// `error` set when it can't be shown.
+bool TakePictureText(CommandLine& command, const char* option, const char* argument, const char*& field)
+{
+    std::string problem = PictureTextProblem(argument);
+    if (!problem.empty()) {
+        command.error = "the text of '--" + std::string(option) + "' " + problem;
+        return false;
+    }
+    field = argument;
+    return true;
+}
+
 // Takes one option and its argument into the record; false with `error` set
 // when the argument is refused.
 bool Apply(CommandLine& command, int key, const char* argument)
@@ -102,6 +172,13 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case 'n': command.no_plot = true; break;
     case 'j': command.json = true; break;
     case kPointsKey: command.points = true; break;
+    case kErrorBarsKey: command.error_bars = true; break;
+    case kResidualsKey: command.residuals = true; break;
+    case kLogXKey: command.log_x = true; break;
+    case kLogYKey: command.log_y = true; break;
+    case kTitleKey: return TakePictureText(command, "title", argument, command.title);
+    case kXLabelKey: return TakePictureText(command, "xlabel", argument, command.x_label);
+    case kYLabelKey: return TakePictureText(command, "ylabel", argument, command.y_label);
     case 'o':
         command.order = OrderFrom(argument);
         if (command.order == 0) {

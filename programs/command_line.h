@@ -22,6 +22,14 @@ struct CommandLine {
     const char* plot_terminal = nullptr;  // the gnuplot terminal that FILE's extension names
     bool json = false;               // -j, --json
     bool points = false;             // --points
+    // What the picture shows besides the points and the curve.
+    bool error_bars = false;         // --errorbars: the points with their sigma as error bars
+    bool residuals = false;          // --residuals: a panel of y - fit below the plot
+    const char* title = nullptr;     // --title=TEXT: the picture's title; null: none
+    const char* x_label = nullptr;   // --xlabel=TEXT; null: the x axis's name
+    const char* y_label = nullptr;   // --ylabel=TEXT; null: the y axis's name
+    bool log_x = false;              // --logx
+    bool log_y = false;              // --logy
     const char* file = nullptr;      // the data file, an element of argv; null: ask for it
     std::string error;               // a usage error, without the program's name
 };

@@ -7,12 +7,11 @@
 #include <cstring>
 
 #include <fitcore/platform.h>
+#include "console_io.h"
 #include "result_plot.h"
 
 namespace {
 
-int output_error = 0;         // errno of the first failed flush of standard output
-bool answered_line = false;   // the rest of an answered prompt's line is still unread
 const char* program_name = "";  // for FinishRun's message; set by StartFitRun
 
 bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
@@ -48,32 +47,16 @@ bool NameFromPrompt(char (&name)[kFileNameSize])
 
 void StartRun() { fitcore::OpenNullOnClosedStandardStreams(); }
 
-bool FlushOutput()
-{
-    if (std::fflush(stdout) != 0 && output_error == 0) output_error = errno;
-    return std::ferror(stdout) == 0;
-}
-
 int FinishRun(int exit_status)
 {
     if (FlushOutput()) return exit_status;
     // A failure long flushed away has left no reason behind.
-    if (output_error != 0)
+    if (OutputError() != 0)
         std::fprintf(stderr, "%s: writing to standard output failed: %s\n", program_name,
-                     std::strerror(output_error));
+                     std::strerror(OutputError()));
     else
         std::fprintf(stderr, "%s: writing to standard output failed\n", program_name);
     return 1;
-}
-
-void NoteAnsweredPrompt() { answered_line = true; }
-
-void DiscardRestOfAnsweredLine()
-{
-    if (!answered_line) return;
-    answered_line = false;
-    for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
-    }
 }
 
 bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run, int* exit_status)
@@ -145,17 +128,26 @@ int JsonWritten(const FitRun& run, bool written)
     return 1;
 }
 
-int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
+int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve, const AxisNames& axes)
 {
     const CommandLine& command = run.command;
+    const PictureOptions picture = PictureFor(command, axes);
     if (command.plot_file != nullptr) {
         std::string reason;
-        if (DrawResultPlot(points, count, curve_command, command.plot_file, command.plot_terminal, &reason) == 0)
+        if (DrawResultPicture(points, count, curve, picture, command.plot_file, command.plot_terminal, &reason) == 0)
             return 0;
         std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
                      reason.c_str());
         return 1;
     }
-    if (!command.no_plot && !command.json) ShowResultPlot(points, count, curve_command);
+    if (!command.no_plot && !command.json) ShowResultPicture(points, count, curve, picture);
     return 0;
+}
+
+bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status)
+{
+    if (!run.command.error_bars || file.has_sigma != 0) return true;
+    PrintUsageError(*run.program, "option '--errorbars' needs a sigma column in the data file");
+    *exit_status = 2;
+    return false;
 }

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "command_line.h"
+#include "console_io.h"
+#include "result_plot.h"
 #include <fitcore/pcpfile.h>
 
 constexpr size_t kFileNameSize = 1024;  // holds at most 1023 characters and the NUL
@@ -22,16 +24,6 @@ void StartRun();
 // not be written completely (a full disk, a pipe whose reader has gone, a
 // file size limit). The plot's data files are gone by then.
 int FinishRun(int exit_status);
-
-// Writes out what standard output holds, as a prompt must be before its
-// answer is read. False when standard output has failed; FinishRun reports it.
-bool FlushOutput();
-
-// An answered prompt leaves the rest of its line unread, for the next
-// prompt to take from. The result plot discards that rest before it waits,
-// so that only a space typed after the plot ends the wait.
-void NoteAnsweredPrompt();
-void DiscardRestOfAnsweredLine();
 
 // Where the programs differ in their entry.
 struct ShellOptions {
@@ -68,4 +60,10 @@ int JsonWritten(const FitRun& run, bool written);
 // option), none (--no-plot; --json without --plot), or drawn into the file
 // of --plot. The exit status: 1, after one line on standard error, when the
 // plot file could not be made; else 0.
-int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command);
+int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve,
+               const AxisNames& axes = {});
+
+// Whether the loaded `file` holds what the options need (sigmas for
+// --errorbars). False after the usage error on standard error, with
+// *exit_status 2.
+bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status);

@@ -65,6 +65,6 @@ int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const 
                                stats));
     else
         PrintLineReport(stats, file->points, file->count);
-    if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0) exit_status = 1;
+    if (PlotResult(run, file->points, file->count, LineCurve(line)) != 0) exit_status = 1;
     return exit_status;
 }

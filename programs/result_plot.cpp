@@ -7,17 +7,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <span>
 
-#include "fit_shell.h"
+#include "console_io.h"
 #include <fitcore/gnuplot_connection.h>
 #include <fitcore/number_format.h>
 #include <fitcore/platform.h>
+#include <fitcore/plot.h>
 
 namespace {
 
 constexpr int kDrawingWaitMs = 3000;
 // After the user's space, gnuplot gets this long to end before it is stopped.
 constexpr int kClosingWaitMs = 5000;
+// The share of the page's height below the fit that the residual panel takes.
+constexpr double kResidualPanelHeight = 0.33;
 
 // Reads single characters until a space. End of input ends the wait too,
 // so a program fed from a file or a closed terminal never spins here.
@@ -47,6 +52,78 @@ void PlotCurve(gnuplot_connection* plot, const std::string& curve_command)
     gnuplot_cmd(plot, "%s", curve_command.c_str());
 }
 
+// Draws the picture on an open connection. 0 sent; 1 when the points were
+// refused (no points, no data file).
+using Drawing = std::function<int(gnuplot_connection*)>;
+
+// The plain picture: the points, then the curve added to them; without
+// points the curve is sent only when `always_curve` is set.
+Drawing PlainDrawing(Point* points, int32_t count, const std::string& curve_command, bool always_curve)
+{
+    return [=](gnuplot_connection* plot) {
+        const int refused = PlotPoints(plot, points, count);
+        if (refused == 0 || always_curve) PlotCurve(plot, curve_command);
+        return refused;
+    };
+}
+
+// The top panel, or the whole picture: the band, the points (with their
+// error bars) and the curve. 1, with nothing drawn, when the points are refused.
+int DrawFitPanel(fitcore::Plot& plot, std::span<const Point> points, const ResultCurve& curve,
+                 const PictureOptions& picture)
+{
+    const ResultBand& band = picture.band;
+    if (!band.x.empty()) plot.add_band(band.x, band.low, band.high, band.title);
+    if (picture.error_bars ? plot.add_error_bars(points, "Points") : plot.add_points(points, "Points")) return 1;
+    plot.add_curve(curve.expression, picture.curve_title.empty() ? curve.title : picture.curve_title);
+    plot.draw();
+    return 0;
+}
+
+// The panel below the fit: y - fit of every point over the same x range, and
+// the zero line, named by the axis label alone. Its y axis is always linear,
+// since residuals change sign.
+void DrawResidualPanel(fitcore::Plot& plot, std::span<const Point> points, const PictureOptions& picture)
+{
+    plot.command("unset title");
+    plot.keep_x_range();
+    if (picture.log_y) plot.log_axes(picture.log_x, false);
+    plot.axis_labels(picture.x_label, "y - fit");
+    plot.panel(0, kResidualPanelHeight);
+    plot.add_residuals(points, "", picture.error_bars);
+    plot.add_curve("0", "");
+    plot.draw();
+}
+
+// Any picture but the plain one; every text shown as written, in UTF-8.
+Drawing PictureDrawing(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture)
+{
+    return [=](gnuplot_connection* connection) {
+        fitcore::Plot plot(connection);
+        const std::span<const Point> data(points, count > 0 ? static_cast<size_t>(count) : 0);
+        plot.command("set encoding utf8");
+        if (!picture.title.empty()) plot.title(picture.title);
+        plot.axis_labels(picture.residuals ? "" : picture.x_label, picture.y_label);
+        if (picture.log_x || picture.log_y) plot.log_axes(picture.log_x, picture.log_y);
+        if (picture.residuals) {
+            plot.begin_panels();
+            plot.panel(kResidualPanelHeight, 1 - kResidualPanelHeight);
+        }
+        const int refused = DrawFitPanel(plot, data, curve, picture);
+        if (picture.residuals && refused == 0) DrawResidualPanel(plot, data, picture);
+        if (picture.residuals) plot.end_panels();
+        plot.release();
+        return refused;
+    };
+}
+
+Drawing DrawingFor(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
+                   bool always_curve)
+{
+    if (IsPlainPicture(picture)) return PlainDrawing(points, count, CurveCommand(curve), always_curve);
+    return PictureDrawing(points, count, curve, picture);
+}
+
 // Every digit of the double, so gnuplot draws the curve of the report.
 std::string Exact(double value)
 {
@@ -62,7 +139,7 @@ std::string Shifted(double centre)
 
 }  // namespace
 
-std::string PolynomialCurveCommand(const fitcore::Polynomial& polynomial)
+ResultCurve PolynomialCurve(const fitcore::Polynomial& polynomial)
 {
     // Over x far from zero, powers of x would cancel in gnuplot's arithmetic:
     // the curve then goes in the centred variable the fit was solved in.
@@ -70,22 +147,56 @@ std::string PolynomialCurveCommand(const fitcore::Polynomial& polynomial)
     const bool in_x = centring.IsIdentity();
     const std::string variable = in_x ? "x" : "((" + Shifted(centring.centre) + ")/" + Exact(centring.scale) + ")";
     const double* coefficients = in_x ? polynomial.coefficients : polynomial.centred;
-    std::string command = "replot ";
+    std::string expression;
     for (int k = 0; k <= polynomial.order; ++k)
-        command += "+(" + Exact(coefficients[k]) + ")*(" + variable + "**" + std::to_string(k) + ")";
-    return command + " title 'Polynomial fit' with lines\n";
+        expression += "+(" + Exact(coefficients[k]) + ")*(" + variable + "**" + std::to_string(k) + ")";
+    return {expression, "Polynomial fit"};
 }
 
-std::string LineCurveCommand(const fitcore::Line& line)
+ResultCurve LineCurve(const fitcore::Line& line)
 {
     // b*x+a, or b*(x-c)+v through the line's value v at the centre c.
     const bool in_x = line.centre == 0;
     const std::string variable = in_x ? "x" : "(" + Shifted(line.centre) + ")";
     const double value = in_x ? line.intercept : line.centre_value;
-    return "replot " + Exact(line.slope) + "*" + variable + "+" + Exact(value) + " title 'Linear fit' with lines\n";
+    return {Exact(line.slope) + "*" + variable + "+" + Exact(value), "Linear fit"};
 }
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+std::string CurveCommand(const ResultCurve& curve)
+{
+    return "replot " + curve.expression + " title '" + curve.title + "' with lines\n";
+}
+
+std::string PolynomialCurveCommand(const fitcore::Polynomial& polynomial)
+{
+    return CurveCommand(PolynomialCurve(polynomial));
+}
+
+std::string LineCurveCommand(const fitcore::Line& line) { return CurveCommand(LineCurve(line)); }
+
+PictureOptions PictureFor(const CommandLine& command, const AxisNames& axes)
+{
+    PictureOptions picture;
+    picture.error_bars = command.error_bars;
+    picture.residuals = command.residuals;
+    if (command.title != nullptr) picture.title = command.title;
+    picture.x_label = command.x_label != nullptr ? command.x_label : axes.x;
+    picture.y_label = command.y_label != nullptr ? command.y_label : axes.y;
+    picture.log_x = command.log_x;
+    picture.log_y = command.log_y;
+    return picture;
+}
+
+bool IsPlainPicture(const PictureOptions& picture)
+{
+    return !picture.error_bars && !picture.residuals && picture.title.empty() && picture.x_label == "x" &&
+           picture.y_label == "y" && !picture.log_x && !picture.log_y && picture.curve_title.empty() &&
+           picture.band.x.empty();
+}
+
+namespace {
+
+void Show(const Drawing& draw)
 {
     DiscardRestOfAnsweredLine();
     gnuplot_connection* plot = gnuplot_init();
@@ -93,8 +204,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
         std::puts("GNUPlot failed to start.  Plotting failed.");
         return;
     }
-    PlotPoints(plot, points, count);
-    PlotCurve(plot, curve_command);
+    draw(plot);
     // A drawing on the console comes before the prompt, not over it; a slow
     // gnuplot delays the prompt by a few seconds at most.
     gnuplot_wait_delivered(plot, kDrawingWaitMs);
@@ -102,8 +212,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
     gnuplot_close_within(plot, kClosingWaitMs);
 }
 
-int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, std::string* reason)
+int DrawInto(const Drawing& draw, int32_t count, const char* file, const char* terminal, std::string* reason)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -140,12 +249,35 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
     fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", output.c_str());
     gnuplot_connection* plot = gnuplot_init();
     if (plot == nullptr) return failed("gnuplot could not be started");
-    if (PlotPoints(plot, points, count) != 0) {
+    if (draw(plot) != 0) {
         gnuplot_close(plot);
         return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
     }
-    PlotCurve(plot, curve_command);
     gnuplot_close(plot);
     if (checked && empty()) return failed("gnuplot did not draw it");
     return 0;
+}
+
+}  // namespace
+
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+{
+    Show(PlainDrawing(points, count, curve_command, true));
+}
+
+void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture)
+{
+    Show(DrawingFor(points, count, curve, picture, true));
+}
+
+int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
+                   const char* terminal, std::string* reason)
+{
+    return DrawInto(PlainDrawing(points, count, curve_command, false), count, file, terminal, reason);
+}
+
+int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
+                      const char* file, const char* terminal, std::string* reason)
+{
+    return DrawInto(DrawingFor(points, count, curve, picture, false), count, file, terminal, reason);
 }

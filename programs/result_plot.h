@@ -3,10 +3,59 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <fitcore/linefit.h>
 #include <fitcore/point.h>
 #include <fitcore/polyfit.h>
+
+#include "command_line.h"
+
+// The fitted curve as the picture draws it: a gnuplot expression in x and
+// its entry in the key.
+struct ResultCurve {
+    std::string expression;
+    std::string title;
+};
+
+// The curves of PolynomialCurveCommand and LineCurveCommand, whose commands
+// are "replot EXPRESSION title 'TITLE' with lines" and a line end.
+ResultCurve PolynomialCurve(const fitcore::Polynomial& polynomial);
+ResultCurve LineCurve(const fitcore::Line& line);
+std::string CurveCommand(const ResultCurve& curve);
+
+// An area around the curve, filled: at each x from `low` to `high`. No x: none.
+struct ResultBand {
+    std::vector<double> x, low, high;
+    std::string title;
+};
+
+// The names of the data's axes: the axis labels unless the options give others.
+struct AxisNames {
+    std::string x = "x";
+    std::string y = "y";
+};
+
+// What the picture shows besides the points and the curve. The default is
+// the plain plot, sent as it always has been.
+struct PictureOptions {
+    bool error_bars = false;  // the points with their sigma as vertical error bars
+    bool residuals = false;   // a panel of y - fit below the plot, on its x range
+    std::string title;        // of the picture; empty: none
+    std::string x_label = "x";
+    std::string y_label = "y";
+    bool log_x = false;
+    bool log_y = false;
+    std::string curve_title;  // the curve's key entry instead of its own; empty: its own
+    ResultBand band;          // drawn under the curve when it has points
+};
+
+// The picture that the options of `command` ask for, labelled with `axes`
+// where they give no labels.
+PictureOptions PictureFor(const CommandLine& command, const AxisNames& axes = {});
+
+// True for the plain plot of the points and the curve.
+bool IsPlainPicture(const PictureOptions& picture);
 
 // The curve commands sent after the points, each followed by its title
 // suffix: "replot " and one term "+(c_k)*(x**k)" per coefficient, or the
@@ -25,6 +74,10 @@ std::string LineCurveCommand(const fitcore::Line& line);
 // run still ends normally.
 void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command);
 
+// ShowResultPlot with the picture `picture` asks for; the plain picture is
+// ShowResultPlot's own.
+void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture);
+
 // Draws the same plot with the real gnuplot into `file`, on the gnuplot
 // `terminal` (for instance "pngcairo"), and returns once gnuplot has ended:
 // no window, no prompt, no wait. The file is created (or emptied) first.
@@ -32,3 +85,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
 // made, and then an emptied file is removed again.
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
                    const char* terminal, std::string* reason);
+
+// DrawResultPlot with the picture `picture` asks for.
+int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
+                      const char* file, const char* terminal, std::string* reason);

@@ -23,6 +23,10 @@ int main(int argc, char** argv)
     PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = false, .requires_sigma = true},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
+    if (!DataSuitsOptions(run, *file, &exit_status)) {
+        DisposePCPFile(file);
+        return FinishRun(exit_status);
+    }
 
     fitcore::Line line = FitLine(file->points, file->count);
     WeightPoints(file->points, file->count);

@@ -29,6 +29,13 @@ std::string Described(const CommandLine& command)
     if (command.plot_file) add(std::string("plot=") + command.plot_file + ":" + command.plot_terminal);
     if (command.json) add("json");
     if (command.points) add("points");
+    if (command.error_bars) add("errorbars");
+    if (command.residuals) add("residuals");
+    if (command.title) add(std::string("title=") + command.title);
+    if (command.x_label) add(std::string("xlabel=") + command.x_label);
+    if (command.y_label) add(std::string("ylabel=") + command.y_label);
+    if (command.log_x) add("logx");
+    if (command.log_y) add("logy");
     if (command.file) add(std::string("file=") + command.file);
     return text;
 }
@@ -103,6 +110,24 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kLine, {"-jn", "--po", "f"}, "no-plot json points file=f"},
         {&kPolynomial, {"-jo3", "-p", "x.svg"}, "order=3 plot=x.svg:svg json"},
         {&kLine, {"--points"}, "error: option '--points' needs '--json'"},
+        // What the picture shows: any UTF-8 text without control characters but line breaks and tabs.
+        {&kLine, {"--errorbars", "--residuals", "--logx", "--logy", "f"}, "errorbars residuals logx logy file=f"},
+        {&kLine, {"--err", "--res", "--logx", "--logy", "f"}, "errorbars residuals logx logy file=f"},
+        {&kLine, {"--title=it's \"χ²\"\\n", "--xlabel", "a\r\nb\tc", "--ylabel="},
+         "title=it's \"χ²\"\\n xlabel=a\r\nb\tc ylabel="},
+        {&kLine, {"--title", std::string(1000, 't')}, "title=" + std::string(1000, 't')},
+        {&kLine, {"--title", std::string(1001, 't')}, "error: the text of '--title' is longer than 1000 bytes"},
+        {&kLine, {"--xlabel=a\x1b[2J"}, "error: the text of '--xlabel' holds a control character"},
+        {&kLine, {"--ylabel=\x7f"}, "error: the text of '--ylabel' holds a control character"},
+        {&kLine, {"--title=\xff"}, "error: the text of '--title' is not valid UTF-8"},
+        {&kLine, {"--title=\xc3"}, "error: the text of '--title' is not valid UTF-8"},        // cut short
+        {&kLine, {"--title=\xc0\xaf"}, "error: the text of '--title' is not valid UTF-8"},    // overlong
+        {&kLine, {"--title=\xed\xa0\x80"}, "error: the text of '--title' is not valid UTF-8"},  // surrogate
+        {&kLine, {"--title=\xf4\x90\x80\x80"}, "error: the text of '--title' is not valid UTF-8"},
+        {&kLine, {"--title=\xf0\x9f\x93\x88"}, "title=\xf0\x9f\x93\x88"},
+        {&kLine, {"--title"}, "error: option '--title' needs an argument"},
+        {&kLine, {"--log"}, "error: option '--log' is ambiguous: --logx, --logy"},
+        {&kLine, {"--residuals=1"}, "error: option '--residuals' takes no argument"},
         // What getopt refuses.
         {&kLine, {"-x"}, "error: unknown option '-x'"},
         {&kLine, {"-nx"}, "error: unknown option '-x'"},
@@ -131,7 +156,9 @@ TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)
     EXPECT_TRUE(line.starts_with("Usage: veldafit [OPTION]... [FILE]\nFits a line.\n")) << line;
     EXPECT_EQ(line.find("--order"), std::string::npos);
     EXPECT_NE(polynomial.find("\n  -o, --order=N      fit the polynomial"), std::string::npos) << polynomial;
-    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--help", "--version"})
+    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--errorbars", "--residuals",
+                               "--title=TEXT", "--xlabel=TEXT", "--ylabel=TEXT", "--logx", "--logy", "--help",
+                               "--version"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 }
 

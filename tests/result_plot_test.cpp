@@ -86,6 +86,97 @@ INSTANTIATE_TEST_SUITE_P(
         return name.substr(0, name.find('.'));
     });
 
+// A recorded line with each data file name replaced by "FILE".
+std::string WithoutFileNames(std::string line)
+{
+    const std::string prefix = "./gnuplot-i-";
+    for (size_t at = line.find(prefix); at != std::string::npos; at = line.find(prefix, at + 1))
+        line.replace(at, prefix.size() + 6, "FILE");
+    return line;
+}
+
+struct PictureCase {
+    std::vector<std::string> args;
+    std::vector<std::string> stream;  // after "set terminal windows", file names as FILE
+    std::vector<std::string> data;    // the data files in the order named
+};
+
+// The options of the picture: what reaches gnuplot and the data files it
+// reads. sorrafit on line_four_sigma.pcp, whose line is 2*x+1.05.
+TEST(ResultPicture, SendsWhatTheOptionsAskFor)
+{
+    const std::string curve = "2*x+1.0499999999999998 title 'Linear fit' noenhanced with lines";
+    const std::string points = "\"FILE\" title 'Points' noenhanced with ";
+    const std::string bars = "-1 -1 1\n0 1.2 1\n1 2.9 1\n2 5.1 1\n";
+    const std::vector<std::string> panels = {"set multiplot", "set lmargin 12", "set rmargin 4",
+                                             "set origin 0,0.33", "set size 1,0.67"};
+    auto joined = [](std::vector<std::vector<std::string>> parts) {
+        std::vector<std::string> all;
+        for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const PictureCase cases[] = {
+        {{"--errorbars"},
+         {"set encoding utf8", "set xlabel 'x' noenhanced", "set ylabel 'y' noenhanced",
+          "plot " + points + "yerrorbars, " + curve},
+         {bars}},
+        // Texts as written, on one line each; log axes for the picture only.
+        {{"--title=it's \"a\" \\n\nχ²", "--xlabel=time (s)", "--ylabel=voltage (V)", "--logx", "--logy"},
+         {"set encoding utf8", "set title 'it''s \"a\" \\n'.\"\\n\".'χ²' noenhanced",
+          "set xlabel 'time (s)' noenhanced", "set ylabel 'voltage (V)' noenhanced", "set logscale x",
+          "set logscale y", "plot " + points + "points, " + curve},
+         {"-1 -1\n0 1.2\n1 2.9\n2 5.1\n"}},
+        // The residual panel below, on the fit's x range, y - fit with the sigmas.
+        {{"--residuals", "--errorbars", "--logy"},
+         joined({{"set encoding utf8", "set xlabel '' noenhanced", "set ylabel 'y' noenhanced",
+                  "unset logscale x", "set logscale y"},
+                 panels,
+                 {"plot " + points + "yerrorbars, " + curve, "unset title", "set xrange [GPVAL_X_MIN:GPVAL_X_MAX]",
+                  "unset logscale x", "unset logscale y", "set xlabel 'x' noenhanced",
+                  "set ylabel 'y - fit' noenhanced", "set origin 0,0", "set size 1,0.33",
+                  "plot \"FILE\" notitle with yerrorbars, 0 notitle with lines", "unset multiplot",
+                  "set autoscale x", "unset lmargin", "unset rmargin"}}),
+         {bars, "-1 -0.04999999999999982 1\n0 0.15000000000000013 1\n1 -0.1499999999999999 1\n"
+                "2 0.04999999999999982 1\n"}},
+    };
+    for (const PictureCase& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        PlotDir plot("line_four_sigma.pcp");
+        std::vector<std::string> args = c.args;
+        args.push_back("line_four_sigma.pcp");
+        RunResult run = plot.Run("sorrafit", args, " \n");
+        EXPECT_EQ(run.exit_status, 0) << run.err;
+        EXPECT_EQ(run.out, Expected("sorrafit_four.out") + kWait);
+        std::vector<std::string> log = plot.Log();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.front(), "set terminal windows");
+        std::vector<std::string> stream;
+        for (size_t i = 1; i < log.size(); ++i) stream.push_back(WithoutFileNames(log[i]));
+        EXPECT_EQ(stream, c.stream);
+        for (size_t n = 0; n < c.data.size(); ++n)
+            EXPECT_EQ(ReadFile(plot.FrontEndFile("data." + std::to_string(n + 1))), c.data[n]) << n;
+        EXPECT_TRUE(plot.DataFiles().empty());
+    }
+}
+
+// Error bars need sigmas: a usage error right after loading, before any report.
+TEST(ResultPicture, ErrorBarsWithoutSigmasAreAUsageError)
+{
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"veldafit", {"--errorbars", "line_five.pcp"}},
+        {"cadrafit", {"--errorbars", "-o", "2", "line_five.pcp"}},
+    };
+    for (const auto& [program, args] : cases) {
+        PlotDir plot("line_five.pcp");
+        RunResult run = plot.Run(program, args, " \n");
+        EXPECT_EQ(run.exit_status, 2) << program;
+        EXPECT_EQ(run.err, program + ": option '--errorbars' needs a sigma column in the data file\n"
+                                     "Try '" + program + " --help'.\n");
+        EXPECT_TRUE(run.out.ends_with("5 points present\n")) << run.out;
+        EXPECT_FALSE(plot.FrontEndStarted());
+    }
+}
+
 TEST(ResultPlotWait, OnlyASpaceEndsIt)
 {
     PlotDir plot("line_five.pcp");
@@ -219,6 +310,37 @@ TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
     ASSERT_NE(prompt, std::string::npos) << run.out;
     EXPECT_GT(legend, run.out.find("Err/sd")) << run.out;
     EXPECT_LT(legend, prompt) << run.out;
+    EXPECT_TRUE(real.DataFiles().empty());
+}
+
+// The picture with panels, error bars and texts, drawn by the real gnuplot:
+// into a file, and as text where there is no display.
+TEST(ResultPlotRealGnuplot, DrawsPanelsErrorBarsAndTexts)
+{
+    SKIP_UNDER_WINE("the installed gnuplot is a Linux one");
+    if (!std::filesystem::exists("/usr/bin/gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
+    ProgramRun real;
+    real.Copy("line_four_sigma.pcp").Front(FrontEnd::Real).Env("COLUMNS", "100").Env("LINES", "40");
+    const std::vector<std::string> options = {"--errorbars", "--residuals", "--xlabel=time (s)",
+                                              "--ylabel=voltage (V)", "--title=±χ² a_b"};
+    std::vector<std::string> args = options;
+    for (const char* more : {"-p", "fit.svg", "line_four_sigma.pcp"}) args.push_back(more);
+    RunResult drawn = real.Run("sorrafit", args);
+    EXPECT_EQ(drawn.exit_status, 0) << drawn.err;
+    EXPECT_EQ(drawn.err, "");
+    const std::string svg = ReadFile(real.File("fit.svg"));
+    for (const char* text : {"time (s)", "voltage (V)", "±χ² a_b", "y - fit", "Points", "Linear fit"})
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
+
+    args = options;
+    args.push_back("line_four_sigma.pcp");
+    RunResult shown = real.Run("sorrafit", args, " \n");
+    EXPECT_EQ(shown.exit_status, 0);
+    EXPECT_TRUE(shown.out.ends_with(kWait));
+    // Both panels in one drawing on standard error, and no complaint of gnuplot's.
+    EXPECT_NE(shown.err.find("y - fit"), std::string::npos) << shown.err;
+    EXPECT_LT(shown.err.find("Linear fit"), shown.err.find("y - fit")) << shown.err;
+    EXPECT_EQ(shown.err.find("line "), std::string::npos) << shown.err;
     EXPECT_TRUE(real.DataFiles().empty());
 }
 
