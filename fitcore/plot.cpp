@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "gnuplot_text.h"
 
 namespace fitcore {
 namespace {
