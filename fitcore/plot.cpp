@@ -1,7 +1,9 @@
 // plot.cpp - the gnuplot connection as a C++ object.
 #include <fitcore/plot.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -159,6 +161,32 @@ int Plot::add_residuals(std::span<const Point> points, const std::string& title,
     return error_bars ? add_error_bars(residuals, title) : add_points(residuals, title);
 }
 
+void Plot::residual_tics(std::span<const Point> points, bool error_bars)
+{
+    double low = 0, high = 0;  // the zero line is drawn too
+    for (const Point& point : points) {
+        const double residual = point.y - point.fit;
+        const double bar = error_bars ? std::fabs(point.sigma) : 0;
+        if (!std::isfinite(residual) || !std::isfinite(bar)) continue;
+        low = std::min(low, residual - bar);
+        high = std::max(high, residual + bar);
+    }
+    const double rough = (high - low) / 4;
+    if (!(rough > 0) || !std::isfinite(rough)) return;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = 10 * power;
+    for (double multiple : {1.0, 2.0, 5.0}) {
+        if (rough <= multiple * power) {
+            step = multiple * power;
+            break;
+        }
+    }
+    if (!(step > 0) || !std::isfinite(step)) return;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", step);
+    command(std::string("set ytics ") + text);
+}
+
 int Plot::add_band(std::span<const double> x, std::span<const double> low, std::span<const double> high,
                    const std::string& title)
 {
@@ -213,6 +241,7 @@ void Plot::end_panels()
 {
     command("unset multiplot");
     command("set autoscale x");
+    command("set ytics autofreq");
     command("unset lmargin");
     command("unset rmargin");
 }

@@ -90,6 +90,7 @@ void DrawResidualPanel(fitcore::Plot& plot, std::span<const Point> points, const
     if (picture.log_y) plot.log_axes(picture.log_x, false);
     plot.axis_labels(picture.x_label, "y - fit");
     plot.panel(0, kResidualPanelHeight);
+    plot.residual_tics(points, picture.error_bars);
     plot.add_residuals(points, "", picture.error_bars);
     plot.add_curve("0", "");
     plot.draw();
@@ -102,6 +103,10 @@ Drawing PictureDrawing(Point* points, int32_t count, const ResultCurve& curve, c
         fitcore::Plot plot(connection);
         const std::span<const Point> data(points, count > 0 ? static_cast<size_t>(count) : 0);
         plot.command("set encoding utf8");
+        // The x range of the data and a little room at both ends, for the
+        // points there and their error bars.
+        plot.command("set autoscale xfix");
+        plot.command("set offsets graph 0.02, graph 0.02, 0, 0");
         if (!picture.title.empty()) plot.title(picture.title);
         plot.axis_labels(picture.residuals ? "" : picture.x_label, picture.y_label);
         if (picture.log_x || picture.log_y) plot.log_axes(picture.log_x, picture.log_y);

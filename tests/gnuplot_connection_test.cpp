@@ -795,6 +795,9 @@ TEST_F(GnuplotConnection, CppPlotDrawsElementsTextsAndPanels)
         EXPECT_EQ(plot.draw(), 0);
         plot.keep_x_range();
         plot.panel(0, 0.33);
+        plot.residual_tics(points, false);  // from 0 to 0.5: a step of 0.2
+        plot.residual_tics(std::span(points, 1), true);  // from 0 to 1: 0.5
+        plot.residual_tics({}, true);  // nothing to space
         EXPECT_EQ(plot.add_residuals(points, "", false), 0);
         EXPECT_EQ(plot.add_points(points, "p"), 0);
         EXPECT_EQ(plot.draw(), 0);
@@ -812,8 +815,9 @@ TEST_F(GnuplotConnection, CppPlotDrawsElementsTextsAndPanels)
                   "plot \"FILE\" title 'band' noenhanced with filledcurves fillstyle transparent solid 0.25 "
                   "noborder, \"FILE\" title 'Points' noenhanced with yerrorbars, 2*x notitle with lines",
                   "set xrange [GPVAL_X_MIN:GPVAL_X_MAX]", "set origin 0,0", "set size 1,0.33",
+                  "set ytics 0.2", "set ytics 0.5",
                   "plot \"FILE\" notitle with points, \"FILE\" title 'p' noenhanced with points",
-                  "unset multiplot", "set autoscale x", "unset lmargin", "unset rmargin"}));
+                  "unset multiplot", "set autoscale x", "set ytics autofreq", "unset lmargin", "unset rmargin"}));
     EXPECT_EQ(DataCopy(1), "1 0 2\n3 -5 1e+300\n");  // the band, drawn first
     EXPECT_EQ(DataCopy(2), "1 2 0.5\n3 -4 0.25\n");
     EXPECT_EQ(DataCopy(3), "1 0.5\n3 0\n");         // y - fit

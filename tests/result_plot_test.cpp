@@ -117,25 +117,26 @@ TEST(ResultPicture, SendsWhatTheOptionsAskFor)
     };
     const PictureCase cases[] = {
         {{"--errorbars"},
-         {"set encoding utf8", "set xlabel 'x' noenhanced", "set ylabel 'y' noenhanced",
+         {"set encoding utf8", "set autoscale xfix", "set offsets graph 0.02, graph 0.02, 0, 0", "set xlabel 'x' noenhanced", "set ylabel 'y' noenhanced",
           "plot " + points + "yerrorbars, " + curve},
          {bars}},
         // Texts as written, on one line each; log axes for the picture only.
         {{"--title=it's \"a\" \\n\nχ²", "--xlabel=time (s)", "--ylabel=voltage (V)", "--logx", "--logy"},
-         {"set encoding utf8", "set title 'it''s \"a\" \\n'.\"\\n\".'χ²' noenhanced",
+         {"set encoding utf8", "set autoscale xfix", "set offsets graph 0.02, graph 0.02, 0, 0", "set title 'it''s \"a\" \\n'.\"\\n\".'χ²' noenhanced",
           "set xlabel 'time (s)' noenhanced", "set ylabel 'voltage (V)' noenhanced", "set logscale x",
           "set logscale y", "plot " + points + "points, " + curve},
          {"-1 -1\n0 1.2\n1 2.9\n2 5.1\n"}},
         // The residual panel below, on the fit's x range, y - fit with the sigmas.
         {{"--residuals", "--errorbars", "--logy"},
-         joined({{"set encoding utf8", "set xlabel '' noenhanced", "set ylabel 'y' noenhanced",
+         joined({{"set encoding utf8", "set autoscale xfix", "set offsets graph 0.02, graph 0.02, 0, 0", "set xlabel '' noenhanced", "set ylabel 'y' noenhanced",
                   "unset logscale x", "set logscale y"},
                  panels,
                  {"plot " + points + "yerrorbars, " + curve, "unset title", "set xrange [GPVAL_X_MIN:GPVAL_X_MAX]",
                   "unset logscale x", "unset logscale y", "set xlabel 'x' noenhanced",
                   "set ylabel 'y - fit' noenhanced", "set origin 0,0", "set size 1,0.33",
+                  "set ytics 1",  // residuals within 0.15 and error bars of 1: from -1.15 to 1.15
                   "plot \"FILE\" notitle with yerrorbars, 0 notitle with lines", "unset multiplot",
-                  "set autoscale x", "unset lmargin", "unset rmargin"}}),
+                  "set autoscale x", "set ytics autofreq", "unset lmargin", "unset rmargin"}}),
          {bars, "-1 -0.04999999999999982 1\n0 0.15000000000000013 1\n1 -0.1499999999999999 1\n"
                 "2 0.04999999999999982 1\n"}},
     };

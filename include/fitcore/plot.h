@@ -67,6 +67,11 @@ public:
     // The residuals y - fit of the points, with their sigma as error bars
     // when `error_bars` is set.
     int add_residuals(std::span<const Point> points, const std::string& title, bool error_bars);
+    // Spaces the y tics for a panel of the residuals of these points (and
+    // their error bars, the zero line included) at 1, 2 or 5 times a power of
+    // ten, so that about five label even a low panel. Residuals that span
+    // nothing, or not finite ones, leave the tics as they are.
+    void residual_tics(std::span<const Point> points, bool error_bars);
     // The area between low and high over x, filled.
     int add_band(std::span<const double> x, std::span<const double> low, std::span<const double> high,
                  const std::string& title);
@@ -87,6 +92,7 @@ public:
     void panel(double bottom, double height);
     // The following pictures keep the x range of the last one drawn.
     void keep_x_range();
+    // Ends the page; the x range and the y tics are gnuplot's own again.
     void end_panels();
 
 private:
