@@ -312,7 +312,7 @@ int CreateNewFile(const char* path, bool owner_only)
     return open(path, O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, owner_only ? 0600 : 0666);
 }
 
-int ReplaceFile(const char* from, const char* to) { return rename(from, to); }
+int RenameOver(const char* from, const char* to) { return rename(from, to); }
 
 void KillProcessGroupNow(int pid)
 {

@@ -309,7 +309,7 @@ int CreateNewFile(const char* path, bool)
     return _open(path, _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
-int ReplaceFile(const char* from, const char* to)
+int RenameOver(const char* from, const char* to)
 {
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 0;
     errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;

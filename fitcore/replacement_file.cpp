@@ -81,7 +81,7 @@ bool BeginReplacement(const char* target, ReplacementFile* file, std::string* re
 
 bool CommitReplacement(ReplacementFile* file, std::string* reason)
 {
-    if (ReplaceFile(file->temporary.c_str(), file->target.c_str()) == 0) {
+    if (RenameOver(file->temporary.c_str(), file->target.c_str()) == 0) {
         ForgetOnSignal(file);
         file->temporary.clear();
         return true;

@@ -143,7 +143,7 @@ int CreateNewFile(const char* path, bool owner_only = true);
 
 // Renames `from` to `to`, replacing a file that `to` names; 0 or -1 with errno.
 // Windows: also where `to` exists, which rename refuses there.
-int ReplaceFile(const char* from, const char* to);
+int RenameOver(const char* from, const char* to);
 
 // From inside a signal handler: kills the process group that the child `pid`
 // leads (see StartChildWithPipe), waits for the child and then, for at most
