@@ -16,7 +16,9 @@
 
 namespace {
 
-constexpr int kPointsKey = 256;  // getopt's value for an option without a letter
+constexpr int kPointsKey = 256;  // getopt's values for the options without a letter
+constexpr int kPlotTimeoutKey = 257;
+constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 struct OptionEntry {
     const char* name;      // the long name, without "--"
@@ -32,6 +34,10 @@ constexpr OptionEntry kOptions[] = {
     {"plot", 'p', "FILE",
      "draw the plot into FILE instead of showing it; the\n"
      "extension names the format: .png, .svg, .pdf, .eps or .ps",
+     false},
+    {"plot-timeout", kPlotTimeoutKey, "SECONDS",
+     "give up the plot file when gnuplot has not drawn it\n"
+     "within SECONDS (default 120)",
      false},
     {"json", 'j', nullptr,
      "print the results as one JSON object instead of the\n"
@@ -90,6 +96,13 @@ int OrderFrom(std::string_view text)
     return *value;
 }
 
+// The whole text is a number of seconds from 1 to kMaxPlotTimeout; 0 otherwise.
+int SecondsFrom(std::string_view text)
+{
+    std::optional<int32_t> value = fitcore::WholeNumberOf(text);
+    return value && *value >= 1 && *value <= kMaxPlotTimeout ? *value : 0;
+}
+
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 // Takes one option and its argument into the record; false with `error` set
@@ -106,6 +119,14 @@ bool Apply(CommandLine& command, int key, const char* argument)
         command.order = OrderFrom(argument);
         if (command.order == 0) {
             command.error = "invalid order " + Quoted(argument) + ": give a whole number from 2 to 9";
+            return false;
+        }
+        break;
+    case kPlotTimeoutKey:
+        command.plot_timeout = SecondsFrom(argument);
+        if (command.plot_timeout == 0) {
+            command.error = "invalid plot timeout " + Quoted(argument) + ": give a whole number of seconds from 1 to " +
+                            std::to_string(kMaxPlotTimeout);
             return false;
         }
         break;
@@ -227,6 +248,11 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
                                                  : std::string(6, ' ');
         left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
         std::string_view help = entry.help;
+        // An option too wide for its column has its help on the lines below.
+        if (left.size() >= kHelpColumn - 1) {
+            std::fprintf(out, "%s\n", left.c_str());
+            left.clear();
+        }
         for (std::size_t start = 0; start <= help.size();) {
             std::size_t end = std::min(help.find('\n', start), help.size());
             left.resize(kHelpColumn, ' ');
