@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "gnuplot_text.h"
+
 
 namespace fitcore {
 namespace {
@@ -125,9 +127,11 @@ int Plot::add_data(const double* const* columns, int column_count, std::size_t c
 {
     const int rows = CountOf(count);
     char name[GNUPLOT_TEMP_NAME_SIZE];
-    if (!started() || rows == 0 || gnuplot_write_columns(connection_, columns, column_count, rows, name) != 0)
+    std::string quoted;
+    if (!started() || rows == 0 || gnuplot_write_columns(connection_, columns, column_count, rows, name) != 0 ||
+        !QuoteText(name, "the data file name", &quoted))
         return 1;
-    elements_.push_back("\"" + std::string(name) + "\" " + TitleClause(title) + " with " + with);
+    elements_.push_back(quoted + " " + TitleClause(title) + " with " + with);
     return 0;
 }
 

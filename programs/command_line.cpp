@@ -18,13 +18,16 @@ namespace {
 
 // getopt's values for the options without a letter.
 constexpr int kPointsKey = 256;
-constexpr int kErrorBarsKey = 257;
-constexpr int kResidualsKey = 258;
-constexpr int kTitleKey = 259;
-constexpr int kXLabelKey = 260;
-constexpr int kYLabelKey = 261;
-constexpr int kLogXKey = 262;
-constexpr int kLogYKey = 263;
+constexpr int kPlotTimeoutKey = 257;
+constexpr int kErrorBarsKey = 258;
+constexpr int kResidualsKey = 259;
+constexpr int kTitleKey = 260;
+constexpr int kXLabelKey = 261;
+constexpr int kYLabelKey = 262;
+constexpr int kLogXKey = 263;
+constexpr int kLogYKey = 264;
+
+constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 // The longest text of --title, --xlabel and --ylabel, in bytes: it goes to
 // gnuplot on one command line.
@@ -44,6 +47,10 @@ constexpr OptionEntry kOptions[] = {
     {"plot", 'p', "FILE",
      "draw the plot into FILE instead of showing it; the\n"
      "extension names the format: .png, .svg, .pdf, .eps or .ps",
+     false},
+    {"plot-timeout", kPlotTimeoutKey, "SECONDS",
+     "give up the plot file when gnuplot has not drawn it\n"
+     "within SECONDS (default 120)",
      false},
     {"json", 'j', nullptr,
      "print the results as one JSON object instead of the\n"
@@ -110,6 +117,13 @@ int OrderFrom(std::string_view text)
     std::optional<int32_t> value = fitcore::WholeNumberOf(text);
     if (!value || *value < fitcore::kMinPolynomialOrder || *value > fitcore::kMaxPolynomialOrder) return 0;
     return *value;
+}
+
+// The whole text is a number of seconds from 1 to kMaxPlotTimeout; 0 otherwise.
+int SecondsFrom(std::string_view text)
+{
+    std::optional<int32_t> value = fitcore::WholeNumberOf(text);
+    return value && *value >= 1 && *value <= kMaxPlotTimeout ? *value : 0;
 }
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
@@ -183,6 +197,14 @@ bool Apply(CommandLine& command, int key, const char* argument)
         command.order = OrderFrom(argument);
         if (command.order == 0) {
             command.error = "invalid order " + Quoted(argument) + ": give a whole number from 2 to 9";
+            return false;
+        }
+        break;
+    case kPlotTimeoutKey:
+        command.plot_timeout = SecondsFrom(argument);
+        if (command.plot_timeout == 0) {
+            command.error = "invalid plot timeout " + Quoted(argument) + ": give a whole number of seconds from 1 to " +
+                            std::to_string(kMaxPlotTimeout);
             return false;
         }
         break;
@@ -304,6 +326,11 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
                                                  : std::string(6, ' ');
         left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
         std::string_view help = entry.help;
+        // An option too wide for its column has its help on the lines below.
+        if (left.size() >= kHelpColumn - 1) {
+            std::fprintf(out, "%s\n", left.c_str());
+            left.clear();
+        }
         for (std::size_t start = 0; start <= help.size();) {
             std::size_t end = std::min(help.find('\n', start), help.size());
             left.resize(kHelpColumn, ' ');

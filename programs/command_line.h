@@ -20,6 +20,7 @@ struct CommandLine {
     bool no_plot = false;            // -n, --no-plot
     const char* plot_file = nullptr; // -p FILE: draw into FILE instead of showing the plot
     const char* plot_terminal = nullptr;  // the gnuplot terminal that FILE's extension names
+    int plot_timeout = 120;          // --plot-timeout=SECONDS: how long gnuplot may take to draw FILE
     bool json = false;               // -j, --json
     bool points = false;             // --points
     // What the picture shows besides the points and the curve.

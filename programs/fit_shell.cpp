@@ -134,7 +134,8 @@ int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurv
     const PictureOptions picture = PictureFor(command, axes);
     if (command.plot_file != nullptr) {
         std::string reason;
-        if (DrawResultPicture(points, count, curve, picture, command.plot_file, command.plot_terminal, &reason) == 0)
+        if (DrawResultPicture(points, count, curve, picture, command.plot_file, command.plot_terminal,
+                              command.plot_timeout, &reason) == 0)
             return 0;
         std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
                      reason.c_str());

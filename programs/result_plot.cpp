@@ -2,11 +2,8 @@
 // types a space, or drawn into a file.
 #include "result_plot.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <functional>
 #include <span>
 
@@ -15,6 +12,7 @@
 #include <fitcore/number_format.h>
 #include <fitcore/platform.h>
 #include <fitcore/plot.h>
+#include <fitcore/replacement_file.h>
 
 namespace {
 
@@ -217,50 +215,37 @@ void Show(const Drawing& draw)
     gnuplot_close_within(plot, kClosingWaitMs);
 }
 
-int DrawInto(const Drawing& draw, int32_t count, const char* file, const char* terminal, std::string* reason)
+int DrawInto(const Drawing& draw, int32_t count, const char* file, const char* terminal, int timeout_seconds,
+             std::string* reason)
 {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    // Emptied first, so that a file still empty after gnuplot has ended was
-    // not drawn. A special file (a named pipe, say) is left to gnuplot alone.
-    const bool checked = !fs::exists(file, error) || fs::is_regular_file(file, error);
-    if (checked) {
-        std::FILE* emptied = std::fopen(file, "wb");
-        if (emptied == nullptr) {
-            *reason = std::strerror(errno);
-            return 1;
-        }
-        std::fclose(emptied);
-    }
-    auto empty = [file] {
-        std::error_code size_error;
-        std::uintmax_t size = fs::file_size(file, size_error);
-        return size_error || size == 0;
-    };
-    auto failed = [&](const char* why) {
-        if (checked && empty()) fs::remove(file, error);
+    // gnuplot draws into a new file beside the target, which takes the
+    // target's place only once gnuplot has drawn it.
+    fitcore::ReplacementFile output;
+    if (!fitcore::BeginReplacement(file, &output, reason)) return 1;
+    auto failed = [&](const std::string& why) {
+        fitcore::AbandonReplacement(&output);
         *reason = why;
         return 1;
     };
     if (gnuplot_get_program_path("pgnuplot.exe") == nullptr) return failed("pgnuplot.exe was not found");
 
-    // The front-end draws the connection's "windows" terminal on the terminal
-    // and into the output these name. gnuplot would take an output that
-    // starts with "|" for a command and one that starts with "~" for a home
-    // directory: "./" keeps a relative name a file name. A name from the root
-    // ("/x", and on Windows "C:\x" or "\x") stays as it is.
-    const std::string output = fs::path(file).has_root_path() ? std::string(file) : "./" + std::string(file);
+    // The front-end draws the connection's "windows" terminal into the
+    // output these name.
     fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_TERMINAL", terminal);
-    fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", output.c_str());
+    fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", fitcore::GnuplotFileName(output.temporary.c_str()).c_str());
     gnuplot_connection* plot = gnuplot_init();
     if (plot == nullptr) return failed("gnuplot could not be started");
+    output.writer_pid = plot->child_pid;
+    const int timeout_ms = timeout_seconds * 1000;
     if (draw(plot) != 0) {
-        gnuplot_close(plot);
+        gnuplot_close_within(plot, timeout_ms);
         return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
     }
-    gnuplot_close(plot);
-    if (checked && empty()) return failed("gnuplot did not draw it");
-    return 0;
+    if (gnuplot_close_within(plot, timeout_ms) != 0)
+        return failed("gnuplot did not finish within " + std::to_string(timeout_seconds) +
+                      (timeout_seconds == 1 ? " second" : " seconds"));
+    if (!fitcore::ReplacementWritten(output)) return failed("gnuplot did not draw it");
+    return fitcore::CommitReplacement(&output, reason) ? 0 : 1;
 }
 
 }  // namespace
@@ -276,13 +261,15 @@ void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, c
 }
 
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, std::string* reason)
+                   const char* terminal, int timeout_seconds, std::string* reason)
 {
-    return DrawInto(PlainDrawing(points, count, curve_command, false), count, file, terminal, reason);
+    return DrawInto(PlainDrawing(points, count, curve_command, false), count, file, terminal, timeout_seconds,
+                    reason);
 }
 
 int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
-                      const char* file, const char* terminal, std::string* reason)
+                      const char* file, const char* terminal, int timeout_seconds, std::string* reason)
 {
-    return DrawInto(DrawingFor(points, count, curve, picture, false), count, file, terminal, reason);
+    return DrawInto(DrawingFor(points, count, curve, picture, false), count, file, terminal, timeout_seconds,
+                    reason);
 }

@@ -80,12 +80,15 @@ void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, c
 
 // Draws the same plot with the real gnuplot into `file`, on the gnuplot
 // `terminal` (for instance "pngcairo"), and returns once gnuplot has ended:
-// no window, no prompt, no wait. The file is created (or emptied) first.
-// Returns 0 when gnuplot wrote it; 1 with *reason set when it could not be
-// made, and then an emptied file is removed again.
+// no window, no prompt, no wait. gnuplot draws into a new file beside `file`
+// that replaces it only once drawn; on any failure, and on a terminating
+// signal, `file` stays as it was and the new file is deleted. Returns 0 when
+// gnuplot drew it; 1 with *reason set when it could not be made: `file` is
+// not a regular file, gnuplot is missing or did not draw it, or it has not
+// ended `timeout_seconds` after its input (it is stopped then).
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, std::string* reason);
+                   const char* terminal, int timeout_seconds, std::string* reason);
 
 // DrawResultPlot with the picture `picture` asks for.
 int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
-                      const char* file, const char* terminal, std::string* reason);
+                      const char* file, const char* terminal, int timeout_seconds, std::string* reason);
