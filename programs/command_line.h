@@ -22,7 +22,10 @@ struct CommandLine {
     const char* plot_terminal = nullptr;  // the gnuplot terminal that FILE's extension names
     bool json = false;               // -j, --json
     bool points = false;             // --points
-    const char* file = nullptr;      // the data file, an element of argv; null: ask for it
+    const char* columns = nullptr;   // -u X:Y[:S]: the table's columns by number or name
+    char delimiter = 0;              // --delimiter=C: ' ' for runs of blanks; 0: detected
+    bool decimal_comma = false;      // --decimal-comma
+    const char* file = nullptr;      // the data file, an element of argv; null: ask for it; "-": standard input
     std::string error;               // a usage error, without the program's name
 };
 

@@ -33,11 +33,11 @@ void WaitForSpace()
 
 // The plot of the points, which the curve then joins. 0 sent; 1 refused
 // (no points, no data file).
-int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count)
+int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count, const AxisLabels& labels)
 {
     gnuplot_setstyle(plot, "points");
-    gnuplot_set_xlabel(plot, "x");
-    gnuplot_set_ylabel(plot, "y");
+    gnuplot_set_xlabel(plot, labels.x.c_str());
+    gnuplot_set_ylabel(plot, labels.y.c_str());
     return gnuplot_plot_Point_xy(plot, points, count, "Points");
 }
 
@@ -85,7 +85,7 @@ std::string LineCurveCommand(const fitcore::Line& line)
     return "replot " + Exact(line.slope) + "*" + variable + "+" + Exact(value) + " title 'Linear fit' with lines\n";
 }
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
 {
     DiscardRestOfAnsweredLine();
     gnuplot_connection* plot = gnuplot_init();
@@ -93,7 +93,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
         std::puts("GNUPlot failed to start.  Plotting failed.");
         return;
     }
-    PlotPoints(plot, points, count);
+    PlotPoints(plot, points, count, labels);
     PlotCurve(plot, curve_command);
     // A drawing on the console comes before the prompt, not over it; a slow
     // gnuplot delays the prompt by a few seconds at most.
@@ -103,7 +103,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
 }
 
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, std::string* reason)
+                   const char* terminal, std::string* reason, const AxisLabels& labels)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -140,7 +140,7 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
     fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", output.c_str());
     gnuplot_connection* plot = gnuplot_init();
     if (plot == nullptr) return failed("gnuplot could not be started");
-    if (PlotPoints(plot, points, count) != 0) {
+    if (PlotPoints(plot, points, count, labels) != 0) {
         gnuplot_close(plot);
         return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
     }
