@@ -63,12 +63,15 @@ bool HasInnerBlank(std::string_view line)
     return CountOutsideQuotes(line, ' ') > 0;
 }
 
-// ';' or ',' when every line holds one; a tab when every line holds as many
-// and no blank between its fields; runs of blanks and tabs otherwise.
+// ';' or ',' when the first line and three in four of the others hold one
+// (a row may lack its last fields); a tab when every line holds as many and
+// no blank between its fields; runs of blanks and tabs otherwise.
 char DetectDelimiter(const std::vector<std::string_view>& lines)
 {
     for (char c : {';', ','}) {
-        if (std::all_of(lines.begin(), lines.end(), [c](std::string_view l) { return CountOutsideQuotes(l, c) > 0; }))
+        auto holding = std::count_if(lines.begin(), lines.end(),
+                                     [c](std::string_view l) { return CountOutsideQuotes(l, c) > 0; });
+        if (CountOutsideQuotes(lines.front(), c) > 0 && 4 * static_cast<std::size_t>(holding) >= 3 * lines.size())
             return c;
     }
     const std::size_t tabs = CountOutsideQuotes(lines.front(), '\t');
