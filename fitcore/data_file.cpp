@@ -21,12 +21,14 @@ namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 
-bool NamesCSV(const char* path)
+// The name ends in ".", then `extension` (three lower-case letters) in any case.
+bool HasExtension(const char* path, const char* extension)
 {
     std::size_t length = std::strlen(path);
     if (length < 4) return false;
     const char* end = path + length - 4;
-    return end[0] == '.' && (end[1] | 0x20) == 'c' && (end[2] | 0x20) == 's' && (end[3] | 0x20) == 'v';
+    return end[0] == '.' && (end[1] | 0x20) == extension[0] && (end[2] | 0x20) == extension[1] &&
+           (end[3] | 0x20) == extension[2];
 }
 
 // Takes the start of the stream into *taken until it tells whether the
@@ -143,10 +145,10 @@ DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* f
 
 // A stream whose kind its first bytes tell.
 DataFileResult LoadStream(std::FILE* in, const char* path, const TableOptions& options, PCPFile* file,
-                          DataFileInfo* info)
+                          DataFileInfo* info, bool named_pcp)
 {
     std::string taken;
-    if (StartsAsPCP(in, &taken)) {
+    if (named_pcp || StartsAsPCP(in, &taken)) {
         if (asks_for_table(options)) return DataFileResult::NotATable;
         std::printf("Loading PCP file %s...\n", path);
         return FromPCPResult(ReadPCPAfter(taken, in, path, file));
@@ -167,16 +169,17 @@ DataFileResult LoadDataFile(const char* path, const TableOptions& options, PCPFi
     *info = DataFileInfo{};
     if (std::strcmp(path, "-") == 0) {
         UseBinaryMode(0);
-        return LoadStream(stdin, path, options, file, info);
+        return LoadStream(stdin, path, options, file, info, false);
     }
-    if (NamesCSV(path)) return LoadCSV(path, options, file, info);
+    if (HasExtension(path, "csv")) return LoadCSV(path, options, file, info);
     FilePtr in(OpenForReading(path), &std::fclose);
     if (!in) {
         std::printf("Loading PCP file %s...\n", path);
         std::printf("Can't open %s for reading!\n", path);
         return DataFileResult::Failed;
     }
-    return LoadStream(in.get(), path, options, file, info);
+    // A name that says PCP is read as PCP whatever it holds.
+    return LoadStream(in.get(), path, options, file, info, HasExtension(path, "pcp"));
 }
 
 }  // namespace fitcore

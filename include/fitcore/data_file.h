@@ -30,8 +30,9 @@ bool asks_for_table(const TableOptions& options);
 // Loads `path` into a record without an array, "-" meaning standard input.
 // A name ending in ".csv" in any case is comma-separated: read as LoadCSVFile
 // reads it, or as a table when `options` ask for anything or its second line
-// holds a ';'. Any other file is PCP when it starts as a PCP header does
-// (three whole numbers; empty files too), and a table otherwise. Prints
+// holds a ';'. A name ending in ".pcp" in any case is a PCP file; any other
+// file is PCP when it starts as a PCP header does (three whole numbers;
+// empty files too), and a table otherwise. Prints
 // "Loading PCP file", "Loading CSV file" or "Loading table" and the name,
 // the bad lines of a table ("Bad input line: N"), "Skipped N rows with
 // missing values", and every failure's reason, all on standard output.
