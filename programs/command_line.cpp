@@ -12,12 +12,15 @@
 #include <vector>
 
 #include <fitcore/polyfit.h>
+#include <fitcore/table.h>
 #include <fitcore/whole_number.h>
 
 namespace {
 
 constexpr int kPointsKey = 256;  // getopt's values for the options without a letter
 constexpr int kPlotTimeoutKey = 257;
+constexpr int kDelimiterKey = 258;
+constexpr int kDecimalCommaKey = 259;
 constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 struct OptionEntry {
@@ -45,6 +48,15 @@ constexpr OptionEntry kOptions[] = {
      "is no plot unless --plot is given",
      false},
     {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", false},
+    {"using", 'u', "X:Y[:S]",
+     "read x, y and sigma from these columns of a table or\n"
+     "CSV file, by number from 1 or by header name",
+     false},
+    {"delimiter", kDelimiterKey, "C",
+     "fields are separated by C (',', ';', 'tab' or 'space'\n"
+     "for runs of blanks) instead of the one detected",
+     false},
+    {"decimal-comma", kDecimalCommaKey, nullptr, "read 1,5 as 1.5", false},
     {"help", 'h', nullptr, "print this help and exit", false},
     {"version", 'V', nullptr, "print the version and exit", false},
 };
@@ -105,6 +117,33 @@ int SecondsFrom(std::string_view text)
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+// The separator --delimiter names: "tab", "space" (runs of blanks and tabs)
+// or one punctuation character that can't be part of a number or a quote; 0
+// for anything else.
+char DelimiterFrom(std::string_view text)
+{
+    if (text == "tab" || text == "\t") return '\t';
+    if (text == "space") return ' ';
+    if (text.size() != 1 || !std::ispunct(static_cast<unsigned char>(text[0]))) return 0;
+    return std::strchr(".+-\"", text[0]) == nullptr ? text[0] : 0;
+}
+
+// The columns of -u, which the programs take with one x column.
+bool TakeColumns(CommandLine& command, const char* argument)
+{
+    fitcore::ColumnChoice choice = fitcore::parse_columns(argument);
+    if (choice.ok && choice.x.size() != 1) {
+        choice.ok = false;
+        choice.error = "the fit takes one x column";
+    }
+    if (!choice.ok) {
+        command.error = "invalid columns " + Quoted(argument) + ": " + choice.error;
+        return false;
+    }
+    command.columns = argument;
+    return true;
+}
+
 // Takes one option and its argument into the record; false with `error` set
 // when the argument is refused.
 bool Apply(CommandLine& command, int key, const char* argument)
@@ -115,6 +154,16 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case 'n': command.no_plot = true; break;
     case 'j': command.json = true; break;
     case kPointsKey: command.points = true; break;
+    case kDecimalCommaKey: command.decimal_comma = true; break;
+    case 'u': return TakeColumns(command, argument);
+    case kDelimiterKey:
+        command.delimiter = DelimiterFrom(argument);
+        if (command.delimiter == 0) {
+            command.error = "invalid delimiter " + Quoted(argument) +
+                            ": give one character such as ',' or ';', 'tab' or 'space'";
+            return false;
+        }
+        break;
     case 'o':
         command.order = OrderFrom(argument);
         if (command.order == 0) {
@@ -231,14 +280,17 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
         command.error = "options '--plot' and '--no-plot' exclude each other";
     else if (command.points && !command.json)
         command.error = "option '--points' needs '--json'";
+    else if (command.decimal_comma && command.delimiter == ',')
+        command.error = "a comma can't separate the fields and the decimals both";
     return command;
 }
 
 void PrintHelp(std::FILE* out, const ProgramInfo& program)
 {
     std::fprintf(out, "Usage: %s [OPTION]... [FILE]\n%s\n", program.name, program.description);
-    std::fputs("FILE holds the x/y data: a PCP file, or comma-separated values when its\n"
-               "name ends in .csv. Without FILE its name is asked for on standard input.\n"
+    std::fputs("FILE holds the x/y data: a PCP file, comma-separated values when its\n"
+               "name ends in .csv, or else a table of columns; - reads standard input.\n"
+               "Without FILE its name is asked for on standard input.\n"
                "The report goes to standard output; then gnuplot shows the points and the\n"
                "curve until a space is typed.\n\nOptions:\n",
                out);

@@ -31,11 +31,11 @@ void WaitForSpace()
 
 // The plot of the points, which the curve then joins. 0 sent; 1 refused
 // (no points, no data file).
-int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count)
+int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count, const AxisLabels& labels)
 {
     gnuplot_setstyle(plot, "points");
-    gnuplot_set_xlabel(plot, "x");
-    gnuplot_set_ylabel(plot, "y");
+    gnuplot_set_xlabel(plot, labels.x.c_str());
+    gnuplot_set_ylabel(plot, labels.y.c_str());
     return gnuplot_plot_Point_xy(plot, points, count, "Points");
 }
 
@@ -83,7 +83,7 @@ std::string LineCurveCommand(const fitcore::Line& line)
     return "replot " + Exact(line.slope) + "*" + variable + "+" + Exact(value) + " title 'Linear fit' with lines\n";
 }
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
 {
     DiscardRestOfAnsweredLine();
     gnuplot_connection* plot = gnuplot_init();
@@ -91,7 +91,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
         std::puts("GNUPlot failed to start.  Plotting failed.");
         return;
     }
-    PlotPoints(plot, points, count);
+    PlotPoints(plot, points, count, labels);
     PlotCurve(plot, curve_command);
     // A drawing on the console comes before the prompt, not over it; a slow
     // gnuplot delays the prompt by a few seconds at most.
@@ -101,7 +101,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
 }
 
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, int timeout_seconds, std::string* reason)
+                   const char* terminal, int timeout_seconds, std::string* reason, const AxisLabels& labels)
 {
     // gnuplot draws into a new file beside the target, which takes the
     // target's place only once gnuplot has drawn it.
@@ -122,7 +122,7 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
     if (plot == nullptr) return failed("gnuplot could not be started");
     output.writer_pid = plot->child_pid;
     const int timeout_ms = timeout_seconds * 1000;
-    if (PlotPoints(plot, points, count) != 0) {
+    if (PlotPoints(plot, points, count, labels) != 0) {
         gnuplot_close_within(plot, timeout_ms);
         return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
     }

@@ -30,6 +30,9 @@ std::string Described(const CommandLine& command)
     if (command.plot_timeout != 120) add("timeout=" + std::to_string(command.plot_timeout));
     if (command.json) add("json");
     if (command.points) add("points");
+    if (command.columns) add(std::string("using=") + command.columns);
+    if (command.delimiter) add(std::string("delimiter=[") + command.delimiter + "]");
+    if (command.decimal_comma) add("decimal-comma");
     if (command.file) add(std::string("file=") + command.file);
     return text;
 }
@@ -110,6 +113,16 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kLine, {"-jn", "--po", "f"}, "no-plot json points file=f"},
         {&kPolynomial, {"-jo3", "-p", "x.svg"}, "order=3 plot=x.svg:svg json"},
         {&kLine, {"--points"}, "error: option '--points' needs '--json'"},
+        // The columns and fields of a table.
+        {&kLine, {"-u", "2:3", "b.csv"}, "using=2:3 file=b.csv"},
+        {&kLine, {"--using=t:V:dV", "-"}, "using=t:V:dV file=-"},
+        {&kLine, {"-u", "1,2:3"}, "error: invalid columns '1,2:3': the fit takes one x column"},
+        {&kLine, {"-u", "1"}, "error: invalid columns '1': give the columns as X:Y or X:Y:S"},
+        {&kLine, {"--delimiter=;", "--decimal-comma"}, "delimiter=[;] decimal-comma"},
+        {&kLine, {"--delimiter", "tab"}, "delimiter=[\t]"},
+        {&kLine, {"--delimiter=space"}, "delimiter=[ ]"},
+        {&kLine, {"--delimiter=."}, "error: invalid delimiter '.': give one character such as ',' or ';', 'tab' or 'space'"},
+        {&kLine, {"--delimiter=,", "--decimal-comma"}, "error: a comma can't separate the fields and the decimals both"},
         // What getopt refuses.
         {&kLine, {"-x"}, "error: unknown option '-x'"},
         {&kLine, {"-nx"}, "error: unknown option '-x'"},
