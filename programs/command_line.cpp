@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <fitcore/polyfit.h>
+#include <fitcore/table.h>
 #include <fitcore/whole_number.h>
 
 namespace {
@@ -26,7 +27,9 @@ constexpr int kXLabelKey = 261;
 constexpr int kYLabelKey = 262;
 constexpr int kLogXKey = 263;
 constexpr int kLogYKey = 264;
-
+constexpr int kDelimiterKey = 265;
+constexpr int kDecimalCommaKey = 266;
+constexpr int kCompareKey = 267;
 constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 // The longest text of --title, --xlabel and --ylabel, in bytes: it goes to
@@ -39,6 +42,7 @@ struct OptionEntry {
     const char* argument;  // the argument's name in the help, or null when none is taken
     const char* help;      // lines of the help text, separated by '\n'
     bool order_only;       // offered by the programs that take an order only
+    bool argument_optional = false;  // the argument may be left out; given, it follows '='
 };
 
 constexpr OptionEntry kOptions[] = {
@@ -68,6 +72,32 @@ constexpr OptionEntry kOptions[] = {
     {"ylabel", kYLabelKey, "TEXT", "label the y axis TEXT instead of y", false},
     {"logx", kLogXKey, nullptr, "draw the x axis on a logarithmic scale", false},
     {"logy", kLogYKey, nullptr, "draw the y axis on a logarithmic scale", false},
+    {"using", 'u', "X:Y[:S]",
+     "read x, y and sigma from these columns of a table or\n"
+     "CSV file, by number from 1 or by header name",
+     false},
+    {"delimiter", kDelimiterKey, "C",
+     "fields are separated by C (',', ';', 'tab' or 'space'\n"
+     "for runs of blanks) instead of the one detected",
+     false},
+    {"decimal-comma", kDecimalCommaKey, nullptr, "read 1,5 as 1.5", false},
+    {"stats", 's', nullptr,
+     "after the report, each parameter with its standard error,\n"
+     "t, p and 95 % interval, then the degrees of freedom,\n"
+     "residual standard error, R^2, adjusted R^2 and the\n"
+     "correlations of the parameters",
+     false},
+    {"weighted", 'w', nullptr,
+     "fit by least squares weighted by 1/sigma^2 (the chi-square\n"
+     "fit) and report chi^2 and both kinds of error; FILE must\n"
+     "hold a sigma for every point",
+     false},
+    {"compare", kCompareKey, "FROM-TO",
+     "compare the orders FROM to TO (default 1-9, as far as the\n"
+     "points allow) by rms, residual standard error, adjusted\n"
+     "R^2, AIC, BIC and the p value of the top coefficient;\n"
+     "no plot unless --plot draws the order of lowest BIC",
+     true, true},
     {"help", 'h', nullptr, "print this help and exit", false},
     {"version", 'V', nullptr, "print the version and exit", false},
 };
@@ -176,6 +206,47 @@ bool TakePictureText(CommandLine& command, const char* option, const char* argum
     return true;
 }
 
+// The separator --delimiter names: "tab", "space" (runs of blanks and tabs)
+// or one punctuation character that can't be part of a number or a quote; 0
+// for anything else.
+char DelimiterFrom(std::string_view text)
+{
+    if (text == "tab" || text == "\t") return '\t';
+    if (text == "space") return ' ';
+    if (text.size() != 1 || !std::ispunct(static_cast<unsigned char>(text[0]))) return 0;
+    return std::strchr(".+-\"", text[0]) == nullptr ? text[0] : 0;
+}
+
+// The columns of -u, which the programs take with one x column.
+bool TakeColumns(CommandLine& command, const char* argument)
+{
+    fitcore::ColumnChoice choice = fitcore::parse_columns(argument);
+    if (choice.ok && choice.x.size() != 1) {
+        choice.ok = false;
+        choice.error = "the fit takes one x column";
+    }
+    if (!choice.ok) {
+        command.error = "invalid columns " + Quoted(argument) + ": " + choice.error;
+        return false;
+    }
+    command.columns = argument;
+    return true;
+}
+
+// "FROM-TO" with whole numbers 1 <= FROM <= TO <= 9 into the record; false
+// when the text is not such a range.
+bool CompareRangeFrom(std::string_view text, CommandLine& command)
+{
+    std::size_t dash = text.find('-', 1);
+    if (dash == std::string_view::npos) return false;
+    std::optional<int32_t> from = fitcore::WholeNumberOf(text.substr(0, dash));
+    std::optional<int32_t> to = fitcore::WholeNumberOf(text.substr(dash + 1));
+    if (!from || !to || *from < 1 || *to > fitcore::kMaxPolynomialOrder || *from > *to) return false;
+    command.compare_from = *from;
+    command.compare_to = *to;
+    return true;
+}
+
 // Takes one option and its argument into the record; false with `error` set
 // when the argument is refused.
 bool Apply(CommandLine& command, int key, const char* argument)
@@ -193,6 +264,26 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case kTitleKey: return TakePictureText(command, "title", argument, command.title);
     case kXLabelKey: return TakePictureText(command, "xlabel", argument, command.x_label);
     case kYLabelKey: return TakePictureText(command, "ylabel", argument, command.y_label);
+    case kDecimalCommaKey: command.decimal_comma = true; break;
+    case 'u': return TakeColumns(command, argument);
+    case kDelimiterKey:
+        command.delimiter = DelimiterFrom(argument);
+        if (command.delimiter == 0) {
+            command.error = "invalid delimiter " + Quoted(argument) +
+                            ": give one character such as ',' or ';', 'tab' or 'space'";
+            return false;
+        }
+        break;
+    case 's': command.stats = true; break;
+    case 'w': command.weighted = true; break;
+    case kCompareKey:
+        command.compare = true;
+        if (argument != nullptr && !CompareRangeFrom(argument, command)) {
+            command.error = "invalid order range " + Quoted(argument) +
+                            ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
+            return false;
+        }
+        break;
     case 'o':
         command.order = OrderFrom(argument);
         if (command.order == 0) {
@@ -275,7 +366,10 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
     std::vector<option> options;
     for (const OptionEntry& entry : kOptions) {
         if (!Offered(entry, program)) continue;
-        options.push_back({entry.name, entry.argument ? required_argument : no_argument, nullptr, entry.key});
+        const int takes = entry.argument == nullptr ? no_argument
+                          : entry.argument_optional ? optional_argument
+                                                    : required_argument;
+        options.push_back({entry.name, takes, nullptr, entry.key});
         if (entry.key < kPointsKey) {
             letters += static_cast<char>(entry.key);
             if (entry.argument) letters += ':';
@@ -309,14 +403,19 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
         command.error = "options '--plot' and '--no-plot' exclude each other";
     else if (command.points && !command.json)
         command.error = "option '--points' needs '--json'";
+    else if (command.decimal_comma && command.delimiter == ',')
+        command.error = "a comma can't separate the fields and the decimals both";
+    else if (command.compare && command.order != 0)
+        command.error = "options '--compare' and '--order' exclude each other";
     return command;
 }
 
 void PrintHelp(std::FILE* out, const ProgramInfo& program)
 {
     std::fprintf(out, "Usage: %s [OPTION]... [FILE]\n%s\n", program.name, program.description);
-    std::fputs("FILE holds the x/y data: a PCP file, or comma-separated values when its\n"
-               "name ends in .csv. Without FILE its name is asked for on standard input.\n"
+    std::fputs("FILE holds the x/y data: a PCP file, comma-separated values when its\n"
+               "name ends in .csv, or else a table of columns; - reads standard input.\n"
+               "Without FILE its name is asked for on standard input.\n"
                "The report goes to standard output; then gnuplot shows the points and the\n"
                "curve until a space is typed.\n\nOptions:\n",
                out);
@@ -324,7 +423,8 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
         if (!Offered(entry, program)) continue;
         std::string left = entry.key < kPointsKey ? std::string("  -") + static_cast<char>(entry.key) + ", "
                                                  : std::string(6, ' ');
-        left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
+        std::string argument = entry.argument ? std::string("=") + entry.argument : "";
+        left += std::string("--") + entry.name + (entry.argument_optional ? "[" + argument + "]" : argument);
         std::string_view help = entry.help;
         // An option too wide for its column has its help on the lines below.
         if (left.size() >= kHelpColumn - 1) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <fitcore/platform.h>
 #include "console_io.h"
@@ -13,6 +14,18 @@
 namespace {
 
 const char* program_name = "";  // for FinishRun's message; set by StartFitRun
+
+fitcore::TableOptions TableOptionsOf(const CommandLine& command)
+{
+    fitcore::TableOptions options;
+    if (command.columns != nullptr) options.columns = command.columns;
+    options.delimiter = command.delimiter;
+    options.decimal_comma = command.decimal_comma;
+    return options;
+}
+
+// A column's name as an axis label, or `fallback` where the file names none.
+std::string AxisName(const std::string& name, const char* fallback) { return name.empty() ? fallback : name; }
 
 bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
 {
@@ -94,16 +107,24 @@ bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run,
     return true;
 }
 
-PCPFile* OpenDataFile(const char* argument, const ShellOptions& options, char (&name)[kFileNameSize],
-                      int* exit_status)
+PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFileNameSize], int* exit_status)
 {
     *exit_status = 1;
+    const char* argument = run->command.file;
     bool named = argument != nullptr ? NameFromArgument(argument, name) : NameFromPrompt(name);
     if (!named) return nullptr;
 
     PCPFile* file = InitPCPFile();
     if (file == nullptr) return nullptr;
-    if (LoadFile(name, file) != 0) {
+    fitcore::DataFileResult loaded = fitcore::LoadDataFile(name, TableOptionsOf(run->command), file, &run->data);
+    if (loaded == fitcore::DataFileResult::NotATable) {
+        DisposePCPFile(file);
+        PrintUsageError(*run->program, "options '--using', '--delimiter' and '--decimal-comma' are for tables "
+                                       "and CSV files, and '" + std::string(name) + "' is a PCP file");
+        *exit_status = 2;
+        return nullptr;
+    }
+    if (loaded != fitcore::DataFileResult::Loaded) {
         DisposePCPFile(file);
         if (options.load_error_names_file)
             std::printf("Error loading PCP file '%s'\n", name);
@@ -121,6 +142,14 @@ PCPFile* OpenDataFile(const char* argument, const ShellOptions& options, char (&
     return file;
 }
 
+JsonRun JsonRunOf(const FitRun& run, const char* name, const PCPFile* file)
+{
+    const fitcore::DataFileInfo& data = run.data;
+    return {run.program->name, name, file->points, file->count, run.command.points,
+            data.x_name.empty() ? nullptr : data.x_name.c_str(), data.y_name.empty() ? nullptr : data.y_name.c_str(),
+            static_cast<long long>(data.skipped)};
+}
+
 int JsonWritten(const FitRun& run, bool written)
 {
     if (written) return 0;
@@ -128,21 +157,26 @@ int JsonWritten(const FitRun& run, bool written)
     return 1;
 }
 
-int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve, const AxisNames& axes)
+int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve)
 {
     const CommandLine& command = run.command;
-    const PictureOptions picture = PictureFor(command, axes);
-    if (command.plot_file != nullptr) {
-        std::string reason;
-        if (DrawResultPicture(points, count, curve, picture, command.plot_file, command.plot_terminal,
-                              command.plot_timeout, &reason) == 0)
-            return 0;
-        std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
-                     reason.c_str());
-        return 1;
+    // Standard input that held the data is not the user's keyboard to wait on.
+    const bool data_from_input = command.file != nullptr && std::strcmp(command.file, "-") == 0;
+    const bool shown = !command.no_plot && !command.json && !data_from_input;
+    if (command.plot_file == nullptr && !shown) return 0;
+
+    const PictureOptions picture = PictureFor(command, {AxisName(run.data.x_name, "x"), AxisName(run.data.y_name, "y")});
+    std::string reason;
+    if (command.plot_file == nullptr) {
+        ShowResultPicture(points, count, curve, picture);
+        return 0;
     }
-    if (!command.no_plot && !command.json) ShowResultPicture(points, count, curve, picture);
-    return 0;
+    if (DrawResultPicture(points, count, curve, picture, command.plot_file, command.plot_terminal,
+                          command.plot_timeout, &reason) == 0)
+        return 0;
+    std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
+                 reason.c_str());
+    return 1;
 }
 
 bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status)

@@ -36,11 +36,11 @@ void WaitForSpace()
 
 // The plot of the points, which the curve then joins. 0 sent; 1 refused
 // (no points, no data file).
-int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count)
+int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count, const AxisLabels& labels)
 {
     gnuplot_setstyle(plot, "points");
-    gnuplot_set_xlabel(plot, "x");
-    gnuplot_set_ylabel(plot, "y");
+    gnuplot_set_xlabel(plot, labels.x.c_str());
+    gnuplot_set_ylabel(plot, labels.y.c_str());
     return gnuplot_plot_Point_xy(plot, points, count, "Points");
 }
 
@@ -50,16 +50,27 @@ void PlotCurve(gnuplot_connection* plot, const std::string& curve_command)
     gnuplot_cmd(plot, "%s", curve_command.c_str());
 }
 
+// A label as the plain plot's double-quoted "set xlabel" takes it, or
+// `fallback` when it holds what would end or escape the quotes.
+std::string PlainLabel(const std::string& label, const char* fallback)
+{
+    if (label.empty() || label.find_first_of("\"`\\") != std::string::npos) return fallback;
+    for (char c : label)
+        if (static_cast<unsigned char>(c) < 0x20) return fallback;
+    return label;
+}
+
 // Draws the picture on an open connection. 0 sent; 1 when the points were
 // refused (no points, no data file).
 using Drawing = std::function<int(gnuplot_connection*)>;
 
 // The plain picture: the points, then the curve added to them; without
 // points the curve is sent only when `always_curve` is set.
-Drawing PlainDrawing(Point* points, int32_t count, const std::string& curve_command, bool always_curve)
+Drawing PlainDrawing(Point* points, int32_t count, const std::string& curve_command, bool always_curve,
+                     const AxisLabels& labels)
 {
     return [=](gnuplot_connection* plot) {
-        const int refused = PlotPoints(plot, points, count);
+        const int refused = PlotPoints(plot, points, count, labels);
         if (refused == 0 || always_curve) PlotCurve(plot, curve_command);
         return refused;
     };
@@ -123,7 +134,9 @@ Drawing PictureDrawing(Point* points, int32_t count, const ResultCurve& curve, c
 Drawing DrawingFor(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
                    bool always_curve)
 {
-    if (IsPlainPicture(picture)) return PlainDrawing(points, count, CurveCommand(curve), always_curve);
+    if (IsPlainPicture(picture))
+        return PlainDrawing(points, count, CurveCommand(curve), always_curve,
+                            {PlainLabel(picture.x_label, "x"), PlainLabel(picture.y_label, "y")});
     return PictureDrawing(points, count, curve, picture);
 }
 
@@ -153,7 +166,7 @@ ResultCurve PolynomialCurve(const fitcore::Polynomial& polynomial)
     std::string expression;
     for (int k = 0; k <= polynomial.order; ++k)
         expression += "+(" + Exact(coefficients[k]) + ")*(" + variable + "**" + std::to_string(k) + ")";
-    return {expression, "Polynomial fit"};
+    return {expression, "Polynomial fit", polynomial.order};
 }
 
 ResultCurve LineCurve(const fitcore::Line& line)
@@ -162,7 +175,7 @@ ResultCurve LineCurve(const fitcore::Line& line)
     const bool in_x = line.centre == 0;
     const std::string variable = in_x ? "x" : "(" + Shifted(line.centre) + ")";
     const double value = in_x ? line.intercept : line.centre_value;
-    return {Exact(line.slope) + "*" + variable + "+" + Exact(value), "Linear fit"};
+    return {Exact(line.slope) + "*" + variable + "+" + Exact(value), "Linear fit", 1};
 }
 
 std::string CurveCommand(const ResultCurve& curve)
@@ -177,7 +190,7 @@ std::string PolynomialCurveCommand(const fitcore::Polynomial& polynomial)
 
 std::string LineCurveCommand(const fitcore::Line& line) { return CurveCommand(LineCurve(line)); }
 
-PictureOptions PictureFor(const CommandLine& command, const AxisNames& axes)
+PictureOptions PictureFor(const CommandLine& command, const AxisLabels& axes)
 {
     PictureOptions picture;
     picture.error_bars = command.error_bars;
@@ -185,6 +198,7 @@ PictureOptions PictureFor(const CommandLine& command, const AxisNames& axes)
     if (command.title != nullptr) picture.title = command.title;
     picture.x_label = command.x_label != nullptr ? command.x_label : axes.x;
     picture.y_label = command.y_label != nullptr ? command.y_label : axes.y;
+    picture.labels_chosen = command.x_label != nullptr || command.y_label != nullptr;
     picture.log_x = command.log_x;
     picture.log_y = command.log_y;
     return picture;
@@ -192,8 +206,8 @@ PictureOptions PictureFor(const CommandLine& command, const AxisNames& axes)
 
 bool IsPlainPicture(const PictureOptions& picture)
 {
-    return !picture.error_bars && !picture.residuals && picture.title.empty() && picture.x_label == "x" &&
-           picture.y_label == "y" && !picture.log_x && !picture.log_y && picture.curve_title.empty() &&
+    return !picture.error_bars && !picture.residuals && picture.title.empty() && !picture.labels_chosen &&
+           !picture.log_x && !picture.log_y && picture.curve_title.empty() &&
            picture.band.x.empty();
 }
 
@@ -250,9 +264,9 @@ int DrawInto(const Drawing& draw, int32_t count, const char* file, const char* t
 
 }  // namespace
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
 {
-    Show(PlainDrawing(points, count, curve_command, true));
+    Show(PlainDrawing(points, count, curve_command, true, labels));
 }
 
 void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture)
@@ -261,9 +275,9 @@ void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, c
 }
 
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, int timeout_seconds, std::string* reason)
+                   const char* terminal, int timeout_seconds, std::string* reason, const AxisLabels& labels)
 {
-    return DrawInto(PlainDrawing(points, count, curve_command, false), count, file, terminal, timeout_seconds,
+    return DrawInto(PlainDrawing(points, count, curve_command, false, labels), count, file, terminal, timeout_seconds,
                     reason);
 }
 

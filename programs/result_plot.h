@@ -16,6 +16,7 @@
 struct ResultCurve {
     std::string expression;
     std::string title;
+    int order = 1;  // of the fitted polynomial; 1: a line
 };
 
 // The curves of PolynomialCurveCommand and LineCurveCommand, whose commands
@@ -30,8 +31,8 @@ struct ResultBand {
     std::string title;
 };
 
-// The names of the data's axes: the axis labels unless the options give others.
-struct AxisNames {
+// The names of the plot's axes: the data's columns where it names them.
+struct AxisLabels {
     std::string x = "x";
     std::string y = "y";
 };
@@ -42,8 +43,11 @@ struct PictureOptions {
     bool error_bars = false;  // the points with their sigma as vertical error bars
     bool residuals = false;   // a panel of y - fit below the plot, on its x range
     std::string title;        // of the picture; empty: none
+    // The axis labels. The plain plot takes the data's names; labels of
+    // the user's own (`labels_chosen`) are shown as written.
     std::string x_label = "x";
     std::string y_label = "y";
+    bool labels_chosen = false;
     bool log_x = false;
     bool log_y = false;
     std::string curve_title;  // the curve's key entry instead of its own; empty: its own
@@ -51,8 +55,8 @@ struct PictureOptions {
 };
 
 // The picture that the options of `command` ask for, labelled with `axes`
-// where they give no labels.
-PictureOptions PictureFor(const CommandLine& command, const AxisNames& axes = {});
+// where they give no labels. The band and the equation are the caller's.
+PictureOptions PictureFor(const CommandLine& command, const AxisLabels& axes = {});
 
 // True for the plain plot of the points and the curve.
 bool IsPlainPicture(const PictureOptions& picture);
@@ -72,7 +76,8 @@ std::string LineCurveCommand(const fitcore::Line& line);
 // deletes the plot's data file; a gnuplot that has not ended 5 seconds later
 // is stopped. When gnuplot can't be started it prints why and returns; the
 // run still ends normally.
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command);
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command,
+                    const AxisLabels& labels = {});
 
 // ShowResultPlot with the picture `picture` asks for; the plain picture is
 // ShowResultPlot's own.
@@ -87,7 +92,8 @@ void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, c
 // not a regular file, gnuplot is missing or did not draw it, or it has not
 // ended `timeout_seconds` after its input (it is stopped then).
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, int timeout_seconds, std::string* reason);
+                   const char* terminal, int timeout_seconds, std::string* reason,
+                   const AxisLabels& labels = {});
 
 // DrawResultPlot with the picture `picture` asks for.
 int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,

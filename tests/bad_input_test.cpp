@@ -161,9 +161,12 @@ std::vector<Row> Rows()
          Loading("junk.pcp") + NoHeader("junk.pcp") + "Error loading PCP file 'junk.pcp'\n", "", 1},
         {"SorrafitBinaryData", "sorrafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "",
          Loading("junk.pcp") + NoHeader("junk.pcp") + "Error loading PCP file\n", "", 1},
-        // Text that is no PCP header is refused, a byte order mark skipped.
+        // Text that is neither a PCP file nor a table of numbers is refused,
+        // a byte order mark skipped.
         {"TextFile", "veldafit", {"README"}, {{"README", "# Calibration\n\nMeasured on 3 May.\n"}}, "",
-         Loading("README") + NoHeader("README") + "Error loading PCP file\n", "", 1},
+         "Loading table README...\nCan't load README: it holds no data.\nError loading PCP file\n", "", 1},
+        {"TextFileNamedPCP", "veldafit", {"notes.PCP"}, {{"notes.PCP", "# Calibration\n1 2\n"}}, "",
+         Loading("notes.PCP") + NoHeader("notes.PCP") + "Error loading PCP file\n", "", 1},
         {"ByteOrderMark", "veldafit", {"exact.pcp"}, {{"exact.pcp", "\xEF\xBB\xBF" + kExactPcp}}, "",
          ExactReport("exact.pcp") + kNoPlot, kNoFrontEnd, 0},
         {"WhiteSpaceOnly", "veldafit", {"blank.pcp"}, {{"blank.pcp", " \n\t\r\n"}}, "",
