@@ -58,12 +58,8 @@ bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
 // polynomial of the same points; NaN (null) where the points can't give them.
 std::vector<double> CoefficientErrors(const JsonRun& run, int order)
 {
-    std::vector<double> x, y;
-    for (int32_t i = 0; i < run.count; ++i) {
-        x.push_back(run.points[i].x);
-        y.push_back(run.points[i].y);
-    }
-    fitcore::PolynomialFit fit = fitcore::fit_polynomial(x, y, order);
+    const size_t count = run.count > 0 ? static_cast<size_t>(run.count) : 0;
+    fitcore::PolynomialFit fit = fitcore::fit_polynomial(std::span<const Point>(run.points, count), order);
     if (!fit.ok) return std::vector<double>(static_cast<size_t>(order) + 1, std::numeric_limits<double>::quiet_NaN());
     return fit.coefficient_errors;
 }
