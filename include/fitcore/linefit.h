@@ -20,6 +20,13 @@ struct Line {
 
 // The values the line report prints. Filled by ComputeLineStatistics, or by
 // ComputeWeightedLineStatistics in the weighted program.
+//
+// The five variances are those of the data measured in units of x_scale and
+// y_scale: of x / x_scale and y / y_scale. Both scales are powers of two and
+// are 1 unless the root mean square of x (or of y) lies outside 2^-128 to
+// 2^128; then they are near it, so that no variance and nothing derived
+// from them overflows or underflows, and the errors printed change with the
+// data's scale only as that scale itself does.
 struct LineStatistics {
     double slope;
     double intercept;
@@ -30,6 +37,8 @@ struct LineStatistics {
     double intercept_variance;
     double x_variance;          // mean squared deviation of x from xbar
     double y_variance;          // mean squared deviation of y from ybar
+    double x_scale = 1;
+    double y_scale = 1;
 };
 
 // Ordinary least squares through all points: b = Cxy / Cxx and
@@ -79,9 +88,13 @@ struct LineReportValues {
     double slope_error;         // sqrt(slope_variance)
     double intercept_error;     // sqrt(intercept_variance)
     double x_intercept;         // -a / b
-    double x_intercept_error;   // no covariance term; divided by b itself, so it takes b's sign
+    double x_intercept_error;   // no covariance term; a standard error, never negative
 };
 
 LineReportValues DeriveLineReportValues(const LineStatistics& stats);
+
+// The table's Err/sd of one fitted point: (y - fit) / e with
+// e^2 = intercept_variance + x^2 slope_variance + y_variance + b^2 x_variance.
+double PointErrorRatio(const LineStatistics& stats, const Point& point);
 
 }  // namespace fitcore
