@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -228,6 +229,7 @@ int LoadCSVFile(const char* path, PCPFile* file)
 {
     FilePtr in(fitcore::OpenForReading(path), &std::fclose);
     if (!in) {
+        std::printf("Can't load %s: %s.\n", path, std::strerror(errno));
         std::printf("Can't open %s for reading!\n", path);
         return 1;
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -197,6 +198,7 @@ int LoadPCPFile(const char* path, PCPFile* file)
 {
     FilePtr in(fitcore::OpenForReading(path), &std::fclose);
     if (!in) {
+        std::printf("Can't load %s: %s.\n", path, std::strerror(errno));
         std::printf("Can't open %s for reading!\n", path);
         return 1;
     }
