@@ -108,15 +108,11 @@ fitcore::LineReportValues fitcore::DeriveLineReportValues(const LineStatistics& 
     return values;
 }
 
-double fitcore::PointErrorRatio(const LineStatistics& stats, const Point& point)
+fitcore::PointErrorRatio::PointErrorRatio(const LineStatistics& stats)
+    : stats_(stats), x_scale_(stats.x_scale)
 {
-    const double b = Rescaled(stats.slope, stats.x_scale, stats.y_scale), x = point.x / stats.x_scale;
-    // The variance of the fitted value (without the slope/intercept
-    // covariance) plus the spreads of y and of b*x.
-    const double error =
-        std::sqrt(stats.intercept_variance + x * x * stats.slope_variance + stats.y_variance + b * b * stats.x_variance);
-    const double residual = point.y - point.fit;
-    return stats.y_scale == 1 ? residual / error : residual / stats.y_scale / error;
+    const double b = Rescaled(stats.slope, stats.x_scale, stats.y_scale);
+    slope_term_ = b * b * stats.x_variance;
 }
 
 fitcore::Line FitLine(Point* points, int32_t count)

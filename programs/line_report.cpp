@@ -17,10 +17,11 @@ namespace {
 // Err/sd. Written through a large buffer, on two threads for long tables.
 void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t count)
 {
-    auto format_row = [&stats, points](char* out, size_t row) {
+    const fitcore::PointErrorRatio error_ratio(stats);
+    auto format_row = [&error_ratio, points](char* out, size_t row) {
         const Point& point = points[row];
         out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
-        for (double value : {point.x, point.y, point.fit, fitcore::PointErrorRatio(stats, point)}) {
+        for (double value : {point.x, point.y, point.fit, error_ratio(point)}) {
             *out++ = '\t';
             out = fitcore::AppendExponential(out, value, 6, 1);
         }

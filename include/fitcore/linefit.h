@@ -2,6 +2,7 @@
 // statistics, plain and weighted by each point's sigma. Nothing is printed.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include <fitcore/point.h>
@@ -93,8 +94,27 @@ struct LineReportValues {
 
 LineReportValues DeriveLineReportValues(const LineStatistics& stats);
 
-// The table's Err/sd of one fitted point: (y - fit) / e with
-// e^2 = intercept_variance + x^2 slope_variance + y_variance + b^2 x_variance.
-double PointErrorRatio(const LineStatistics& stats, const Point& point);
+// The table's Err/sd of fitted points, (y - fit) / e with
+// e^2 = intercept_variance + x^2 slope_variance + y_variance + b^2 x_variance:
+// the variance of the fitted value (without the slope/intercept covariance)
+// plus the spreads of y and of b*x. Prepared once for a table.
+class PointErrorRatio {
+public:
+    explicit PointErrorRatio(const LineStatistics& stats);
+
+    double operator()(const Point& point) const
+    {
+        const double x = x_scale_ == 1 ? point.x : point.x / x_scale_;
+        const double error = std::sqrt(stats_.intercept_variance + x * x * stats_.slope_variance + stats_.y_variance +
+                                       slope_term_);
+        const double residual = point.y - point.fit;
+        return stats_.y_scale == 1 ? residual / error : residual / stats_.y_scale / error;
+    }
+
+private:
+    LineStatistics stats_;
+    double x_scale_;
+    double slope_term_;  // b^2 x_variance, b in the statistics' units
+};
 
 }  // namespace fitcore
