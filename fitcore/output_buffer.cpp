@@ -33,8 +33,12 @@ OutputBuffer::~OutputBuffer() { Flush(); }
 void OutputBuffer::Write(const char* text, size_t length)
 {
     if (failed_ || length == 0) return;
+    const int previous = errno;
     errno = 0;
-    if (sink_(target_, text, length)) return;
+    if (sink_(target_, text, length)) {
+        errno = previous;
+        return;
+    }
     failed_ = true;
     error_ = errno != 0 ? errno : EIO;
 }
