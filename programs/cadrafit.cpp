@@ -22,7 +22,7 @@ int Run(int argc, char** argv)
     int exit_status = 0;
     if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
     char name[kFileNameSize];
-    PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = true, .requires_sigma = false},
+    PCPFile* file = OpenDataFile(&run, {.load_error_names_file = true, .requires_sigma = false},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
 
@@ -40,8 +40,7 @@ int Run(int argc, char** argv)
     double rms = fitcore::RmsError(file->points, file->count);
     if (run.json != nullptr)
         exit_status = JsonWritten(
-            run, WritePolynomialJson(run.json, {kProgram.name, name, file->points, file->count, run.command.points},
-                                     polynomial, rms));
+            run, WritePolynomialJson(run.json, JsonRunOf(run, name, file), polynomial, rms));
     else
         PrintPolynomialReport(polynomial, rms, file->points, file->count);
     if (PlotResult(run, file->points, file->count, PolynomialCurveCommand(polynomial)) != 0) exit_status = 1;

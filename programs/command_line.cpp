@@ -12,11 +12,16 @@
 #include <vector>
 
 #include <fitcore/polyfit.h>
+#include <fitcore/table.h>
 #include <fitcore/whole_number.h>
 
 namespace {
 
-constexpr int kPointsKey = 256;  // getopt's value for an option without a letter
+constexpr int kPointsKey = 256;  // getopt's values for the options without a letter
+constexpr int kPlotTimeoutKey = 257;
+constexpr int kDelimiterKey = 258;
+constexpr int kDecimalCommaKey = 259;
+constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 struct OptionEntry {
     const char* name;      // the long name, without "--"
@@ -33,12 +38,25 @@ constexpr OptionEntry kOptions[] = {
      "draw the plot into FILE instead of showing it; the\n"
      "extension names the format: .png, .svg, .pdf, .eps or .ps",
      false},
+    {"plot-timeout", kPlotTimeoutKey, "SECONDS",
+     "give up the plot file when gnuplot has not drawn it\n"
+     "within SECONDS (default 120)",
+     false},
     {"json", 'j', nullptr,
      "print the results as one JSON object instead of the\n"
      "report; other messages go to standard error, and there\n"
      "is no plot unless --plot is given",
      false},
     {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", false},
+    {"using", 'u', "X:Y[:S]",
+     "read x, y and sigma from these columns of a table or\n"
+     "CSV file, by number from 1 or by header name",
+     false},
+    {"delimiter", kDelimiterKey, "C",
+     "fields are separated by C (',', ';', 'tab' or 'space'\n"
+     "for runs of blanks) instead of the one detected",
+     false},
+    {"decimal-comma", kDecimalCommaKey, nullptr, "read 1,5 as 1.5", false},
     {"help", 'h', nullptr, "print this help and exit", false},
     {"version", 'V', nullptr, "print the version and exit", false},
 };
@@ -90,7 +108,41 @@ int OrderFrom(std::string_view text)
     return *value;
 }
 
+// The whole text is a number of seconds from 1 to kMaxPlotTimeout; 0 otherwise.
+int SecondsFrom(std::string_view text)
+{
+    std::optional<int32_t> value = fitcore::WholeNumberOf(text);
+    return value && *value >= 1 && *value <= kMaxPlotTimeout ? *value : 0;
+}
+
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// The separator --delimiter names: "tab", "space" (runs of blanks and tabs)
+// or one punctuation character that can't be part of a number or a quote; 0
+// for anything else.
+char DelimiterFrom(std::string_view text)
+{
+    if (text == "tab" || text == "\t") return '\t';
+    if (text == "space") return ' ';
+    if (text.size() != 1 || !std::ispunct(static_cast<unsigned char>(text[0]))) return 0;
+    return std::strchr(".+-\"", text[0]) == nullptr ? text[0] : 0;
+}
+
+// The columns of -u, which the programs take with one x column.
+bool TakeColumns(CommandLine& command, const char* argument)
+{
+    fitcore::ColumnChoice choice = fitcore::parse_columns(argument);
+    if (choice.ok && choice.x.size() != 1) {
+        choice.ok = false;
+        choice.error = "the fit takes one x column";
+    }
+    if (!choice.ok) {
+        command.error = "invalid columns " + Quoted(argument) + ": " + choice.error;
+        return false;
+    }
+    command.columns = argument;
+    return true;
+}
 
 // Takes one option and its argument into the record; false with `error` set
 // when the argument is refused.
@@ -102,10 +154,28 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case 'n': command.no_plot = true; break;
     case 'j': command.json = true; break;
     case kPointsKey: command.points = true; break;
+    case kDecimalCommaKey: command.decimal_comma = true; break;
+    case 'u': return TakeColumns(command, argument);
+    case kDelimiterKey:
+        command.delimiter = DelimiterFrom(argument);
+        if (command.delimiter == 0) {
+            command.error = "invalid delimiter " + Quoted(argument) +
+                            ": give one character such as ',' or ';', 'tab' or 'space'";
+            return false;
+        }
+        break;
     case 'o':
         command.order = OrderFrom(argument);
         if (command.order == 0) {
             command.error = "invalid order " + Quoted(argument) + ": give a whole number from 2 to 9";
+            return false;
+        }
+        break;
+    case kPlotTimeoutKey:
+        command.plot_timeout = SecondsFrom(argument);
+        if (command.plot_timeout == 0) {
+            command.error = "invalid plot timeout " + Quoted(argument) + ": give a whole number of seconds from 1 to " +
+                            std::to_string(kMaxPlotTimeout);
             return false;
         }
         break;
@@ -215,14 +285,17 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
         command.error = "options '--plot' and '--no-plot' exclude each other";
     else if (command.points && !command.json)
         command.error = "option '--points' needs '--json'";
+    else if (command.decimal_comma && command.delimiter == ',')
+        command.error = "a comma can't separate the fields and the decimals both";
     return command;
 }
 
 void PrintHelp(std::FILE* out, const ProgramInfo& program)
 {
     std::fprintf(out, "Usage: %s [OPTION]... [FILE]\n%s\n", program.name, program.description);
-    std::fputs("FILE holds the x/y data: a PCP file, or comma-separated values when its\n"
-               "name ends in .csv. Without FILE its name is asked for on standard input.\n"
+    std::fputs("FILE holds the x/y data: a PCP file, comma-separated values when its\n"
+               "name ends in .csv, or else a table of columns; - reads standard input.\n"
+               "Without FILE its name is asked for on standard input.\n"
                "The report goes to standard output; then gnuplot shows the points and the\n"
                "curve until a space is typed.\n\nOptions:\n",
                out);
@@ -232,6 +305,11 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
                                                  : std::string(6, ' ');
         left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
         std::string_view help = entry.help;
+        // An option too wide for its column has its help on the lines below.
+        if (left.size() >= kHelpColumn - 1) {
+            std::fprintf(out, "%s\n", left.c_str());
+            left.clear();
+        }
         for (std::size_t start = 0; start <= help.size();) {
             std::size_t end = std::min(help.find('\n', start), help.size());
             left.resize(kHelpColumn, ' ');

@@ -2,6 +2,7 @@
 #include "json_report.h"
 
 #include <limits>
+#include <utility>
 #include <span>
 #include <vector>
 
@@ -17,6 +18,15 @@ JsonObject CommonMembers(const JsonRun& run)
     AddJsonString(object, "program", run.program);
     AddJsonString(object, "file", run.file);
     AddJsonInteger(object, "count", run.count);
+    for (auto [member, name] : {std::pair{"x_name", run.x_name}, std::pair{"y_name", run.y_name}}) {
+        if (name != nullptr) {
+            AddJsonString(object, member, name);
+        } else {
+            AddJsonName(object, member);
+            object.text += "null";
+        }
+    }
+    AddJsonInteger(object, "skipped", run.skipped);
     return object;
 }
 

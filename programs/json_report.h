@@ -15,6 +15,9 @@ struct JsonRun {
     const Point* points;  // "count" of them, and with `with_points` the "points"
     int32_t count;
     bool with_points;     // adds "points": [{"x":…,"y":…,"fit":…}, …] in file order
+    const char* x_name = nullptr;  // "x_name", "y_name": the file's names of the columns; null: none
+    const char* y_name = nullptr;
+    long long skipped = 0;         // "skipped": rows left out for a missing value
 };
 
 // Writes the object and a line end to `out`: after the common members,

@@ -58,8 +58,7 @@ int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const 
     int exit_status = 0;
     if (run.json != nullptr)
         exit_status = JsonWritten(
-            run, WriteLineJson(run.json, {run.program->name, name, file->points, file->count, run.command.points},
-                               stats));
+            run, WriteLineJson(run.json, JsonRunOf(run, name, file), stats));
     else
         PrintLineReport(stats, file->points, file->count);
     if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0) exit_status = 1;

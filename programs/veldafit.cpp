@@ -18,7 +18,7 @@ int Run(int argc, char** argv)
     int exit_status = 0;
     if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
     char name[kFileNameSize];
-    PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = false, .requires_sigma = false},
+    PCPFile* file = OpenDataFile(&run, {.load_error_names_file = false, .requires_sigma = false},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
 

@@ -30,8 +30,12 @@ std::string Described(const CommandLine& command)
     if (command.order != 0) add("order=" + std::to_string(command.order));
     if (command.no_plot) add("no-plot");
     if (command.plot_file) add(std::string("plot=") + command.plot_file + ":" + command.plot_terminal);
+    if (command.plot_timeout != 120) add("timeout=" + std::to_string(command.plot_timeout));
     if (command.json) add("json");
     if (command.points) add("points");
+    if (command.columns) add(std::string("using=") + command.columns);
+    if (command.delimiter) add(std::string("delimiter=[") + command.delimiter + "]");
+    if (command.decimal_comma) add("decimal-comma");
     if (command.file) add(std::string("file=") + command.file);
     return text;
 }
@@ -52,6 +56,7 @@ struct Case {
 };
 
 const std::string kFormats = ": the name must end in .png, .svg, .pdf, .eps or .ps";
+const std::string kSeconds = ": give a whole number of seconds from 1 to 2147483";
 
 TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
 {
@@ -104,19 +109,34 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kLine, {"-p", "a\nb.png"}, "error: the plot file name must not hold a line break"},
         {&kLine, {"-p"}, "error: option '-p' needs an argument"},
         {&kLine, {"-n", "-p", "x.png"}, "error: options '--plot' and '--no-plot' exclude each other"},
+        {&kLine, {"--plot-timeout=1", "-p", "x.png"}, "plot=x.png:pngcairo timeout=1"},
+        {&kPolynomial, {"--plot-t", "2147483", "--plot", "x.png"}, "plot=x.png:pngcairo timeout=2147483"},
+        {&kLine, {"--plot-timeout=0"}, "error: invalid plot timeout '0'" + kSeconds},
+        {&kLine, {"--plot-timeout", "2147484"}, "error: invalid plot timeout '2147484'" + kSeconds},
+        {&kLine, {"--plot-timeout=1.5"}, "error: invalid plot timeout '1.5'" + kSeconds},
         // JSON, and the points in it.
         {&kLine, {"-j"}, "json"},
         {&kLine, {"--json", "--points", "f.csv"}, "json points file=f.csv"},
         {&kLine, {"-jn", "--po", "f"}, "no-plot json points file=f"},
         {&kPolynomial, {"-jo3", "-p", "x.svg"}, "order=3 plot=x.svg:svg json"},
         {&kLine, {"--points"}, "error: option '--points' needs '--json'"},
+        // The columns and fields of a table.
+        {&kLine, {"-u", "2:3", "b.csv"}, "using=2:3 file=b.csv"},
+        {&kLine, {"--using=t:V:dV", "-"}, "using=t:V:dV file=-"},
+        {&kLine, {"-u", "1,2:3"}, "error: invalid columns '1,2:3': the fit takes one x column"},
+        {&kLine, {"-u", "1"}, "error: invalid columns '1': give the columns as X:Y or X:Y:S"},
+        {&kLine, {"--delimiter=;", "--decimal-comma"}, "delimiter=[;] decimal-comma"},
+        {&kLine, {"--delimiter", "tab"}, "delimiter=[\t]"},
+        {&kLine, {"--delimiter=space"}, "delimiter=[ ]"},
+        {&kLine, {"--delimiter=."}, "error: invalid delimiter '.': give one character such as ',' or ';', 'tab' or 'space'"},
+        {&kLine, {"--delimiter=,", "--decimal-comma"}, "error: a comma can't separate the fields and the decimals both"},
         // What getopt refuses.
         {&kLine, {"-x"}, "error: unknown option '-x'"},
         {&kLine, {"-nx"}, "error: unknown option '-x'"},
         {&kLine, {"--plot=x.png", "-xn"}, "error: unknown option '-x'"},
         {&kLine, {"--bogus"}, "error: unknown option '--bogus'"},
         {&kLine, {"--bogus=1", "f"}, "error: unknown option '--bogus'"},
-        {&kLine, {"--p", "x.png"}, "error: option '--p' is ambiguous: --plot, --points"},
+        {&kLine, {"--p", "x.png"}, "error: option '--p' is ambiguous: --plot, --plot-timeout, --points"},
         {&kLine, {"--json=yes"}, "error: option '--json' takes no argument"},
         {&kLine, {"--help", "--bogus"}, "error: unknown option '--bogus'"},
     };

@@ -233,7 +233,7 @@ std::vector<std::string> Keys(const Json& object)
 
 void ExpectLineJson(const Json& json, const std::string& report)
 {
-    EXPECT_EQ(Keys(json), (std::vector<std::string>{"program", "file", "count", "slope", "slope_error", "intercept",
+    EXPECT_EQ(Keys(json), (std::vector<std::string>{"program", "file", "count", "x_name", "y_name", "skipped", "slope", "slope_error", "intercept",
                                                      "intercept_error", "x_intercept", "x_intercept_error", "xbar",
                                                      "ybar", "standard_deviation", "correlation", "points"}));
     const struct {
@@ -261,7 +261,7 @@ void ExpectLineJson(const Json& json, const std::string& report)
 
 void ExpectPolynomialJson(const Json& json, const std::string& report)
 {
-    EXPECT_EQ(Keys(json), (std::vector<std::string>{"program", "file", "count", "order", "coefficients",
+    EXPECT_EQ(Keys(json), (std::vector<std::string>{"program", "file", "count", "x_name", "y_name", "skipped", "order", "coefficients",
                                                      "coefficient_errors", "rms", "points"}));
     EXPECT_EQ(json["coefficient_errors"].size(), json["coefficients"].size());
     EXPECT_EQ(json["order"].get<int>(), std::stoi(Field(report, "Fit for polynomial of order ")));
