@@ -167,9 +167,20 @@ struct Solution {
     double covariance01 = 0;  // of c_0 and c_1
     double residual_sd = 0;
     double r_squared = 0;
+    std::vector<double> covariance;  // of the coefficients, row-major
+    double residual_squares = 0;
+    std::size_t ndf = 0;
+    double adjusted_r_squared = 0;
+    Variable variable;
+    std::vector<double> centred;  // the coefficients in t
 };
 
-Solution Failed(std::string error) { return {std::move(error), {}, {}, 0, 0, 0}; }
+Solution Failed(std::string error)
+{
+    Solution solution;
+    solution.error = std::move(error);
+    return solution;
+}
 
 // The number of distinct x values, counted up to `enough`.
 std::size_t DistinctX(const Samples& data, std::size_t enough)
@@ -307,6 +318,16 @@ Solution Solve(const Samples& data, int order)
     solution.covariance01 = static_cast<double>(covariance(0, 1));
     solution.residual_sd = static_cast<double>(std::sqrt(s2));
     solution.r_squared = survey.constant_y ? 1 : static_cast<double>(1 - residual_squares / total_squares);
+    for (int i = 0; i < d; ++i)
+        for (int j = 0; j < d; ++j) solution.covariance.push_back(static_cast<double>(covariance(i, j)));
+    solution.residual_squares = static_cast<double>(residual_squares);
+    solution.ndf = data.count - static_cast<std::size_t>(d);
+    solution.adjusted_r_squared =
+        survey.constant_y
+            ? 1
+            : static_cast<double>(1 - residual_squares / total_squares * (static_cast<Real>(data.count) - 1) / degrees);
+    solution.variable = survey.variable;
+    for (int k = 0; k < d; ++k) solution.centred.push_back(static_cast<double>(b[k]));
     if (!AllFinite(solution)) return Failed("the result is out of range");
     return solution;
 }
@@ -325,6 +346,9 @@ LineFit LineFrom(const Solution& solution, std::size_t count)
     fit.covariance = solution.covariance01;
     fit.residual_sd = solution.residual_sd;
     fit.r_squared = solution.r_squared;
+    fit.ndf = solution.ndf;
+    fit.residual_squares = solution.residual_squares;
+    fit.adjusted_r_squared = solution.adjusted_r_squared;
     return fit;
 }
 
@@ -339,6 +363,13 @@ PolynomialFit PolynomialFrom(Solution solution, std::size_t count)
     fit.coefficient_errors = std::move(solution.errors);
     fit.residual_sd = solution.residual_sd;
     fit.r_squared = solution.r_squared;
+    fit.covariance = std::move(solution.covariance);
+    fit.ndf = solution.ndf;
+    fit.residual_squares = solution.residual_squares;
+    fit.adjusted_r_squared = solution.adjusted_r_squared;
+    fit.centre = static_cast<double>(solution.variable.centre);
+    fit.scale = static_cast<double>(solution.variable.scale);
+    fit.centred_coefficients = std::move(solution.centred);
     return fit;
 }
 
@@ -366,7 +397,9 @@ LineFit fit_line(std::span<const double> x, std::span<const double> y, std::span
 {
     if (y.size() != x.size()) return LineFrom(Failed("x and y differ in length"), x.size());
     if (sigma.size() != x.size()) return LineFrom(Failed("sigma and y differ in length"), x.size());
-    return LineFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), 1), x.size());
+    LineFit fit = LineFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), 1), x.size());
+    fit.weighted = true;
+    return fit;
 }
 
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order)
@@ -380,12 +413,23 @@ PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> 
 {
     if (y.size() != x.size()) return PolynomialFrom(Failed("x and y differ in length"), x.size());
     if (sigma.size() != x.size()) return PolynomialFrom(Failed("sigma and y differ in length"), x.size());
-    return PolynomialFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), order), x.size());
+    PolynomialFit fit = PolynomialFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), order), x.size());
+    fit.weighted = true;
+    return fit;
 }
 
-PolynomialFit fit_polynomial(std::span<const Point> points, int order)
+LineFit fit_line(std::span<const Point> points, bool weighted)
 {
-    return PolynomialFrom(GuardedSolve(PointSamples(points, false), order), points.size());
+    LineFit fit = LineFrom(GuardedSolve(PointSamples(points, weighted), 1), points.size());
+    fit.weighted = weighted;
+    return fit;
+}
+
+PolynomialFit fit_polynomial(std::span<const Point> points, int order, bool weighted)
+{
+    PolynomialFit fit = PolynomialFrom(GuardedSolve(PointSamples(points, weighted), order), points.size());
+    fit.weighted = weighted;
+    return fit;
 }
 
 }  // namespace fitcore

@@ -21,6 +21,7 @@ constexpr int kPointsKey = 256;  // getopt's values for the options without a le
 constexpr int kPlotTimeoutKey = 257;
 constexpr int kDelimiterKey = 258;
 constexpr int kDecimalCommaKey = 259;
+constexpr int kCompareKey = 260;
 constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 struct OptionEntry {
@@ -29,6 +30,7 @@ struct OptionEntry {
     const char* argument;  // the argument's name in the help, or null when none is taken
     const char* help;      // lines of the help text, separated by '\n'
     bool order_only;       // offered by the programs that take an order only
+    bool argument_optional = false;  // the argument may be left out; given, it follows '='
 };
 
 constexpr OptionEntry kOptions[] = {
@@ -57,6 +59,23 @@ constexpr OptionEntry kOptions[] = {
      "for runs of blanks) instead of the one detected",
      false},
     {"decimal-comma", kDecimalCommaKey, nullptr, "read 1,5 as 1.5", false},
+    {"stats", 's', nullptr,
+     "after the report, each parameter with its standard error,\n"
+     "t, p and 95 % interval, then the degrees of freedom,\n"
+     "residual standard error, R^2, adjusted R^2 and the\n"
+     "correlations of the parameters",
+     false},
+    {"weighted", 'w', nullptr,
+     "fit by least squares weighted by 1/sigma^2 (the chi-square\n"
+     "fit) and report chi^2 and both kinds of error; FILE must\n"
+     "hold a sigma for every point",
+     false},
+    {"compare", kCompareKey, "FROM-TO",
+     "compare the orders FROM to TO (default 1-9, as far as the\n"
+     "points allow) by rms, residual standard error, adjusted\n"
+     "R^2, AIC, BIC and the p value of the top coefficient;\n"
+     "no plot unless --plot draws the order of lowest BIC",
+     true, true},
     {"help", 'h', nullptr, "print this help and exit", false},
     {"version", 'V', nullptr, "print the version and exit", false},
 };
@@ -144,6 +163,20 @@ bool TakeColumns(CommandLine& command, const char* argument)
     return true;
 }
 
+// "FROM-TO" with whole numbers 1 <= FROM <= TO <= 9 into the record; false
+// when the text is not such a range.
+bool CompareRangeFrom(std::string_view text, CommandLine& command)
+{
+    std::size_t dash = text.find('-', 1);
+    if (dash == std::string_view::npos) return false;
+    std::optional<int32_t> from = fitcore::WholeNumberOf(text.substr(0, dash));
+    std::optional<int32_t> to = fitcore::WholeNumberOf(text.substr(dash + 1));
+    if (!from || !to || *from < 1 || *to > fitcore::kMaxPolynomialOrder || *from > *to) return false;
+    command.compare_from = *from;
+    command.compare_to = *to;
+    return true;
+}
+
 // Takes one option and its argument into the record; false with `error` set
 // when the argument is refused.
 bool Apply(CommandLine& command, int key, const char* argument)
@@ -161,6 +194,16 @@ bool Apply(CommandLine& command, int key, const char* argument)
         if (command.delimiter == 0) {
             command.error = "invalid delimiter " + Quoted(argument) +
                             ": give one character such as ',' or ';', 'tab' or 'space'";
+            return false;
+        }
+        break;
+    case 's': command.stats = true; break;
+    case 'w': command.weighted = true; break;
+    case kCompareKey:
+        command.compare = true;
+        if (argument != nullptr && !CompareRangeFrom(argument, command)) {
+            command.error = "invalid order range " + Quoted(argument) +
+                            ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
             return false;
         }
         break;
@@ -247,7 +290,10 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
     std::vector<option> options;
     for (const OptionEntry& entry : kOptions) {
         if (!Offered(entry, program)) continue;
-        options.push_back({entry.name, entry.argument ? required_argument : no_argument, nullptr, entry.key});
+        const int takes = entry.argument == nullptr ? no_argument
+                          : entry.argument_optional ? optional_argument
+                                                    : required_argument;
+        options.push_back({entry.name, takes, nullptr, entry.key});
         if (entry.key < kPointsKey) {
             letters += static_cast<char>(entry.key);
             if (entry.argument) letters += ':';
@@ -287,6 +333,8 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
         command.error = "option '--points' needs '--json'";
     else if (command.decimal_comma && command.delimiter == ',')
         command.error = "a comma can't separate the fields and the decimals both";
+    else if (command.compare && command.order != 0)
+        command.error = "options '--compare' and '--order' exclude each other";
     return command;
 }
 
@@ -303,7 +351,8 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
         if (!Offered(entry, program)) continue;
         std::string left = entry.key < kPointsKey ? std::string("  -") + static_cast<char>(entry.key) + ", "
                                                  : std::string(6, ' ');
-        left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
+        std::string argument = entry.argument ? std::string("=") + entry.argument : "";
+        left += std::string("--") + entry.name + (entry.argument_optional ? "[" + argument + "]" : argument);
         std::string_view help = entry.help;
         // An option too wide for its column has its help on the lines below.
         if (left.size() >= kHelpColumn - 1) {

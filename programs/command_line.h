@@ -26,6 +26,11 @@ struct CommandLine {
     const char* columns = nullptr;   // -u X:Y[:S]: the table's columns by number or name
     char delimiter = 0;              // --delimiter=C: ' ' for runs of blanks; 0: detected
     bool decimal_comma = false;      // --decimal-comma
+    bool stats = false;              // -s, --stats: the statistics block after the report
+    bool weighted = false;           // -w, --weighted: the fit weighted by 1/sigma^2
+    bool compare = false;            // --compare[=FROM-TO]: compare the orders FROM to TO
+    int compare_from = 1;            // 1 to 9
+    int compare_to = 9;              // compare_from to 9
     const char* file = nullptr;      // the data file, an element of argv; null: ask for it; "-": standard input
     std::string error;               // a usage error, without the program's name
 };

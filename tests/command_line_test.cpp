@@ -36,6 +36,10 @@ std::string Described(const CommandLine& command)
     if (command.columns) add(std::string("using=") + command.columns);
     if (command.delimiter) add(std::string("delimiter=[") + command.delimiter + "]");
     if (command.decimal_comma) add("decimal-comma");
+    if (command.stats) add("stats");
+    if (command.weighted) add("weighted");
+    if (command.compare)
+        add("compare=" + std::to_string(command.compare_from) + "-" + std::to_string(command.compare_to));
     if (command.file) add(std::string("file=") + command.file);
     return text;
 }
@@ -55,6 +59,7 @@ struct Case {
     std::string expected;
 };
 
+const std::string kRange = ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
 const std::string kFormats = ": the name must end in .png, .svg, .pdf, .eps or .ps";
 const std::string kSeconds = ": give a whole number of seconds from 1 to 2147483";
 
@@ -130,6 +135,21 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kLine, {"--delimiter=space"}, "delimiter=[ ]"},
         {&kLine, {"--delimiter=."}, "error: invalid delimiter '.': give one character such as ',' or ';', 'tab' or 'space'"},
         {&kLine, {"--delimiter=,", "--decimal-comma"}, "error: a comma can't separate the fields and the decimals both"},
+        // Statistics, the weighted fit, and cadrafit's comparison of orders.
+        {&kLine, {"-sw", "f"}, "stats weighted file=f"},
+        {&kPolynomial, {"--stats", "--weighted", "-o3"}, "order=3 stats weighted"},
+        {&kPolynomial, {"--compare"}, "compare=1-9"},
+        {&kPolynomial, {"--comp=2-4", "-w"}, "weighted compare=2-4"},
+        {&kPolynomial, {"--compare=5-5"}, "compare=5-5"},
+        {&kPolynomial, {"--compare", "2-4"}, "compare=1-9 file=2-4"},
+        {&kPolynomial, {"--compare=4-2"}, "error: invalid order range '4-2'" + kRange},
+        {&kPolynomial, {"--compare=0-3"}, "error: invalid order range '0-3'" + kRange},
+        {&kPolynomial, {"--compare=1-10"}, "error: invalid order range '1-10'" + kRange},
+        {&kPolynomial, {"--compare=3"}, "error: invalid order range '3'" + kRange},
+        {&kPolynomial, {"--compare=-3"}, "error: invalid order range '-3'" + kRange},
+        {&kPolynomial, {"--compare="}, "error: invalid order range ''" + kRange},
+        {&kPolynomial, {"--compare", "-o", "3"}, "error: options '--compare' and '--order' exclude each other"},
+        {&kLine, {"--compare"}, "error: unknown option '--compare'"},
         // What getopt refuses.
         {&kLine, {"-x"}, "error: unknown option '-x'"},
         {&kLine, {"-nx"}, "error: unknown option '-x'"},
@@ -157,8 +177,13 @@ TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)
     std::string line = Help(kLine), polynomial = Help(kPolynomial);
     EXPECT_TRUE(line.starts_with("Usage: veldafit [OPTION]... [FILE]\nFits a line.\n")) << line;
     EXPECT_EQ(line.find("--order"), std::string::npos);
+    EXPECT_EQ(line.find("--compare"), std::string::npos);
+    // Too long to share its line, the option stands alone above its help.
+    EXPECT_NE(polynomial.find("\n      --compare[=FROM-TO]\n                     compare the orders"), std::string::npos)
+        << polynomial;
     EXPECT_NE(polynomial.find("\n  -o, --order=N      fit the polynomial"), std::string::npos) << polynomial;
-    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--help", "--version"})
+    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--stats", "--weighted", "--help",
+                               "--version"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 }
 
