@@ -223,6 +223,9 @@ TEST(LineAndPolynomialFit, FitsWhatIsSolvableWhateverTheWeightsAndUnits)
         fitcore::PolynomialFit fit = fitcore::fit_polynomial(data.x, data.y, c.order, data.sigma);
         ASSERT_TRUE(fit.ok) << fit.error;
         for (double value : fit.coefficient_errors) EXPECT_TRUE(std::isfinite(value) && value >= 0);
+        std::vector<Point> points;  // the same fit read from points in place
+        for (size_t i = 0; i < data.x.size(); ++i) points.push_back({data.x[i], data.y[i], data.sigma[i], 0, 0});
+        EXPECT_EQ(fitcore::fit_polynomial(points, c.order, true).coefficients, fit.coefficients);
         if (c.order == 1)
             ExpectSameLine(fitcore::fit_line(data.x, data.y, data.sigma), ClosedFormLine(data, true), 1e-9);
     }
