@@ -193,9 +193,12 @@ std::size_t DistinctX(const Samples& data, std::size_t enough)
 }
 
 // Reduces the rows of the powers t^0 .. t^(d-1) of every point, each times
-// the root of its weight when `weighted`, and y as the last column.
-void ReduceRows(const Samples& data, Variable variable, int d, bool weighted, TriangularReduction& reduction)
+// the root of its weight when `weighted`, and y as the last column. Returns
+// the (weighted) sum of squares of y about `mean_y`.
+Real ReduceRows(const Samples& data, Variable variable, Real mean_y, int d, bool weighted,
+                TriangularReduction& reduction)
 {
+    Real total_squares = 0;
     for (std::size_t i = 0; i < data.count; ++i) {
         const Real root_w = weighted ? 1 / static_cast<Real>(data.Sigma(i)) : 1;
         const Real t = (data.X(i) - variable.centre) / variable.scale;
@@ -203,8 +206,11 @@ void ReduceRows(const Samples& data, Variable variable, int d, bool weighted, Tr
         Real power = root_w;
         for (int k = 0; k < d; ++k, power *= t) row[k] = power;
         row[d] = root_w * data.Y(i);
+        const Real deviation = root_w * (data.Y(i) - mean_y);
+        total_squares += deviation * deviation;
     }
     reduction.Finish();
+    return total_squares;
 }
 
 // Whether the first d columns of the triangle are independent once each is
@@ -244,18 +250,6 @@ std::vector<Real> PowersOfTInX(Variable v, int d)
     return m;
 }
 
-// The weighted sum of squares of y about its weighted mean.
-Real TotalSquares(const Samples& data, Real mean_y)
-{
-    Real total = 0;
-    for (std::size_t i = 0; i < data.count; ++i) {
-        const Real root_w = data.weighted ? 1 / static_cast<Real>(data.Sigma(i)) : 1;
-        const Real deviation = root_w * (data.Y(i) - mean_y);
-        total += deviation * deviation;
-    }
-    return total;
-}
-
 Solution Solve(const Samples& data, int order)
 {
     const Survey survey = SurveyData(data, order);
@@ -264,7 +258,7 @@ Solution Solve(const Samples& data, int order)
     if (DistinctX(data, static_cast<std::size_t>(d)) < static_cast<std::size_t>(d))
         return Failed("fewer distinct x values than the " + std::to_string(d) + " coefficients");
     TriangularReduction reduction(d + 1);
-    ReduceRows(data, survey.variable, d, data.weighted, reduction);
+    const Real total_squares = ReduceRows(data, survey.variable, survey.mean_y, d, data.weighted, reduction);
     // Weights far apart (one point pinned by a tiny sigma) can make the
     // weighted columns nearly dependent although the powers of x are not;
     // the powers themselves then decide.
@@ -272,12 +266,11 @@ Solution Solve(const Samples& data, int order)
         bool independent = false;
         if (data.weighted) {
             TriangularReduction plain(d + 1);
-            ReduceRows(data, survey.variable, d, false, plain);
+            ReduceRows(data, survey.variable, survey.mean_y, d, false, plain);
             independent = FullRank(plain, d);
         }
         if (!independent) return Failed("numerically singular at order " + std::to_string(order));
     }
-    const Real total_squares = TotalSquares(data, survey.mean_y);
 
     // b = R^-1 z, and R^-1 itself for the covariance s^2 R^-1 R^-T of b.
     std::vector<Real> inverse(static_cast<std::size_t>(d) * d, 0), b(d);
