@@ -111,7 +111,7 @@ int WeightedFitRun(const FitRun& run, const char* name, PCPFile* file, int order
     const std::vector<std::string> names = order == 1 ? LineParameterNames() : PolynomialParameterNames(order);
     int exit_status = 0;
     if (run.json != nullptr) {
-        const JsonRun json{run.program->name, name, file->points, file->count, run.command.points};
+        const JsonRun json = JsonRunOf(run, name, file);
         exit_status = JsonWritten(run, order == 1 ? WriteWeightedLineJson(run.json, json, inference)
                                                   : WriteWeightedPolynomialJson(run.json, json, inference));
     } else {
@@ -142,8 +142,7 @@ int CompareOrdersRun(const FitRun& run, const char* name, PCPFile* file)
     int exit_status = 0;
     if (run.json != nullptr)
         exit_status = JsonWritten(
-            run, WriteComparisonJson(run.json, {run.program->name, name, file->points, file->count, command.points},
-                                     comparison, command.weighted));
+            run, WriteComparisonJson(run.json, JsonRunOf(run, name, file), comparison, command.weighted));
     else
         PrintOrderComparison(comparison, file->count, command.weighted);
     // Only a plot file asked for shows the order of lowest BIC.
