@@ -360,9 +360,10 @@ std::string RefusedOption(const ProgramInfo& program, const char* written, int k
 
 CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
 {
-    // "+": stop at the first argument that is not an option; ":": report a
-    // missing argument as ':' and print nothing.
-    std::string letters = "+:";
+    // "-": take options anywhere and hand each other argument over in its
+    // place, as key 1 (whatever POSIXLY_CORRECT says), until "--"; ":":
+    // report a missing argument as ':' and print nothing.
+    std::string letters = "-:";
     std::vector<option> options;
     for (const OptionEntry& entry : kOptions) {
         if (!Offered(entry, program)) continue;
@@ -394,9 +395,13 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
             command.error = RefusedOption(program, argv[optind - 1], optopt);
             return command;
         }
+        if (key == 1) {
+            if (command.file == nullptr) command.file = optarg;  // a second name is ignored
+            continue;
+        }
         if (!Apply(command, key, optarg)) return command;
     }
-    if (optind < argc) command.file = argv[optind];
+    if (command.file == nullptr && optind < argc) command.file = argv[optind];  // the first after "--"
     if (command.help || command.version) return command;
 
     if (command.no_plot && command.plot_file != nullptr)

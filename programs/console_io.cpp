@@ -19,6 +19,11 @@ bool FlushOutput()
 
 int OutputError() { return output_error; }
 
+void NoteFailedWrite(int error)
+{
+    if (output_error == 0) output_error = error;
+}
+
 void NoteAnsweredPrompt() { answered_line = true; }
 
 void DiscardRestOfAnsweredLine()

@@ -6,8 +6,13 @@
 // answer is read. False when standard output has failed; OutputError keeps why.
 bool FlushOutput();
 
-// errno of the first flush of standard output that failed, or 0.
+// errno of the first write to standard output that failed, or 0.
 int OutputError();
+
+// Keeps the reason (an errno value) of a failed write to standard output
+// that went past its stdio buffer, for the run's end to report; the first
+// one counts.
+void NoteFailedWrite(int error);
 
 // An answered prompt leaves the rest of its line unread, for the next
 // prompt to take from. The result plot discards that rest before it waits,

@@ -27,6 +27,11 @@ void StartRun();
 // file size limit). The plot's data files are gone by then.
 int FinishRun(int exit_status);
 
+// Runs a program's `body`. An exception it lets through ends the run with
+// one line on standard error ("not enough memory" for a failed allocation)
+// and status 1, after FinishRun's checks.
+int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv);
+
 // Where the programs differ in their entry.
 struct ShellOptions {
     bool load_error_names_file;  // "Error loading PCP file '%s'" instead of the plain line
