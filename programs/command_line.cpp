@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -30,6 +32,8 @@ constexpr int kLogYKey = 264;
 constexpr int kDelimiterKey = 265;
 constexpr int kDecimalCommaKey = 266;
 constexpr int kCompareKey = 267;
+constexpr int kBandKey = 268;
+constexpr int kEquationKey = 269;
 constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 // The longest text of --title, --xlabel and --ylabel, in bytes: it goes to
@@ -72,6 +76,14 @@ constexpr OptionEntry kOptions[] = {
     {"ylabel", kYLabelKey, "TEXT", "label the y axis TEXT instead of y", false},
     {"logx", kLogXKey, nullptr, "draw the x axis on a logarithmic scale", false},
     {"logy", kLogYKey, nullptr, "draw the y axis on a logarithmic scale", false},
+    {"band", kBandKey, "LEVEL",
+     "draw the confidence band of the fitted curve at LEVEL\n"
+     "percent (default 95), scaled errors with -w",
+     false, true},
+    {"equation", kEquationKey, nullptr,
+     "name the curve by its equation, each value with its\n"
+     "standard error, and R^2 (chi^2/ndf with -w)",
+     false},
     {"using", 'u', "X:Y[:S]",
      "read x, y and sigma from these columns of a table or\n"
      "CSV file, by number from 1 or by header name",
@@ -206,6 +218,17 @@ bool TakePictureText(CommandLine& command, const char* option, const char* argum
     return true;
 }
 
+// The confidence level of --band=LEVEL, a percentage strictly between 0
+// and 100, as a fraction; 0 for anything else.
+double BandLevelFrom(const char* text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double percent = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno != 0 || !(percent > 0 && percent < 100)) return 0;
+    return percent / 100;
+}
+
 // The separator --delimiter names: "tab", "space" (runs of blanks and tabs)
 // or one punctuation character that can't be part of a number or a quote; 0
 // for anything else.
@@ -264,6 +287,15 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case kTitleKey: return TakePictureText(command, "title", argument, command.title);
     case kXLabelKey: return TakePictureText(command, "xlabel", argument, command.x_label);
     case kYLabelKey: return TakePictureText(command, "ylabel", argument, command.y_label);
+    case kEquationKey: command.equation = true; break;
+    case kBandKey:
+        command.band_level = argument == nullptr ? 0.95 : BandLevelFrom(argument);
+        if (command.band_level == 0) {
+            command.error = "invalid confidence level " + Quoted(argument) +
+                            ": give a percentage between 0 and 100, such as 95";
+            return false;
+        }
+        break;
     case kDecimalCommaKey: command.decimal_comma = true; break;
     case 'u': return TakeColumns(command, argument);
     case kDelimiterKey:

@@ -31,6 +31,8 @@ struct CommandLine {
     const char* y_label = nullptr;   // --ylabel=TEXT; null: the y axis's name
     bool log_x = false;              // --logx
     bool log_y = false;              // --logy
+    double band_level = 0;           // --band[=LEVEL]: the confidence band at LEVEL / 100; 0: none
+    bool equation = false;           // --equation: the fitted equation in the key
     const char* columns = nullptr;   // -u X:Y[:S]: the table's columns by number or name
     char delimiter = 0;              // --delimiter=C: ' ' for runs of blanks; 0: detected
     bool decimal_comma = false;      // --decimal-comma

@@ -11,6 +11,7 @@
 
 #include <fitcore/platform.h>
 #include "console_io.h"
+#include "fit_picture.h"
 #include "result_plot.h"
 
 namespace {
@@ -184,8 +185,12 @@ int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurv
     const bool shown = !command.no_plot && !command.json && !data_from_input;
     if (command.plot_file == nullptr && !shown) return 0;
 
-    const PictureOptions picture = PictureFor(command, {AxisName(run.data.x_name, "x"), AxisName(run.data.y_name, "y")});
+    PictureOptions picture = PictureFor(command, {AxisName(run.data.x_name, "x"), AxisName(run.data.y_name, "y")});
     std::string reason;
+    if (!AddFitDetails(command, points, count, curve.order, &picture, &reason)) {
+        std::fprintf(stderr, "%s: cannot draw the plot: %s\n", run.program->name, reason.c_str());
+        return 1;
+    }
     if (command.plot_file == nullptr) {
         ShowResultPicture(points, count, curve, picture);
         return 0;

@@ -72,8 +72,8 @@ int JsonWritten(const FitRun& run, bool written);
 // option; not when the data came from standard input), none (--no-plot;
 // --json without --plot), or drawn into the file of --plot. The axes are
 // named after the file's columns where it names them. The exit status: 1,
-// after one line on standard error, when the plot file could not be made; else
-// 0.
+// after one line on standard error, when the plot file could not be made or
+// the band or the equation could not be worked out; else 0.
 int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve);
 
 // Whether the loaded `file` holds what the options need (sigmas for

@@ -116,6 +116,8 @@ Drawing PictureDrawing(Point* points, int32_t count, const ResultCurve& curve, c
         // points there and their error bars.
         plot.command("set autoscale xfix");
         plot.command("set offsets graph 0.02, graph 0.02, 0, 0");
+        // An equation is too long for a key inside the plot, over the points.
+        if (!picture.curve_title.empty()) plot.command("set key bmargin left Left reverse vertical maxcols 1 font ',9'");
         if (!picture.title.empty()) plot.title(picture.title);
         plot.axis_labels(picture.residuals ? "" : picture.x_label, picture.y_label);
         if (picture.log_x || picture.log_y) plot.log_axes(picture.log_x, picture.log_y);

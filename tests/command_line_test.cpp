@@ -40,6 +40,8 @@ std::string Described(const CommandLine& command)
     if (command.y_label) add(std::string("ylabel=") + command.y_label);
     if (command.log_x) add("logx");
     if (command.log_y) add("logy");
+    if (command.band_level != 0) add("band=" + std::to_string(command.band_level));
+    if (command.equation) add("equation");
     if (command.columns) add(std::string("using=") + command.columns);
     if (command.delimiter) add(std::string("delimiter=[") + command.delimiter + "]");
     if (command.decimal_comma) add("decimal-comma");
@@ -67,6 +69,7 @@ struct Case {
 };
 
 const std::string kRange = ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
+const std::string kLevel = ": give a percentage between 0 and 100, such as 95";
 const std::string kFormats = ": the name must end in .png, .svg, .pdf, .eps or .ps";
 const std::string kSeconds = ": give a whole number of seconds from 1 to 2147483";
 
@@ -150,6 +153,14 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kLine, {"--title"}, "error: option '--title' needs an argument"},
         {&kLine, {"--log"}, "error: option '--log' is ambiguous: --logx, --logy"},
         {&kLine, {"--residuals=1"}, "error: option '--residuals' takes no argument"},
+        {&kLine, {"--band", "--equation", "f"}, "band=0.950000 equation file=f"},
+        {&kLine, {"--band=99.5", "--band=68"}, "band=0.680000"},
+        {&kLine, {"--band", "99", "f"}, "band=0.950000 file=99"},
+        {&kLine, {"--band=100"}, "error: invalid confidence level '100'" + kLevel},
+        {&kLine, {"--band=0"}, "error: invalid confidence level '0'" + kLevel},
+        {&kLine, {"--band=95%"}, "error: invalid confidence level '95%'" + kLevel},
+        {&kLine, {"--band=nan"}, "error: invalid confidence level 'nan'" + kLevel},
+        {&kLine, {"--band="}, "error: invalid confidence level ''" + kLevel},
         // The columns and fields of a table.
         {&kLine, {"-u", "2:3", "b.csv"}, "using=2:3 file=b.csv"},
         {&kLine, {"--using=t:V:dV", "-"}, "using=t:V:dV file=-"},
@@ -209,7 +220,7 @@ TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)
     EXPECT_NE(polynomial.find("\n  -o, --order=N      fit the polynomial"), std::string::npos) << polynomial;
     for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--errorbars", "--residuals",
                                "--title=TEXT", "--xlabel=TEXT", "--ylabel=TEXT", "--logx", "--logy",
-                               "--stats", "--weighted", "--help", "--version"})
+                               "--band[=LEVEL]", "--equation", "--stats", "--weighted", "--help", "--version"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 }
 

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -312,6 +315,96 @@ TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
     EXPECT_GT(legend, run.out.find("Err/sd")) << run.out;
     EXPECT_LT(legend, prompt) << run.out;
     EXPECT_TRUE(real.DataFiles().empty());
+}
+
+// lin.dat's ten points under a header that names them.
+const char* const kNamedCsv =
+    "time (s),voltage (V),sigma (V)\n0.0,0.012,0.004\n0.5,0.498,0.004\n1.0,1.003,0.005\n1.5,1.497,0.005\n"
+    "2.0,2.010,0.006\n2.5,2.489,0.006\n3.0,3.006,0.007\n3.5,3.502,0.007\n4.0,3.991,0.008\n4.5,4.512,0.008\n";
+
+// The half width of the line's band at x, from its formula: t s sqrt(1/W +
+// (x - xbar)^2 / Sxx), the sums weighted by 1/sigma^2 when `weighted`.
+double LineBandHalfWidth(double x, bool weighted, double t)
+{
+    const double xs[] = {0.0, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0, 4.5};
+    const double ys[] = {0.012, 0.498, 1.003, 1.497, 2.010, 2.489, 3.006, 3.502, 3.991, 4.512};
+    const double sigmas[] = {0.004, 0.004, 0.005, 0.005, 0.006, 0.006, 0.007, 0.007, 0.008, 0.008};
+    long double w = 0, wx = 0, wy = 0, sxx = 0, sxy = 0, ssr = 0;
+    auto weight = [&](int i) { return weighted ? 1 / ((long double)sigmas[i] * sigmas[i]) : 1.0L; };
+    for (int i = 0; i < 10; ++i) w += weight(i), wx += weight(i) * xs[i], wy += weight(i) * ys[i];
+    const long double xbar = wx / w, ybar = wy / w;
+    for (int i = 0; i < 10; ++i)
+        sxx += weight(i) * (xs[i] - xbar) * (xs[i] - xbar), sxy += weight(i) * (xs[i] - xbar) * (ys[i] - ybar);
+    for (int i = 0; i < 10; ++i) {
+        const long double r = ys[i] - ybar - sxy / sxx * (xs[i] - xbar);
+        ssr += weight(i) * r * r;
+    }
+    return static_cast<double>(t * std::sqrt(ssr / 8) * std::sqrt(1 / w + (x - xbar) * (x - xbar) / sxx));
+}
+
+// The band, the equation, the error bars and the residual panel of a table
+// with named columns; the band's data file holds the line's interval at each x.
+TEST(FitPicture, BandEquationErrorBarsAndResidualsOfANamedTable)
+{
+    const std::vector<std::string> named = {"-u", "time (s):voltage (V):sigma (V)"};
+    const struct {
+        const char* program;
+        std::vector<std::string> args;
+        bool weighted;
+        double t;  // Student's t for 8 degrees of freedom at the band's level
+        bool multiplot;
+        const char* key;  // in the curve's key entry
+    } cases[] = {
+        {"sorrafit", {"-w", "--errorbars", "--residuals", "--band", "--equation"}, true, 2.306004135, true,
+         "title 'y = (0.0045 ± 0.0039) + (0.9987 ± 0.0019) x, χ²/ndf = 2.178' noenhanced"},
+        {"sorrafit", {"-w", "--errorbars", "--band", "--equation"}, true, 2.306004135, false, "χ²/ndf = 2.178'"},
+        {"veldafit", {"--band=99", "--equation"}, false, 3.355387331, false,
+         "title 'y = (0.0033 ± 0.0051) + (0.9994 ± 0.0019) x, R² = 0.999971' noenhanced"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + std::string(" ") + c.args.back());
+        ProgramRun run;
+        run.Write("named.csv", kNamedCsv).Front(FrontEnd::Recording);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), named.begin(), named.end());
+        args.push_back("named.csv");
+        RunResult result = run.Run(c.program, args, " \n");
+        ASSERT_EQ(result.exit_status, 0) << result.err;
+        std::string stream;
+        for (const std::string& line : run.Log()) stream += line + "\n";
+        EXPECT_EQ(stream.find("multiplot") != std::string::npos, c.multiplot) << stream;
+        const bool bars = std::find(args.begin(), args.end(), "--errorbars") != args.end();
+        EXPECT_EQ(stream.find("yerrorbars") != std::string::npos, bars) << stream;
+        EXPECT_NE(stream.find(c.key), std::string::npos) << stream;
+        EXPECT_NE(stream.find("set ylabel 'voltage (V)' noenhanced"), std::string::npos) << stream;
+        EXPECT_NE(stream.find("set xlabel 'time (s)' noenhanced"), std::string::npos) << stream;
+        EXPECT_NE(stream.find("with filledcurves"), std::string::npos) << stream;
+
+        // The band comes first in its plot line: data.1, every x of the data among its rows.
+        std::istringstream band(ReadFile(run.FrontEndFile("data.1")));
+        int rows = 0, data_rows = 0;
+        for (double x, low, high; band >> x >> low >> high; ++rows) {
+            EXPECT_NEAR((high - low) / 2, LineBandHalfWidth(x, c.weighted, c.t), 1e-9 * 4.5) << x;
+            if (std::fmod(x, 0.5) == 0) ++data_rows;
+        }
+        EXPECT_GT(rows, 100);
+        EXPECT_EQ(data_rows, 10);
+    }
+
+    // The first picture drawn by the real gnuplot, its texts in UTF-8.
+    SKIP_UNDER_WINE("the installed gnuplot is a Linux one");
+    if (!std::filesystem::exists("/usr/bin/gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
+    ProgramRun real;
+    real.Write("named.csv", kNamedCsv).Front(FrontEnd::Real);
+    std::vector<std::string> args = cases[0].args;
+    args.insert(args.end(), named.begin(), named.end());
+    for (const char* more : {"-p", "fit.svg", "named.csv"}) args.push_back(more);
+    RunResult drawn = real.Run("sorrafit", args);
+    ASSERT_EQ(drawn.exit_status, 0) << drawn.err;
+    EXPECT_EQ(drawn.err, "");
+    const std::string svg = ReadFile(real.File("fit.svg"));
+    for (const char* text : {"time (s)", "voltage (V)", "±", "χ²", "95% confidence band"})
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
 }
 
 // The picture with panels, error bars and texts, drawn by the real gnuplot:
