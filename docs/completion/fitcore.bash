@@ -16,6 +16,7 @@ _fitcore()
             _filedir '@(png|svg|pdf|eps|ps|PNG|SVG|PDF|EPS|PS)'
             return
             ;;
+        --title | --xlabel | --ylabel) return ;;
     esac
     $split && return
 
@@ -28,14 +29,14 @@ _fitcore()
                 ((i + 1 == cword)) && _filedir
                 return
                 ;;
-            -o | --order | -p | --plot) ((i++)) ;;
+            -o | --order | -p | --plot | --title | --xlabel | --ylabel) ((i++)) ;;
             -*) ;;
             *) return ;;
         esac
     done
 
     if [[ $cur == -* ]]; then
-        local options='--no-plot --plot= --json --points --stats --weighted --help --version'
+        local options='--no-plot --plot= --json --points --stats --weighted --errorbars --residuals --band --band= --equation --title= --xlabel= --ylabel= --logx --logy --help --version'
         [[ ${1##*/} == cadrafit ]] && options="--order= --compare --compare= $options"
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace

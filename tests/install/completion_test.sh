@@ -58,7 +58,10 @@ expect "2 3 4 5 6 7 8 9 " build/bin/cadrafit -n --order ""
 expect "" veldafit -o ""
 expect "--order= " cadrafit --o
 expect "" veldafit --o
-expect "--help --json --no-plot --plot= --points --stats --version --weighted " sorrafit --
+expect "--band --band= --equation --errorbars --help --json --logx --logy --no-plot --plot= --points --residuals --stats --title= --version --weighted --xlabel= --ylabel= " sorrafit --
+expect "--band --band= " veldafit --b
+expect "$all_files" veldafit --title "A fit" ""
+expect "" sorrafit --xlabel ""
 expect "--compare --compare= " cadrafit --c
 expect "--plot= --points " veldafit -n --p
 
