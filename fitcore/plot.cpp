@@ -208,6 +208,11 @@ void Plot::add_curve(const std::string& expression, const std::string& title)
     if (started()) elements_.push_back(expression + " " + TitleClause(title) + " with lines");
 }
 
+void Plot::add_key_text(const std::string& text)
+{
+    if (started()) elements_.push_back("keyentry with lines lt nodraw " + TitleClause(text));
+}
+
 int Plot::draw()
 {
     std::vector<std::string> all = std::exchange(bands_, {});

@@ -11,6 +11,9 @@
 
 namespace {
 
+// The terms of the equation on one line of the key, which is as wide as the picture.
+constexpr std::size_t kTermsPerLine = 3;
+
 // "%.*f" of the value, in the C locale's form the programs print in.
 std::string Fixed(double value, int decimals)
 {
@@ -67,7 +70,8 @@ std::string EquationText(const fitcore::FitInference& inference)
     std::string text = "y =";
     for (std::size_t k = 0; k < inference.parameters.size(); ++k) {
         const fitcore::ParameterInference& parameter = inference.parameters[k];
-        text += (k == 0 ? " " : " + ") + ValueWithError(parameter.estimate, parameter.error) + PowerOfX(k);
+        const char* joint = k == 0 ? " " : k % kTermsPerLine == 0 ? "\n    + " : " + ";
+        text += joint + ValueWithError(parameter.estimate, parameter.error) + PowerOfX(k);
     }
     if (inference.weighted) return text + ", χ²/ndf = " + General(inference.reduced_chi2, 4);
     return text + ", R² = " + General(inference.r_squared, 6);

@@ -84,7 +84,15 @@ int DrawFitPanel(fitcore::Plot& plot, std::span<const Point> points, const Resul
     const ResultBand& band = picture.band;
     if (!band.x.empty()) plot.add_band(band.x, band.low, band.high, band.title);
     if (picture.error_bars ? plot.add_error_bars(points, "Points") : plot.add_points(points, "Points")) return 1;
-    plot.add_curve(curve.expression, picture.curve_title.empty() ? curve.title : picture.curve_title);
+    // A long key entry goes on several lines of the key, one after another.
+    const std::string& title = picture.curve_title.empty() ? curve.title : picture.curve_title;
+    const std::size_t first_end = title.find('\n');
+    plot.add_curve(curve.expression, title.substr(0, first_end));
+    for (std::size_t start = first_end; start != std::string::npos;) {
+        const std::size_t end = title.find('\n', start + 1);
+        plot.add_key_text(title.substr(start + 1, end == std::string::npos ? end : end - start - 1));
+        start = end;
+    }
     plot.draw();
     return 0;
 }

@@ -50,7 +50,7 @@ struct PictureOptions {
     bool labels_chosen = false;
     bool log_x = false;
     bool log_y = false;
-    std::string curve_title;  // the curve's key entry instead of its own; empty: its own
+    std::string curve_title;  // the curve's key entry instead of its own, one line of the key per line; empty: its own
     ResultBand band;          // drawn under the curve when it has points
 };
 

@@ -42,6 +42,12 @@ TEST(EquationText, NamesEveryPowerAndTheQualityOfTheFit)
     }
     inference.r_squared = 0.9876543;
     EXPECT_EQ(EquationText(inference), "y = (1.00 ± 0.25) + (-2.00 ± 0.25) x + (3.00 ± 0.25) x², R² = 0.987654");
+    inference.parameters.resize(10, inference.parameters[0]);
+    EXPECT_EQ(EquationText(inference),
+              "y = (1.00 ± 0.25) + (-2.00 ± 0.25) x + (3.00 ± 0.25) x²\n"
+              "    + (1.00 ± 0.25) x³ + (1.00 ± 0.25) x⁴ + (1.00 ± 0.25) x⁵\n"
+              "    + (1.00 ± 0.25) x⁶ + (1.00 ± 0.25) x⁷ + (1.00 ± 0.25) x⁸\n"
+              "    + (1.00 ± 0.25) x⁹, R² = 0.987654");
     inference.weighted = true;
     inference.reduced_chi2 = 2.177574;
     inference.parameters.resize(2);

@@ -862,6 +862,7 @@ TEST_F(GnuplotConnection, CppPlotDrawsElementsTextsAndPanels)
         EXPECT_EQ(plot.add_band(x, low, std::span(high.data(), 1), "uneven"), 1);
         EXPECT_EQ(plot.add_points({}, "none"), 1);
         plot.add_curve("2*x", "");
+        plot.add_key_text("  + x³, it's");
         EXPECT_EQ(plot.draw(), 0);
         plot.keep_x_range();
         plot.panel(0, 0.33);
@@ -883,7 +884,8 @@ TEST_F(GnuplotConnection, CppPlotDrawsElementsTextsAndPanels)
                   "set logscale x", "unset logscale y",
                   "set multiplot", "set lmargin 12", "set rmargin 4", "set origin 0,0.33", "set size 1,0.67",
                   "plot \"FILE\" title 'band' noenhanced with filledcurves fillstyle transparent solid 0.25 "
-                  "noborder, \"FILE\" title 'Points' noenhanced with yerrorbars, 2*x notitle with lines",
+                  "noborder, \"FILE\" title 'Points' noenhanced with yerrorbars, 2*x notitle with lines, "
+                  "keyentry with lines lt nodraw title '  + x³, it''s' noenhanced",
                   "set xrange [GPVAL_X_MIN:GPVAL_X_MAX]", "set origin 0,0", "set size 1,0.33",
                   "set ytics 0.2", "set ytics 0.5",
                   "plot \"FILE\" notitle with points, \"FILE\" title 'p' noenhanced with points",

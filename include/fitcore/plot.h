@@ -77,6 +77,9 @@ public:
                  const std::string& title);
     // The curve of a gnuplot expression in x, drawn with lines.
     void add_curve(const std::string& expression, const std::string& title);
+    // A line of text in the key, with no sample and nothing drawn: the next
+    // line of the entry added before it, whose title is too long for one.
+    void add_key_text(const std::string& text);
 
     // Sends the elements added since the last draw as one "plot" command, the
     // band first whatever the order they were added in, and forgets them. 0
