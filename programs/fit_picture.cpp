@@ -73,8 +73,11 @@ std::string EquationText(const fitcore::FitInference& inference)
         const char* joint = k == 0 ? " " : k % kTermsPerLine == 0 ? "\n    + " : " + ";
         text += joint + ValueWithError(parameter.estimate, parameter.error) + PowerOfX(k);
     }
-    if (inference.weighted) return text + ", χ²/ndf = " + General(inference.reduced_chi2, 4);
-    return text + ", R² = " + General(inference.r_squared, 6);
+    // After a full line of terms the quality takes a line of its own.
+    const bool full_line = inference.parameters.size() % kTermsPerLine == 0;
+    text += full_line ? "\n    " : ", ";
+    if (inference.weighted) return text + "χ²/ndf = " + General(inference.reduced_chi2, 4);
+    return text + "R² = " + General(inference.r_squared, 6);
 }
 
 bool AddFitDetails(const CommandLine& command, const Point* points, int32_t count, int order,

@@ -22,7 +22,8 @@ std::string ValueWithError(double value, double error);
 // The fitted polynomial (a line for order 1) as the key shows it:
 // "y = (c0 ± e0) + (c1 ± e1) x + (c2 ± e2) x²" and so on, then ", R² = r" or,
 // for a weighted fit, ", χ²/ndf = q". Three terms to a line; each further
-// line starts indented with "+ ". The errors are the inference's own (the
+// line starts indented with "+ ", and after a full line the quality takes a
+// line of its own, indented. The errors are the inference's own (the
 // scaled ones when weighted).
 std::string EquationText(const fitcore::FitInference& inference);
 

@@ -41,7 +41,7 @@ TEST(EquationText, NamesEveryPowerAndTheQualityOfTheFit)
         inference.parameters.push_back(parameter);
     }
     inference.r_squared = 0.9876543;
-    EXPECT_EQ(EquationText(inference), "y = (1.00 ± 0.25) + (-2.00 ± 0.25) x + (3.00 ± 0.25) x², R² = 0.987654");
+    EXPECT_EQ(EquationText(inference), "y = (1.00 ± 0.25) + (-2.00 ± 0.25) x + (3.00 ± 0.25) x²\n    R² = 0.987654");
     inference.parameters.resize(10, inference.parameters[0]);
     EXPECT_EQ(EquationText(inference),
               "y = (1.00 ± 0.25) + (-2.00 ± 0.25) x + (3.00 ± 0.25) x²\n"
