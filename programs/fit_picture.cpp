@@ -1,6 +1,7 @@
 // fit_picture.cpp - the confidence band and the fitted equation of the picture.
 #include "fit_picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
