@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "line_band.h"
 #include "program_run.h"
 #include "windows_programs.h"
 
@@ -317,30 +318,14 @@ TEST(ResultPlotRealGnuplot, OnAConsoleThePromptFollowsTheFinishedDrawing)
     EXPECT_TRUE(real.DataFiles().empty());
 }
 
-// lin.dat's ten points under a header that names them.
+// lin.dat's ten points, and as a table under a header that names them.
+const std::vector<double> kX = {0.0, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0, 4.5};
+const std::vector<double> kY = {0.012, 0.498, 1.003, 1.497, 2.010, 2.489, 3.006, 3.502, 3.991, 4.512};
+const std::vector<double> kSigma = {0.004, 0.004, 0.005, 0.005, 0.006, 0.006, 0.007, 0.007, 0.008, 0.008};
+const std::vector<double> kNoSigma;
 const char* const kNamedCsv =
     "time (s),voltage (V),sigma (V)\n0.0,0.012,0.004\n0.5,0.498,0.004\n1.0,1.003,0.005\n1.5,1.497,0.005\n"
     "2.0,2.010,0.006\n2.5,2.489,0.006\n3.0,3.006,0.007\n3.5,3.502,0.007\n4.0,3.991,0.008\n4.5,4.512,0.008\n";
-
-// The half width of the line's band at x, from its formula: t s sqrt(1/W +
-// (x - xbar)^2 / Sxx), the sums weighted by 1/sigma^2 when `weighted`.
-double LineBandHalfWidth(double x, bool weighted, double t)
-{
-    const double xs[] = {0.0, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0, 4.5};
-    const double ys[] = {0.012, 0.498, 1.003, 1.497, 2.010, 2.489, 3.006, 3.502, 3.991, 4.512};
-    const double sigmas[] = {0.004, 0.004, 0.005, 0.005, 0.006, 0.006, 0.007, 0.007, 0.008, 0.008};
-    long double w = 0, wx = 0, wy = 0, sxx = 0, sxy = 0, ssr = 0;
-    auto weight = [&](int i) { return weighted ? 1 / ((long double)sigmas[i] * sigmas[i]) : 1.0L; };
-    for (int i = 0; i < 10; ++i) w += weight(i), wx += weight(i) * xs[i], wy += weight(i) * ys[i];
-    const long double xbar = wx / w, ybar = wy / w;
-    for (int i = 0; i < 10; ++i)
-        sxx += weight(i) * (xs[i] - xbar) * (xs[i] - xbar), sxy += weight(i) * (xs[i] - xbar) * (ys[i] - ybar);
-    for (int i = 0; i < 10; ++i) {
-        const long double r = ys[i] - ybar - sxy / sxx * (xs[i] - xbar);
-        ssr += weight(i) * r * r;
-    }
-    return static_cast<double>(t * std::sqrt(ssr / 8) * std::sqrt(1 / w + (x - xbar) * (x - xbar) / sxx));
-}
 
 // The band, the equation, the error bars and the residual panel of a table
 // with named columns; the band's data file holds the line's interval at each x.
@@ -384,7 +369,9 @@ TEST(FitPicture, BandEquationErrorBarsAndResidualsOfANamedTable)
         std::istringstream band(ReadFile(run.FrontEndFile("data.1")));
         int rows = 0, data_rows = 0;
         for (double x, low, high; band >> x >> low >> high; ++rows) {
-            EXPECT_NEAR((high - low) / 2, LineBandHalfWidth(x, c.weighted, c.t), 1e-9 * 4.5) << x;
+            const LineBandAt expected = LineBandByFormula(kX, kY, c.weighted ? kSigma : kNoSigma, x, c.t);
+            EXPECT_NEAR(low, expected.value - expected.half_width, 1e-9 * 4.5) << x;
+            EXPECT_NEAR(high, expected.value + expected.half_width, 1e-9 * 4.5) << x;
             if (std::fmod(x, 0.5) == 0) ++data_rows;
         }
         EXPECT_GT(rows, 100);
