@@ -17,6 +17,9 @@
 namespace {
 
 constexpr int kPointsKey = 256;  // getopt's value for an option without a letter
+constexpr int kStartKey = 257;
+constexpr int kFixKey = 258;
+constexpr int kMaxIterationsKey = 259;
 
 struct OptionEntry {
     const char* name;      // the long name, without "--"
@@ -24,10 +27,21 @@ struct OptionEntry {
     const char* argument;  // the argument's name in the help, or null when none is taken
     const char* help;      // lines of the help text, separated by '\n'
     bool order_only;       // offered by the programs that take an order only
+    bool model_only = false;  // offered by the programs that take a formula only
 };
 
 constexpr OptionEntry kOptions[] = {
     {"order", 'o', "N", "fit the polynomial of order N (2 to 9) without asking", true},
+    {"start", kStartKey, "NAME=VALUE[,...]",
+     "start the parameter NAME at VALUE (repeatable);\n"
+     "a parameter without a start value starts at 1",
+     false, true},
+    {"fix", kFixKey, "NAME=VALUE[,...]", "hold the parameter NAME at VALUE (repeatable)", false, true},
+    {"weighted", 'w', nullptr,
+     "weight each point by 1/sigma^2 (a chi-square fit); the\n"
+     "file must give sigma",
+     false, true},
+    {"max-iterations", kMaxIterationsKey, "N", "try at most N steps (default 500)", false, true},
     {"no-plot", 'n', nullptr, "show no plot and do not wait", false},
     {"plot", 'p', "FILE",
      "draw the plot into FILE instead of showing it; the\n"
@@ -47,7 +61,7 @@ constexpr int kHelpColumn = 21;  // where the help text of an option starts
 
 bool Offered(const OptionEntry& entry, const ProgramInfo& program)
 {
-    return !entry.order_only || program.takes_order;
+    return (!entry.order_only || program.takes_order) && (!entry.model_only || program.takes_model);
 }
 
 const OptionEntry* EntryOf(int key)
@@ -102,6 +116,18 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case 'n': command.no_plot = true; break;
     case 'j': command.json = true; break;
     case kPointsKey: command.points = true; break;
+    case 'w': command.weighted = true; break;
+    case kStartKey: command.starts.push_back(argument); break;
+    case kFixKey: command.fixes.push_back(argument); break;
+    case kMaxIterationsKey: {
+        std::optional<int32_t> value = fitcore::WholeNumberOf(argument);
+        if (!value || *value < 1) {
+            command.error = "invalid number of iterations " + Quoted(argument) + ": give a whole number from 1";
+            return false;
+        }
+        command.max_iterations = *value;
+        break;
+    }
     case 'o':
         command.order = OrderFrom(argument);
         if (command.order == 0) {
@@ -203,10 +229,13 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
         }
         if (!Apply(command, key, optarg)) return command;
     }
+    if (program.takes_model && optind < argc) command.formula = argv[optind++];
     if (optind < argc) command.file = argv[optind];
     if (command.help || command.version) return command;
 
-    if (command.no_plot && command.plot_file != nullptr)
+    if (program.takes_model && command.formula == nullptr)
+        command.error = "no FORMULA given";
+    else if (command.no_plot && command.plot_file != nullptr)
         command.error = "options '--plot' and '--no-plot' exclude each other";
     else if (command.points && !command.json)
         command.error = "option '--points' needs '--json'";
@@ -215,7 +244,8 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
 
 void PrintHelp(std::FILE* out, const ProgramInfo& program)
 {
-    std::fprintf(out, "Usage: %s [OPTION]... [FILE]\n%s\n", program.name, program.description);
+    std::fprintf(out, "Usage: %s [OPTION]... %s[FILE]\n%s\n", program.name, program.takes_model ? "FORMULA " : "",
+                 program.description);
     std::fputs("FILE holds the x/y data: a PCP file, or comma-separated values when its\n"
                "name ends in .csv. Without FILE its name is asked for on standard input.\n"
                "The report goes to standard output; then gnuplot shows the points and the\n"
@@ -227,6 +257,11 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
                                                  : std::string(6, ' ');
         left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
         std::string_view help = entry.help;
+        // An option too long for its column has its help on the lines below.
+        if (left.size() >= kHelpColumn) {
+            std::fprintf(out, "%s\n", left.c_str());
+            left.clear();
+        }
         for (std::size_t start = 0; start <= help.size();) {
             std::size_t end = std::min(help.find('\n', start), help.size());
             left.resize(kHelpColumn, ' ');

@@ -3,12 +3,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // What sets one program's command line apart.
 struct ProgramInfo {
     const char* name;         // "veldafit": the name in messages, help and version
     const char* description;  // what the program does, for the help text
     bool takes_order;         // accepts -o/--order (cadrafit)
+    bool takes_model = false; // takes a FORMULA before FILE and the model options (modelfit)
 };
 
 // One command line, read. `error` is set for a usage error and then nothing
@@ -23,12 +25,18 @@ struct CommandLine {
     bool json = false;               // -j, --json
     bool points = false;             // --points
     const char* file = nullptr;      // the data file, an element of argv; null: ask for it
+    const char* formula = nullptr;   // the model programs' FORMULA, an element of argv
+    std::vector<const char*> starts; // each --start: "NAME=VALUE[,NAME=VALUE]..."
+    std::vector<const char*> fixes;  // each --fix: "NAME=VALUE[,NAME=VALUE]..."
+    bool weighted = false;           // -w, --weighted
+    int max_iterations = 0;          // --max-iterations=N; 0: the library's default
     std::string error;               // a usage error, without the program's name
 };
 
 // Reads the options of `program` from argv[1] on. Options stop at "--" and at
-// the first argument that does not start with "-", which is the data file;
-// any argument after the file is ignored. Uses getopt_long, whose state it
+// the first argument that does not start with "-", which is the data file
+// (for a model program the formula, and the data file after it); any
+// argument after the file is ignored. Uses getopt_long, whose state it
 // resets first, so it may be called again.
 CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program);
 

@@ -145,17 +145,31 @@ int JsonWritten(const FitRun& run, bool written)
     return 1;
 }
 
-int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
+namespace {
+
+template <typename Curve>
+int PlotWith(const FitRun& run, Point* points, int32_t count, const Curve& curve)
 {
     const CommandLine& command = run.command;
     if (command.plot_file != nullptr) {
         std::string reason;
-        if (DrawResultPlot(points, count, curve_command, command.plot_file, command.plot_terminal, &reason) == 0)
-            return 0;
+        if (DrawResultPlot(points, count, curve, command.plot_file, command.plot_terminal, &reason) == 0) return 0;
         std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
                      reason.c_str());
         return 1;
     }
-    if (!command.no_plot && !command.json) ShowResultPlot(points, count, curve_command);
+    if (!command.no_plot && !command.json) ShowResultPlot(points, count, curve);
     return 0;
+}
+
+}  // namespace
+
+int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
+{
+    return PlotWith(run, points, count, curve_command);
+}
+
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve)
+{
+    return PlotWith(run, points, count, curve);
 }

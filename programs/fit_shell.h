@@ -69,3 +69,6 @@ int JsonWritten(const FitRun& run, bool written);
 // of --plot. The exit status: 1, after one line on standard error, when the
 // plot file could not be made; else 0.
 int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command);
+// The same with a curve given by its samples.
+struct SampledCurve;
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve);

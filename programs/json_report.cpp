@@ -70,6 +70,8 @@ std::vector<double> CoefficientErrors(const JsonRun& run, int order)
 
 }  // namespace
 
+bool FinishJsonObject(std::FILE* out, JsonObject& object, const JsonRun& run) { return Finish(out, object, run); }
+
 bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats)
 {
     const fitcore::LineReportValues values = fitcore::DeriveLineReportValues(stats);

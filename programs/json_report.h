@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "json_writer.h"
 #include <fitcore/linefit.h>
 #include <fitcore/point.h>
 #include <fitcore/polyfit.h>
@@ -27,3 +28,8 @@ bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& sta
 // (their standard errors, from fitcore::fit_polynomial; null where fewer
 // points than coefficients plus one leave them undefined) and "rms".
 bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Polynomial& polynomial, double rms);
+
+// Ends `object`, whose members the caller has added: the points when
+// `run.with_points`, the closing brace and a line end, written to `out`.
+// False when a write failed.
+bool FinishJsonObject(std::FILE* out, JsonObject& object, const JsonRun& run);

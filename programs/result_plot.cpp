@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "fit_shell.h"
 #include <fitcore/gnuplot_connection.h>
@@ -41,10 +42,27 @@ int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count)
     return gnuplot_plot_Point_xy(plot, points, count, "Points");
 }
 
+// Sends the curve to a connection whose points are plotted.
+using CurveSender = std::function<void(gnuplot_connection*)>;
+
 void PlotCurve(gnuplot_connection* plot, const std::string& curve_command)
 {
     // The command ends with its own line end; gnuplot_cmd adds another.
     gnuplot_cmd(plot, "%s", curve_command.c_str());
+}
+
+CurveSender CommandSender(const std::string& curve_command)
+{
+    return [&curve_command](gnuplot_connection* plot) { PlotCurve(plot, curve_command); };
+}
+
+CurveSender SampleSender(const SampledCurve& curve)
+{
+    return [&curve](gnuplot_connection* plot) {
+        if (curve.x.empty()) return;
+        gnuplot_setstyle(plot, "lines");
+        gnuplot_plot_xy(plot, curve.x.data(), curve.y.data(), static_cast<int>(curve.x.size()), curve.title.c_str());
+    };
 }
 
 // Every digit of the double, so gnuplot draws the curve of the report.
@@ -85,7 +103,9 @@ std::string LineCurveCommand(const fitcore::Line& line)
     return "replot " + Exact(line.slope) + "*" + variable + "+" + Exact(value) + " title 'Linear fit' with lines\n";
 }
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+namespace {
+
+void ShowPlot(Point* points, int32_t count, const CurveSender& send_curve)
 {
     DiscardRestOfAnsweredLine();
     gnuplot_connection* plot = gnuplot_init();
@@ -94,7 +114,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
         return;
     }
     PlotPoints(plot, points, count);
-    PlotCurve(plot, curve_command);
+    send_curve(plot);
     // A drawing on the console comes before the prompt, not over it; a slow
     // gnuplot delays the prompt by a few seconds at most.
     gnuplot_wait_delivered(plot, kDrawingWaitMs);
@@ -102,8 +122,8 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
     gnuplot_close_within(plot, kClosingWaitMs);
 }
 
-int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, std::string* reason)
+int DrawPlot(Point* points, int32_t count, const CurveSender& send_curve, const char* file, const char* terminal,
+             std::string* reason)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -144,8 +164,32 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
         gnuplot_close(plot);
         return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
     }
-    PlotCurve(plot, curve_command);
+    send_curve(plot);
     gnuplot_close(plot);
     if (checked && empty()) return failed("gnuplot did not draw it");
     return 0;
+}
+
+}  // namespace
+
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+{
+    ShowPlot(points, count, CommandSender(curve_command));
+}
+
+void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve)
+{
+    ShowPlot(points, count, SampleSender(curve));
+}
+
+int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
+                   const char* terminal, std::string* reason)
+{
+    return DrawPlot(points, count, CommandSender(curve_command), file, terminal, reason);
+}
+
+int DrawResultPlot(Point* points, int32_t count, const SampledCurve& curve, const char* file, const char* terminal,
+                   std::string* reason)
+{
+    return DrawPlot(points, count, SampleSender(curve), file, terminal, reason);
 }
