@@ -114,6 +114,56 @@ double FactorB(Code code, double a, double b, double v)
     }
 }
 
+// The loops of one operation, with its code known at compile time so that
+// each becomes a plain loop over the block.
+template <Code C>
+void UnaryLoops(const double* a, double* result, double* factor, std::size_t count, bool derivatives)
+{
+    for (std::size_t i = 0; i < count; ++i) result[i] = ApplyUnary(C, a[i]);
+    if (derivatives)
+        for (std::size_t i = 0; i < count; ++i) factor[i] = UnaryFactor(C, a[i], result[i]);
+}
+
+template <Code C>
+void BinaryLoops(const double* a, const double* b, double* result, double* factor_a, double* factor_b,
+                 std::size_t count, bool by_a, bool by_b)
+{
+    for (std::size_t i = 0; i < count; ++i) result[i] = ApplyBinary(C, a[i], b[i]);
+    // Factors only where an operand carries derivatives: the factor of a
+    // power by its exponent is undefined for a negative base.
+    if (by_a)
+        for (std::size_t i = 0; i < count; ++i) factor_a[i] = FactorA(C, a[i], b[i], result[i]);
+    if (by_b)
+        for (std::size_t i = 0; i < count; ++i) factor_b[i] = FactorB(C, a[i], b[i], result[i]);
+}
+
+void RunUnary(Code code, const double* a, double* result, double* factor, std::size_t count, bool derivatives)
+{
+#define FITCORE_UNARY(name) \
+    case Code::name: return UnaryLoops<Code::name>(a, result, factor, count, derivatives);
+    switch (code) {
+        FITCORE_UNARY(negate) FITCORE_UNARY(exp) FITCORE_UNARY(log) FITCORE_UNARY(log10) FITCORE_UNARY(sqrt)
+        FITCORE_UNARY(abs) FITCORE_UNARY(sin) FITCORE_UNARY(cos) FITCORE_UNARY(tan) FITCORE_UNARY(asin)
+        FITCORE_UNARY(acos) FITCORE_UNARY(atan) FITCORE_UNARY(sinh) FITCORE_UNARY(cosh) FITCORE_UNARY(tanh)
+        FITCORE_UNARY(erf) FITCORE_UNARY(erfc)
+    default: return;
+    }
+#undef FITCORE_UNARY
+}
+
+void RunBinary(Code code, const double* a, const double* b, double* result, double* factor_a, double* factor_b,
+               std::size_t count, bool by_a, bool by_b)
+{
+#define FITCORE_BINARY(name) \
+    case Code::name: return BinaryLoops<Code::name>(a, b, result, factor_a, factor_b, count, by_a, by_b);
+    switch (code) {
+        FITCORE_BINARY(add) FITCORE_BINARY(subtract) FITCORE_BINARY(multiply) FITCORE_BINARY(divide)
+        FITCORE_BINARY(power) FITCORE_BINARY(atan2) FITCORE_BINARY(min) FITCORE_BINARY(max)
+    default: return;
+    }
+#undef FITCORE_BINARY
+}
+
 }  // namespace
 
 void FormulaEvaluator::Unary(Code code, int slot, std::size_t count)
@@ -121,10 +171,9 @@ void FormulaEvaluator::Unary(Code code, int slot, std::size_t count)
     double* a = Value(slot);
     const std::uint64_t mask = masks_[slot];
     double* result = result_.data();
-    for (std::size_t i = 0; i < count; ++i) result[i] = ApplyUnary(code, a[i]);
+    double* factor = factor_a_.data();
+    RunUnary(code, a, result, factor, count, mask != 0);
     if (mask != 0) {
-        double* factor = factor_a_.data();
-        for (std::size_t i = 0; i < count; ++i) factor[i] = UnaryFactor(code, a[i], result[i]);
         for (int j = 0; j < free_count_; ++j) {
             if (!(mask >> j & 1)) continue;
             double* gradient = Gradient(slot, j);
@@ -140,15 +189,9 @@ void FormulaEvaluator::Binary(Code code, int slot, std::size_t count)
     const double* b = Value(slot + 1);
     const std::uint64_t mask_a = masks_[slot], mask_b = masks_[slot + 1];
     double* result = result_.data();
-    for (std::size_t i = 0; i < count; ++i) result[i] = ApplyBinary(code, a[i], b[i]);
-    // Factors only where an operand carries derivatives: the factor of a
-    // power by its exponent is undefined for a negative base.
     double* factor_a = factor_a_.data();
     double* factor_b = factor_b_.data();
-    if (mask_a != 0)
-        for (std::size_t i = 0; i < count; ++i) factor_a[i] = FactorA(code, a[i], b[i], result[i]);
-    if (mask_b != 0)
-        for (std::size_t i = 0; i < count; ++i) factor_b[i] = FactorB(code, a[i], b[i], result[i]);
+    RunBinary(code, a, b, result, factor_a, factor_b, count, mask_a != 0, mask_b != 0);
     for (int j = 0; j < free_count_; ++j) {
         const bool in_a = mask_a >> j & 1, in_b = mask_b >> j & 1;
         double* gradient = Gradient(slot, j);

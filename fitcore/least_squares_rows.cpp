@@ -46,6 +46,48 @@ void TriangularRows::Add(std::span<double> row, double residual)
     }
 }
 
+void TriangularRows::AddBlock(std::span<double> block, std::size_t count)
+{
+    const std::size_t n = n_;
+    double* residuals = block.data() + n * count;
+    double squares = 0;
+    for (std::size_t i = 0; i < count; ++i) squares += residuals[i] * residuals[i];
+    // Householder reflections make the block's columns upper triangular;
+    // the residual column is reflected with them.
+    const std::size_t steps = std::min(n, count);
+    for (std::size_t k = 0; k < steps; ++k) {
+        double* v = block.data() + k * count;
+        double largest = 0;
+        for (std::size_t i = k; i < count; ++i) largest = std::max(largest, std::fabs(v[i]));
+        if (largest == 0 || !std::isfinite(largest)) continue;
+        double norm = 0;  // scaled by the largest, free of overflow
+        for (std::size_t i = k; i < count; ++i) norm += (v[i] / largest) * (v[i] / largest);
+        norm = std::sqrt(norm) * largest;
+        const double alpha = v[k] > 0 ? -norm : norm;
+        const double head = v[k] - alpha;
+        // H = I - v v^T / (alpha * (alpha - x_k)) with v = x - alpha e_k.
+        const double factor = -1 / (alpha * head);
+        v[k] = head;
+        for (std::size_t j = k + 1; j <= n; ++j) {
+            double* column = block.data() + j * count;
+            double dot = 0;
+            for (std::size_t i = k; i < count; ++i) dot += v[i] * column[i];
+            const double scale = dot * factor;
+            for (std::size_t i = k; i < count; ++i) column[i] -= scale * v[i];
+        }
+        v[k] = alpha;
+    }
+    std::vector<double> row(n);
+    for (std::size_t k = 0; k < steps; ++k) {
+        for (std::size_t j = 0; j < n; ++j) row[j] = j < k ? 0.0 : block[j * count + k];
+        Add(row, residuals[k]);
+    }
+    // Add counted the squares of the rotated residuals; the block's own are the sum.
+    double rotated = 0;
+    for (std::size_t k = 0; k < steps; ++k) rotated += residuals[k] * residuals[k];
+    sum_of_squares += squares - rotated;
+}
+
 void TriangularRows::Merge(const TriangularRows& other)
 {
     std::vector<double> row(n_);

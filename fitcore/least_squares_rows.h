@@ -18,6 +18,10 @@ public:
     std::size_t columns() const { return n_; }
     // Adds one row; `row` is used as scratch and left changed.
     void Add(std::span<double> row, double residual);
+    // Adds `count` rows at once, given by columns: block[j * count + i] is
+    // a_ij and block[n * count + i] is r_i. A Householder factorization of
+    // the block leaves n rows to rotate in. `block` is used as scratch.
+    void AddBlock(std::span<double> block, std::size_t count);
     // Adds every row of another problem of the same width.
     void Merge(const TriangularRows& other);
 

@@ -63,29 +63,46 @@ void LinearizeRange(const Problem& problem, std::span<const double> parameters, 
 {
     FormulaEvaluator evaluator(problem.formula, problem.free_index);
     const std::size_t p = problem.free_count;
-    std::vector<double> row(p);
+    constexpr std::size_t kBlock = FormulaEvaluator::kBlock;
+    std::vector<double> block((p + 1) * kBlock);  // the Jacobian's rows and the residuals, by columns
     const ModelColumns& columns = problem.columns;
     const bool weighted = !columns.sigma.empty();
-    for (std::size_t start = first; start < last; start += FormulaEvaluator::kBlock) {
-        const std::size_t count = std::min(FormulaEvaluator::kBlock, last - start);
+    for (std::size_t start = first; start < last; start += kBlock) {
+        const std::size_t count = std::min(kBlock, last - start);
         evaluator.Evaluate(columns.x, start, count, parameters);
+        double* residuals = block.data() + p * count;
         const double* values = evaluator.values();
-        for (std::size_t i = 0; i < count; ++i) {
-            const double weight = weighted ? 1 / columns.sigma[start + i] : 1.0;
-            const double residual = (values[i] - columns.y[start + i]) * weight;
-            bool finite = std::isfinite(residual);
-            for (std::size_t j = 0; j < p; ++j) {
-                const double* derivative = evaluator.derivative(static_cast<int>(j));
-                row[j] = derivative != nullptr ? derivative[i] * weight : 0.0;
-                finite = finite && std::isfinite(row[j]);
-            }
-            if (!finite) {
-                out->finite = false;
-                return;
-            }
-            out->rows.Add(row, residual);
+        const double* y = columns.y.data() + start;
+        bool finite = true;
+        if (weighted) {
+            const double* sigma = columns.sigma.data() + start;
+            for (std::size_t i = 0; i < count; ++i) residuals[i] = (values[i] - y[i]) / sigma[i];
+        } else {
+            for (std::size_t i = 0; i < count; ++i) residuals[i] = values[i] - y[i];
         }
+        for (std::size_t i = 0; i < count; ++i) finite = finite && std::isfinite(residuals[i]);
+        for (std::size_t j = 0; j < p; ++j) {
+            double* column = block.data() + j * count;
+            const double* derivative = evaluator.derivative(static_cast<int>(j));
+            if (derivative == nullptr) {
+                std::fill_n(column, count, 0.0);
+                continue;
+            }
+            if (weighted) {
+                const double* sigma = columns.sigma.data() + start;
+                for (std::size_t i = 0; i < count; ++i) column[i] = derivative[i] / sigma[i];
+            } else {
+                std::copy_n(derivative, count, column);
+            }
+            for (std::size_t i = 0; i < count; ++i) finite = finite && std::isfinite(column[i]);
+        }
+        if (!finite) {
+            out->finite = false;
+            return;
+        }
+        out->rows.AddBlock(std::span<double>(block.data(), (p + 1) * count), count);
     }
+    out->finite = out->finite && std::isfinite(out->rows.sum_of_squares);
 }
 
 Linearization Linearize(const Problem& problem, std::span<const double> parameters)
