@@ -41,7 +41,9 @@ model = lambda x, a, b, c: a * numpy.exp(-b * x) + c
 values, covariance = curve_fit(model, data[:, 0], data[:, 1], p0=(1, 1, 0.1))
 print(values, numpy.sqrt(numpy.diag(covariance)))
 PY
-cat >"$scratch/gnuplot_fit.gp" <<'PY'
+# gnuplot logs every fit into fit.log: in the scratch directory.
+printf "set fit logfile '%s/fit.log'\n" "$scratch" >"$scratch/gnuplot_fit.gp"
+cat >>"$scratch/gnuplot_fit.gp" <<'PY'
 set fit quiet
 a = 1; b = 1; c = 0.1
 fit a*exp(-b*x)+c ARG1 every ::1 via a, b, c

@@ -3,6 +3,7 @@
 // operations, with operations on numbers alone done at once.
 #include <fitcore/model.h>
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -260,6 +261,9 @@ private:
         code.push_back(operation);
         depth_ += 1 - OperandCount(operation.code);
         if (depth_ > formula_.stack_depth_) formula_.stack_depth_ = depth_;
+        if (depth_ > kMaxFormulaNesting + 2)
+            throw CompileError{token_.position,
+                               "the formula is nested deeper than " + std::to_string(kMaxFormulaNesting) + " levels"};
     }
 
     std::string_view text_;
@@ -285,24 +289,24 @@ Formula::Formula(std::string_view text) : text_(text)
 
 double Formula::value(std::span<const double> x, std::span<const double> parameters) const
 {
-    std::vector<double> stack;
-    stack.reserve(static_cast<std::size_t>(stack_depth_));
+    // Every operand on the stack is one level of nesting deeper than the one
+    // below it, so the nesting limit bounds the stack.
+    std::array<double, kMaxFormulaNesting + 2> stack;
+    std::size_t top = 0;  // operands on the stack
     for (const FormulaOperation& operation : operations_) {
         switch (OperandCount(operation.code)) {
         case 0:
-            stack.push_back(operation.code == Code::number      ? operation.number
-                            : operation.code == Code::predictor ? x[static_cast<std::size_t>(operation.index)]
-                                                                : parameters[static_cast<std::size_t>(operation.index)]);
+            stack[top++] = operation.code == Code::number      ? operation.number
+                           : operation.code == Code::predictor ? x[static_cast<std::size_t>(operation.index)]
+                                                               : parameters[static_cast<std::size_t>(operation.index)];
             break;
-        case 1: stack.back() = ApplyUnary(operation.code, stack.back()); break;
-        default: {
-            double b = stack.back();
-            stack.pop_back();
-            stack.back() = ApplyBinary(operation.code, stack.back(), b);
-        }
+        case 1: stack[top - 1] = ApplyUnary(operation.code, stack[top - 1]); break;
+        default:
+            --top;
+            stack[top - 1] = ApplyBinary(operation.code, stack[top - 1], stack[top]);
         }
     }
-    return stack.empty() ? 0 : stack.back();
+    return top == 0 ? 0 : stack[top - 1];
 }
 
 }  // namespace fitcore

@@ -143,8 +143,10 @@ int main(int argc, char** argv)
     }
     std::vector<double> values;
     for (const fitcore::ModelParameter& parameter : fit.parameters) values.push_back(parameter.value);
-    for (std::size_t i = 0; i < n; ++i)
-        file->points[i].fit = formula.value(std::span<const double>(&x[i], 1), values);
+    // The fitted values serve the point table and the JSON points alone.
+    if (run.json == nullptr || command.points)
+        for (std::size_t i = 0; i < n; ++i)
+            file->points[i].fit = formula.value(std::span<const double>(&x[i], 1), values);
     x = {};
     y = {};
     sigma = {};
