@@ -123,6 +123,7 @@ bool WriteModelJson(std::FILE* out, const JsonRun& run, const ModelReportRun& mo
     AddJsonString(object, "file", run.file);
     AddJsonString(object, "formula", model.formula->text());
     AddJsonInteger(object, "count", run.count);
+    AddJsonRunColumns(object, run);
     AddJsonName(object, "parameters");
     object.text += '[';
     for (std::size_t k = 0; k < fit.parameters.size(); ++k) {

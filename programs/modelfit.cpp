@@ -124,7 +124,7 @@ int main(int argc, char** argv)
     }
 
     char name[kFileNameSize];
-    PCPFile* file = OpenDataFile(command.file, {.load_error_names_file = false, .requires_sigma = command.weighted},
+    PCPFile* file = OpenDataFile(&run, {.load_error_names_file = false, .requires_sigma = command.weighted},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
     const std::size_t n = file->count > 0 ? static_cast<std::size_t>(file->count) : 0;
@@ -155,7 +155,7 @@ int main(int argc, char** argv)
     for (std::size_t k = 0; k < p; ++k) report.started_at_one.push_back(!started[k] && !options.fixed[k]);
     if (run.json != nullptr)
         exit_status = JsonWritten(
-            run, WriteModelJson(run.json, {kProgram.name, name, file->points, file->count, command.points}, report, fit));
+            run, WriteModelJson(run.json, JsonRunOf(run, name, file), report, fit));
     else
         PrintModelReport(report, fit, file->points, file->count);
     if (PlotResult(run, file->points, file->count, CurveOf(formula, fit, file->points, file->count)) != 0)

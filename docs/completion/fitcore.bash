@@ -33,7 +33,7 @@ _fitcore()
                 ((i + 1 + formulas == cword)) && _filedir
                 return
                 ;;
-            -o | --order | -p | --plot | --start | --fix | --max-iterations) ((i++)) ;;
+            -o | --order | -p | --plot | -u | --using | --delimiter | --plot-timeout | --start | --fix | --max-iterations) ((i++)) ;;
             -*) ;;
             *)
                 ((formulas-- > 0)) && continue
@@ -45,9 +45,10 @@ _fitcore()
     [[ $cur != -* ]] && ((formulas > 0)) && return
 
     if [[ $cur == -* ]]; then
-        local options='--no-plot --plot= --json --points --help --version'
-        [[ ${1##*/} == cadrafit ]] && options="--order= $options"
-        [[ ${1##*/} == modelfit ]] && options="--start= --fix= --weighted --max-iterations= $options"
+        local options='--no-plot --plot= --plot-timeout= --json --points --using= --delimiter= --decimal-comma --weighted --help --version'
+        [[ ${1##*/} != modelfit ]] && options="--stats $options"
+        [[ ${1##*/} == cadrafit ]] && options="--order= --compare --compare= $options"
+        [[ ${1##*/} == modelfit ]] && options="--start= --fix= --max-iterations= $options"
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
