@@ -25,7 +25,7 @@ FormulaEvaluator::FormulaEvaluator(const Formula& formula, std::vector<int> free
     factor_b_.assign(kBlock, 0.0);
 }
 
-void FormulaEvaluator::Evaluate(std::span<const std::span<const double>> x, std::size_t first, std::size_t count,
+void FormulaEvaluator::Evaluate(std::span<const ModelColumn> x, std::size_t first, std::size_t count,
                                 std::span<const double> parameters)
 {
     int top = -1;  // the slot of the topmost operand
@@ -38,13 +38,18 @@ void FormulaEvaluator::Evaluate(std::span<const std::span<const double>> x, std:
     }
 }
 
-void FormulaEvaluator::Leaf(const FormulaOperation& operation, int slot, std::span<const std::span<const double>> x,
+void FormulaEvaluator::Leaf(const FormulaOperation& operation, int slot, std::span<const ModelColumn> x,
                             std::size_t first, std::size_t count, std::span<const double> parameters)
 {
     double* value = Value(slot);
     masks_[slot] = 0;
     if (operation.code == Code::predictor) {
-        std::copy_n(x[static_cast<std::size_t>(operation.index)].data() + first, count, value);
+        const ModelColumn& column = x[static_cast<std::size_t>(operation.index)];
+        const double* from = column.data + first * column.stride;
+        if (column.stride == 1)
+            std::copy_n(from, count, value);
+        else
+            for (std::size_t i = 0; i < count; ++i) value[i] = from[i * column.stride];
         return;
     }
     const std::size_t index = static_cast<std::size_t>(operation.index);

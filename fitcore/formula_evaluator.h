@@ -24,7 +24,7 @@ public:
     // predictor columns `x` with the given parameter values. Afterwards
     // values() holds their values and derivative(j) the derivatives by free
     // parameter j, or is null where these are all zero.
-    void Evaluate(std::span<const std::span<const double>> x, std::size_t first, std::size_t count,
+    void Evaluate(std::span<const ModelColumn> x, std::size_t first, std::size_t count,
                   std::span<const double> parameters);
     const double* values() const { return values_.data(); }
     const double* derivative(int j) const { return (masks_[0] >> j & 1) ? Gradient(0, j) : nullptr; }
@@ -39,7 +39,7 @@ private:
     {
         return gradients_.data() + (static_cast<std::size_t>(slot) * free_count_ + static_cast<std::size_t>(j)) * kBlock;
     }
-    void Leaf(const FormulaOperation& operation, int slot, std::span<const std::span<const double>> x,
+    void Leaf(const FormulaOperation& operation, int slot, std::span<const ModelColumn> x,
               std::size_t first, std::size_t count, std::span<const double> parameters);
     void Unary(FormulaOperation::Code code, int slot, std::size_t count);
     void Binary(FormulaOperation::Code code, int slot, std::size_t count);

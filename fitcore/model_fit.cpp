@@ -65,18 +65,20 @@ void LinearizeRange(const Problem& problem, std::span<const double> parameters, 
     const std::size_t p = problem.free_count;
     constexpr std::size_t kBlock = FormulaEvaluator::kBlock;
     std::vector<double> block((p + 1) * kBlock);  // the Jacobian's rows and the residuals, by columns
+    std::vector<double> inverse_sigma(kBlock);
     const ModelColumns& columns = problem.columns;
-    const bool weighted = !columns.sigma.empty();
+    const bool weighted = columns.weighted();
     for (std::size_t start = first; start < last; start += kBlock) {
         const std::size_t count = std::min(kBlock, last - start);
         evaluator.Evaluate(columns.x, start, count, parameters);
         double* residuals = block.data() + p * count;
         const double* values = evaluator.values();
-        const double* y = columns.y.data() + start;
+        const ModelColumn y{columns.y.data + start * columns.y.stride, columns.y.stride};
         bool finite = true;
         if (weighted) {
-            const double* sigma = columns.sigma.data() + start;
-            for (std::size_t i = 0; i < count; ++i) residuals[i] = (values[i] - y[i]) / sigma[i];
+            const ModelColumn sigma{columns.sigma.data + start * columns.sigma.stride, columns.sigma.stride};
+            for (std::size_t i = 0; i < count; ++i) inverse_sigma[i] = 1 / sigma[i];
+            for (std::size_t i = 0; i < count; ++i) residuals[i] = (values[i] - y[i]) * inverse_sigma[i];
         } else {
             for (std::size_t i = 0; i < count; ++i) residuals[i] = values[i] - y[i];
         }
@@ -89,8 +91,7 @@ void LinearizeRange(const Problem& problem, std::span<const double> parameters, 
                 continue;
             }
             if (weighted) {
-                const double* sigma = columns.sigma.data() + start;
-                for (std::size_t i = 0; i < count; ++i) column[i] = derivative[i] / sigma[i];
+                for (std::size_t i = 0; i < count; ++i) column[i] = derivative[i] * inverse_sigma[i];
             } else {
                 std::copy_n(derivative, count, column);
             }
@@ -107,7 +108,7 @@ void LinearizeRange(const Problem& problem, std::span<const double> parameters, 
 
 Linearization Linearize(const Problem& problem, std::span<const double> parameters)
 {
-    const std::size_t n = problem.columns.y.size();
+    const std::size_t n = problem.columns.count;
     const std::size_t p = problem.free_count;
     Linearization halves[2] = {{TriangularRows(p)}, {TriangularRows(p)}};
     const std::size_t middle = n / 2;
@@ -184,10 +185,8 @@ std::string Refusal(const Formula& formula, const ModelColumns& columns, const M
     if (columns.x.size() < static_cast<std::size_t>(formula.predictors()))
         return "the formula uses x" + std::to_string(formula.predictors()) + " but the data have " +
                std::to_string(columns.x.size()) + " x columns";
-    const std::size_t n = columns.y.size();
-    for (std::span<const double> x : columns.x)
-        if (x.size() != n) return "the x and y columns differ in length";
-    if (!columns.sigma.empty() && columns.sigma.size() != n) return "the sigma column differs in length from y";
+    const std::size_t n = columns.count;
+    if (!columns.same_lengths) return "the columns differ in length";
     const std::size_t p = formula.parameters().size();
     if (!options.start.empty() && options.start.size() != p) return "one start value per parameter is needed";
     if (!options.fixed.empty() && options.fixed.size() != p) return "one fixed flag per parameter is needed";
@@ -199,9 +198,9 @@ std::string Refusal(const Formula& formula, const ModelColumns& columns, const M
                std::to_string(free_count) + " points";
     for (std::size_t i = 0; i < n; ++i) {
         bool finite = std::isfinite(columns.y[i]);
-        for (std::span<const double> x : columns.x) finite = finite && std::isfinite(x[i]);
+        for (const ModelColumn& x : columns.x) finite = finite && std::isfinite(x[i]);
         if (!finite) return "point " + std::to_string(i + 1) + " has a value that is not finite";
-        if (!columns.sigma.empty() && !(columns.sigma[i] > 0 && std::isfinite(columns.sigma[i])))
+        if (columns.weighted() && !(columns.sigma[i] > 0 && std::isfinite(columns.sigma[i])))
             return "point " + std::to_string(i + 1) + " has a sigma that is not positive and finite";
     }
     return {};
@@ -210,16 +209,16 @@ std::string Refusal(const Formula& formula, const ModelColumns& columns, const M
 // 1 - rss / (sum of squares of y about its mean), weighted alike.
 double RSquared(const ModelColumns& columns, double rss)
 {
-    const bool weighted = !columns.sigma.empty();
+    const bool weighted = columns.weighted();
     double sum = 0, weights = 0;
-    for (std::size_t i = 0; i < columns.y.size(); ++i) {
+    for (std::size_t i = 0; i < columns.count; ++i) {
         const double w = weighted ? 1 / (columns.sigma[i] * columns.sigma[i]) : 1.0;
         sum += w * columns.y[i];
         weights += w;
     }
     const double mean = sum / weights;
     double total = 0;
-    for (std::size_t i = 0; i < columns.y.size(); ++i) {
+    for (std::size_t i = 0; i < columns.count; ++i) {
         const double w = weighted ? 1 / (columns.sigma[i] * columns.sigma[i]) : 1.0;
         total += w * (columns.y[i] - mean) * (columns.y[i] - mean);
     }
@@ -361,9 +360,9 @@ ModelFit fit_model(const Formula& formula, const ModelColumns& columns, const Mo
     fit.error = Refusal(formula, columns, options, problem.free_count);
     if (!fit.error.empty()) return fit;
     fit.ok = true;
-    fit.count = columns.y.size();
+    fit.count = columns.count;
     fit.ndf = fit.count - problem.free_count;
-    fit.weighted = !columns.sigma.empty();
+    fit.weighted = columns.weighted();
 
     std::vector<double> values = options.start.empty() ? std::vector<double>(p, 1.0) : options.start;
     for (std::size_t k = 0; k < p; ++k)

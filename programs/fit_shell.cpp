@@ -139,7 +139,10 @@ PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFi
 
     PCPFile* file = InitPCPFile();
     if (file == nullptr) return nullptr;
-    fitcore::DataFileResult loaded = fitcore::LoadDataFile(name, TableOptionsOf(run->command), file, &run->data);
+    const fitcore::TableOptions table_options = TableOptionsOf(run->command);
+    fitcore::DataFileResult loaded =
+        options.keep_rows ? fitcore::LoadDataRows(name, table_options, file, &run->rows, &run->data)
+                          : fitcore::LoadDataFile(name, table_options, file, &run->data);
     if (loaded == fitcore::DataFileResult::NotATable) {
         DisposePCPFile(file);
         PrintUsageError(*run->program, "options '--using', '--delimiter' and '--decimal-comma' are for tables "

@@ -39,6 +39,7 @@ void DiscardRestOfAnsweredLine();
 struct ShellOptions {
     bool load_error_names_file;  // "Error loading PCP file '%s'" instead of the plain line
     bool requires_sigma;         // refuse a file without a sigma column
+    bool keep_rows = false;      // a table keeps its rows in FitRun::rows (see fitcore::LoadDataRows)
 };
 
 // One run as its options ask for it.
@@ -47,6 +48,7 @@ struct FitRun {
     CommandLine command;
     std::FILE* json = nullptr;  // with --json: the stream on the real standard output
     fitcore::DataFileInfo data; // the column names and skipped rows of the file loaded
+    fitcore::Table rows;        // with ShellOptions::keep_rows: the rows of a file read as a table
 };
 
 // Reads the options into *run. Help, version and usage errors end the run

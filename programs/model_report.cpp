@@ -124,6 +124,14 @@ bool WriteModelJson(std::FILE* out, const JsonRun& run, const ModelReportRun& mo
     AddJsonString(object, "formula", model.formula->text());
     AddJsonInteger(object, "count", run.count);
     AddJsonRunColumns(object, run);
+    if (!model.x_names.empty()) {
+        AddJsonName(object, "x_names");
+        for (std::size_t k = 0; k < model.x_names.size(); ++k) {
+            object.text += k == 0 ? '[' : ',';
+            AppendJsonString(object.text, model.x_names[k]);
+        }
+        object.text += ']';
+    }
     AddJsonName(object, "parameters");
     object.text += '[';
     for (std::size_t k = 0; k < fit.parameters.size(); ++k) {

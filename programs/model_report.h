@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include <fitcore/model.h>
@@ -15,6 +16,7 @@ struct ModelReportRun {
     const fitcore::Formula* formula;
     std::vector<bool> started_at_one;  // per parameter: no start value was given
     int max_iterations;
+    std::vector<std::string> x_names;  // the file's names of several x columns; empty for one, or without names
 };
 
 // The report on standard output: the formula, how the fit ended, the
@@ -24,6 +26,7 @@ void PrintModelReport(const ModelReportRun& run, const fitcore::ModelFit& fit, c
 
 // The JSON object: "program", "file", "formula", "count", "parameters",
 // "rss", "ndf", "residual_se", "r_squared", "correlation", "iterations",
-// "evaluations", "converged", "stop_reason"; weighted also "chi2",
+// "evaluations", "converged", "stop_reason"; after "skipped" "x_names"
+// when several x columns are named; weighted also "chi2",
 // "reduced_chi2" and "chi2_p"; then the points when asked for.
 bool WriteModelJson(std::FILE* out, const JsonRun& run, const ModelReportRun& model, const fitcore::ModelFit& fit);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fitcore/model.h>
+#include <fitcore/table.h>
 
 #include "fit_shell.h"
 #include "model_report.h"
@@ -94,6 +95,37 @@ SampledCurve CurveOf(const fitcore::Formula& formula, const fitcore::ModelFit& f
     return curve;
 }
 
+// The data where they lie: a table's rows, or the loaded points.
+fitcore::ModelColumns ColumnsOf(const fitcore::Table& table, const PCPFile* file, bool weighted)
+{
+    if (table.values != nullptr)
+        return fitcore::model_columns_of_rows(table.values.get(), table.rows, table.width(), table.x_columns,
+                                              weighted && table.has_sigma);
+    const std::size_t n = file->count > 0 ? static_cast<std::size_t>(file->count) : 0;
+    if (n == 0) return fitcore::ModelColumns({{}}, {}, {});
+    return fitcore::model_columns_of_rows(&file->points[0].x, n, sizeof(Point) / sizeof(double), 1, weighted);
+}
+
+// Points of x1, y and sigma, for the report and the picture of a table.
+std::vector<Point> PointsOf(const fitcore::ModelColumns& columns)
+{
+    std::vector<Point> points(columns.count);
+    for (std::size_t i = 0; i < columns.count; ++i)
+        points[i] = {columns.x[0][i], columns.y[i], columns.weighted() ? columns.sigma[i] : 0.0, 0.0, 0.0};
+    return points;
+}
+
+void SetFittedValues(const fitcore::Formula& formula, const fitcore::ModelFit& fit,
+                     const fitcore::ModelColumns& columns, Point* points)
+{
+    std::vector<double> values, x(columns.x.size());
+    for (const fitcore::ModelParameter& parameter : fit.parameters) values.push_back(parameter.value);
+    for (std::size_t i = 0; i < columns.count; ++i) {
+        for (std::size_t k = 0; k < x.size(); ++k) x[k] = columns.x[k][i];
+        points[i].fit = formula.value(x, values);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -117,49 +149,47 @@ int main(int argc, char** argv)
         !ReadAssignments(command.fixes, "fix", formula, &options.start, &options.fixed))
         return FinishRun(2);
     if (command.max_iterations > 0) options.max_iterations = command.max_iterations;
-    if (formula.predictors() > 1) {
-        std::fprintf(stderr, "%s: the formula uses x%d, but a data file gives one x column\n", kProgram.name,
-                     formula.predictors());
+    const std::size_t x_columns = command.columns != nullptr ? fitcore::parse_columns(command.columns).x.size() : 1;
+    if (static_cast<std::size_t>(formula.predictors()) > x_columns) {
+        std::fprintf(stderr, "%s: the formula uses x%d, but the data give %zu x column%s; name them with -u X1,X2:Y\n",
+                     kProgram.name, formula.predictors(), x_columns, x_columns == 1 ? "" : "s");
         return FinishRun(2);
     }
 
     char name[kFileNameSize];
-    PCPFile* file = OpenDataFile(&run, {.load_error_names_file = false, .requires_sigma = command.weighted},
-                                 name, &exit_status);
+    PCPFile* file = OpenDataFile(
+        &run, {.load_error_names_file = false, .requires_sigma = command.weighted, .keep_rows = true}, name,
+        &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
-    const std::size_t n = file->count > 0 ? static_cast<std::size_t>(file->count) : 0;
-    std::vector<double> x(n), y(n), sigma(command.weighted ? n : 0);
-    for (std::size_t i = 0; i < n; ++i) {
-        x[i] = file->points[i].x;
-        y[i] = file->points[i].y;
-        if (command.weighted) sigma[i] = file->points[i].sigma;
-    }
-    fitcore::ModelColumns columns{{x}, y, sigma};
+    const fitcore::ModelColumns columns = ColumnsOf(run.rows, file, command.weighted);
     const fitcore::ModelFit fit = fitcore::fit_model(formula, columns, options);
     if (!fit.ok) {
         std::printf("Could not fit the model: %s.\n", fit.error.c_str());
         DisposePCPFile(file);
         return FinishRun(1);
     }
-    std::vector<double> values;
-    for (const fitcore::ModelParameter& parameter : fit.parameters) values.push_back(parameter.value);
-    // The fitted values serve the point table and the JSON points alone.
-    if (run.json == nullptr || command.points)
-        for (std::size_t i = 0; i < n; ++i)
-            file->points[i].fit = formula.value(std::span<const double>(&x[i], 1), values);
-    x = {};
-    y = {};
-    sigma = {};
+    // The points serve the point table, the JSON points and the picture alone.
+    std::vector<Point> table_points;
+    Point* points = file->points;
+    if (run.json == nullptr || command.points || command.plot_file != nullptr) {
+        if (run.rows.values != nullptr) {
+            table_points = PointsOf(columns);
+            points = table_points.data();
+        }
+        SetFittedValues(formula, fit, columns, points);
+    }
 
-    ModelReportRun report{&formula, {}, options.max_iterations};
+    ModelReportRun report{&formula, {}, options.max_iterations, {}};
     for (std::size_t k = 0; k < p; ++k) report.started_at_one.push_back(!started[k] && !options.fixed[k]);
-    if (run.json != nullptr)
-        exit_status = JsonWritten(
-            run, WriteModelJson(run.json, JsonRunOf(run, name, file), report, fit));
-    else
-        PrintModelReport(report, fit, file->points, file->count);
-    if (PlotResult(run, file->points, file->count, CurveOf(formula, fit, file->points, file->count)) != 0)
-        exit_status = 1;
+    if (run.data.x_names.size() > 1) report.x_names = run.data.x_names;
+    if (run.json != nullptr) {
+        JsonRun json = JsonRunOf(run, name, file);
+        json.points = points;
+        exit_status = JsonWritten(run, WriteModelJson(run.json, json, report, fit));
+    } else {
+        PrintModelReport(report, fit, points, file->count);
+    }
+    if (PlotResult(run, points, file->count, CurveOf(formula, fit, points, file->count)) != 0) exit_status = 1;
     if (!fit.converged) exit_status = 1;
 
     DisposePCPFile(file);

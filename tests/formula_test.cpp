@@ -102,7 +102,9 @@ TEST(Formula, DerivativesAreThoseOfTheFormula)
     };
     const std::vector<double> parameters = {0.7, 1.3, 2.1};
     std::vector<double> x = {0.5, 1.5, 2.5};
-    const std::vector<std::span<const double>> columns = {x};
+    // x as the first column of rows of two, the way a table's values hold it.
+    const std::vector<double> rows = {0.5, -9, 1.5, -9, 2.5, -9};
+    const std::vector<ModelColumn> columns = {{rows.data(), 2}};
     for (const char* text : formulas) {
         const Formula formula(text);
         ASSERT_TRUE(formula.ok()) << text;

@@ -23,11 +23,8 @@ struct DataSet {
 
     ModelColumns Columns() const
     {
-        ModelColumns columns;
-        for (const std::vector<double>& column : x) columns.x.emplace_back(column);
-        columns.y = y;
-        columns.sigma = sigma;
-        return columns;
+        std::vector<std::span<const double>> x_columns(x.begin(), x.end());
+        return ModelColumns(x_columns, y, sigma);
     }
 };
 

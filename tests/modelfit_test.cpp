@@ -111,3 +111,46 @@ TEST(ModelfitPlot, SendsTheModelAsDenseSamples)
     EXPECT_EQ(x, 0);
     EXPECT_NEAR(y, 5.486580, 1e-6);
 }
+
+// Two predictors from named table columns, from a file and from standard
+// input: the parameters of the exact data come back, the row with a missing
+// value is skipped and counted, and the JSON names the columns.
+TEST(ModelfitTable, FitsTwoPredictorsFromNamedColumns)
+{
+    std::string table = "temp;pressure;rate\n";
+    for (int i = 0; i < 40; ++i) {
+        const double temp = 1 + 0.25 * i, pressure = 2 + 0.3 * (i * 7 % 11);
+        char row[96];
+        std::snprintf(row, sizeof row, "%.17g;%.17g;%s\n", temp, pressure,
+                      i == 5 ? "NA" : std::to_string(3 * std::exp(-0.5 * temp) + 1.5 * pressure).c_str());
+        table += row;
+    }
+    const struct {
+        std::vector<std::string> args;
+        const char* input;
+    } cases[] = {
+        {{"-j", "-u", "temp,pressure:rate", "a*exp(-b*x1)+c*x2", "rates.dat"}, ""},
+        {{"-j", "--delimiter=;", "-u", "1,2:3", "a*exp(-b*x)+c*x2", "-"}, table.c_str()},
+    };
+    for (const auto& c : cases) {
+        ProgramRun setting;
+        setting.Write("rates.dat", table);
+        RunResult run = setting.Run("modelfit", c.args, c.input);
+        ASSERT_EQ(run.exit_status, 0) << run.err;
+        nlohmann::json json = nlohmann::json::parse(run.out);
+        EXPECT_EQ(json["count"], 39);
+        EXPECT_EQ(json["skipped"], 1);
+        EXPECT_EQ(json["x_name"], "temp");
+        EXPECT_EQ(json["y_name"], "rate");
+        EXPECT_EQ(json["x_names"], nlohmann::json({"temp", "pressure"}));
+        const double expected[] = {3, 0.5, 1.5};
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(json["parameters"][k]["value"], expected[k], 1e-5) << k;
+    }
+    ProgramRun setting;
+    setting.Write("rates.dat", table);
+    RunResult report = setting.Run("modelfit", {"-n", "-u", "temp,pressure:rate", "a*exp(-b*x1)+c*x2", "rates.dat"});
+    EXPECT_EQ(report.exit_status, 0) << report.err;
+    EXPECT_TRUE(Contains(report.out, "Skipped 1 rows with missing values\n")) << report.out;
+    EXPECT_TRUE(Contains(report.out, "Loaded file 'rates.dat' sucessfully, 39 points present\n")) << report.out;
+    EXPECT_TRUE(Contains(report.out, "\n1\t1.000000e+00\t")) << report.out;
+}

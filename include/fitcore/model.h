@@ -79,13 +79,39 @@ private:
     int stack_depth_ = 0;
 };
 
-// The data of a model fit: one column per predictor (x1 first), y, and,
-// for a weighted fit, the standard errors of y; all of one length.
-struct ModelColumns {
-    std::vector<std::span<const double>> x;
-    std::span<const double> y;
-    std::span<const double> sigma;  // empty: unweighted
+// One value per point, `stride` doubles apart: 1 for an array of its own,
+// the width of a row for one column of an array of rows (a table's values,
+// an array of points), so that such data are fitted where they lie.
+struct ModelColumn {
+    const double* data = nullptr;
+    std::size_t stride = 1;
+
+    double operator[](std::size_t point) const { return data[point * stride]; }
 };
+
+// The data of a model fit: `count` points, one column per predictor (x1
+// first), y, and for a weighted fit the standard errors of y (sigma.data
+// null: unweighted).
+struct ModelColumns {
+    std::size_t count = 0;
+    std::vector<ModelColumn> x;
+    ModelColumn y;
+    ModelColumn sigma;
+    bool same_lengths = true;  // false: columns of different lengths were given, which the fit refuses
+
+    ModelColumns() = default;
+    // Arrays of their own: x columns, y and, unless empty, sigma, each of one length.
+    ModelColumns(const std::vector<std::span<const double>>& x_columns, std::span<const double> y_column,
+                 std::span<const double> sigma_column = {});
+    bool weighted() const { return sigma.data != nullptr; }
+};
+
+// The `rows` rows of `width` doubles at `values`, each holding the
+// `predictors` x values, then y, then (with `with_sigma`) sigma; further
+// values of a row are passed over. A table's values, and an array of Point
+// (x, y, sigma, ...), are such rows.
+ModelColumns model_columns_of_rows(const double* values, std::size_t rows, std::size_t width,
+                                   std::size_t predictors, bool with_sigma);
 
 struct ModelOptions {
     std::vector<double> start;  // one per parameter; empty: every parameter starts at 1
