@@ -262,6 +262,19 @@ void Describe(const TriangularRows& rows, const Problem& problem, std::span<cons
     }
 }
 
+// True when a free parameter has run off to where the data do not
+// determine it: far from its start, with an error that dwarfs it.
+bool HasRunOff(const ModelFit& fit)
+{
+    for (const ModelParameter& p : fit.parameters) {
+        if (p.fixed) continue;
+        const double magnitude = std::fabs(p.value);
+        if (p.error > kUndeterminedRatio * magnitude && magnitude > kRunOffRatio * std::max(std::fabs(p.start), 1.0))
+            return true;
+    }
+    return false;
+}
+
 // The full parameter vector with the free values put in.
 void PutFree(const Problem& problem, std::span<const double> free, std::vector<double>* values)
 {
@@ -344,6 +357,7 @@ const char* stop_reason_name(StopReason reason)
     case StopReason::iteration_limit: return "iteration_limit";
     case StopReason::no_progress: return "no_progress";
     case StopReason::undefined_at_start: return "undefined_at_start";
+    case StopReason::not_determined: return "not_determined";
     case StopReason::not_run: return "not_run";
     }
     return "not_run";
@@ -381,9 +395,11 @@ ModelFit fit_model(const Formula& formula, const ModelColumns& columns, const Mo
         return fit;
     }
     fit.stop_reason = RunMarquardt(problem, options.max_iterations, &values, &current, &free, &fit);
-    fit.converged = Converged(fit.stop_reason);
     PutFree(problem, free, &values);
     Describe(current.rows, problem, values, &fit);
+    if (Converged(fit.stop_reason) && fit.stop_reason != StopReason::zero_residuals && HasRunOff(fit))
+        fit.stop_reason = StopReason::not_determined;
+    fit.converged = Converged(fit.stop_reason);
     return fit;
 }
 

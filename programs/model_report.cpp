@@ -23,6 +23,8 @@ std::string StopText(const ModelReportRun& run, fitcore::StopReason reason)
     case StopReason::iteration_limit: return "the limit of " + std::to_string(run.max_iterations) + " iterations was reached";
     case StopReason::no_progress: return "no step lowers the sum of squares, yet this is no solution";
     case StopReason::undefined_at_start: return "the model or its derivatives are undefined at the start values";
+    case StopReason::not_determined:
+        return "the sum of squares no longer falls, but the parameters ran off where the data do not determine them";
     case StopReason::not_run: break;
     }
     return "the fit was not run";

@@ -119,6 +119,9 @@ struct ModelOptions {
     int max_iterations = 500;   // accepted and rejected steps together
 };
 
+constexpr double kUndeterminedRatio = 1e10;
+constexpr double kRunOffRatio = 1e6;
+
 // Why the fit stopped. The first three are convergence; the others are not.
 enum class StopReason {
     small_reduction,     // the sum of squares falls by no more than a relative 1e-12 any more
@@ -127,6 +130,10 @@ enum class StopReason {
     iteration_limit,     // max_iterations steps were tried without convergence
     no_progress,         // no step lowers the sum of squares, yet the point is not a solution
     undefined_at_start,  // a residual or a derivative is not finite at the start
+    not_determined,      // the sum of squares stopped falling, but a parameter ran off to where the data
+                         // no longer determine it: its standard error exceeds its value by more than
+                         // kUndeterminedRatio, and it lies more than kRunOffRatio times farther from 0
+                         // than its start (or 1)
     not_run,             // the input was refused (ok false)
 };
 
@@ -175,7 +182,8 @@ struct ModelFit {
 // parameter, or no more points than free parameters. The reported values
 // are those of the lowest sum of squares reached; `converged` is true only
 // when a Gauss-Newton step from them changes no parameter by more than
-// a relative 1e-9 or a thousandth of its standard error.
+// a relative 1e-9 or a thousandth of its standard error, and no parameter
+// has run off undetermined (StopReason::not_determined).
 ModelFit fit_model(const Formula& formula, const ModelColumns& columns, const ModelOptions& options = {});
 
 }  // namespace fitcore
