@@ -46,6 +46,31 @@ void TriangularRows::Add(std::span<double> row, double residual)
     }
 }
 
+namespace {
+
+// The Euclidean norm of `count` values: summed as they are in one pass, and
+// again scaled by a power of two near the largest where the plain sum
+// overflows or loses digits to underflow.
+double NormOf(const double* values, std::size_t count)
+{
+    double sum = 0;
+    for (std::size_t i = 0; i < count; ++i) sum += values[i] * values[i];
+    constexpr double kSafeLow = 1e-280, kSafeHigh = 1e280;
+    if (sum > kSafeLow && sum < kSafeHigh) return std::sqrt(sum);
+    double largest = 0;
+    for (std::size_t i = 0; i < count; ++i) largest = std::max(largest, std::fabs(values[i]));
+    if (largest == 0 || !std::isfinite(largest)) return largest;
+    const int exponent = std::ilogb(largest);
+    sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double scaled = std::ldexp(values[i], -exponent);
+        sum += scaled * scaled;
+    }
+    return std::ldexp(std::sqrt(sum), exponent);
+}
+
+}  // namespace
+
 void TriangularRows::AddBlock(std::span<double> block, std::size_t count)
 {
     const std::size_t n = n_;
@@ -57,12 +82,8 @@ void TriangularRows::AddBlock(std::span<double> block, std::size_t count)
     const std::size_t steps = std::min(n, count);
     for (std::size_t k = 0; k < steps; ++k) {
         double* v = block.data() + k * count;
-        double largest = 0;
-        for (std::size_t i = k; i < count; ++i) largest = std::max(largest, std::fabs(v[i]));
-        if (largest == 0 || !std::isfinite(largest)) continue;
-        double norm = 0;  // scaled by the largest, free of overflow
-        for (std::size_t i = k; i < count; ++i) norm += (v[i] / largest) * (v[i] / largest);
-        norm = std::sqrt(norm) * largest;
+        const double norm = NormOf(v + k, count - k);
+        if (norm == 0 || !std::isfinite(norm)) continue;
         const double alpha = v[k] > 0 ? -norm : norm;
         const double head = v[k] - alpha;
         // H = I - v v^T / (alpha * (alpha - x_k)) with v = x - alpha e_k.

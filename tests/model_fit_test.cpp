@@ -4,6 +4,8 @@
 #include <fitcore/fit.h>
 #include <fitcore/model.h>
 
+#include "least_squares_rows.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -317,5 +319,32 @@ TEST(ModelFit, RefusesDataItCannotFit)
         EXPECT_FALSE(fit.ok) << c.formula;
         EXPECT_NE(fit.error.find(c.message), std::string::npos) << c.formula << ": " << fit.error;
         EXPECT_EQ(fit.stop_reason, StopReason::not_run);
+    }
+}
+
+// The block fold keeps the triangular factor of rows whose sums of squares
+// lie beyond the doubles: the factor of s * A is s times that of A.
+TEST(TriangularRows, FoldsRowsOfFarScales)
+{
+    constexpr std::size_t kRows = 40;
+    auto factor = [](double scale) {
+        std::vector<double> block(3 * kRows);
+        for (std::size_t i = 0; i < kRows; ++i) {
+            block[i] = scale * (1 + 0.1 * double(i));
+            block[kRows + i] = scale * std::sin(double(i));
+            block[2 * kRows + i] = scale * std::cos(3.0 * double(i));
+        }
+        TriangularRows rows(2);
+        rows.AddBlock(block, kRows);
+        return rows;
+    };
+    const TriangularRows unit = factor(1);
+    for (double scale : {1e-145, 1e140, 0x1p-470, 3e-3}) {
+        const TriangularRows scaled = factor(scale);
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_NEAR(scaled.z(i) / scale, unit.z(i), 1e-13 * std::fabs(unit.z(0))) << scale;
+            for (std::size_t j = i; j < 2; ++j)
+                EXPECT_NEAR(scaled.r(i, j) / scale, unit.r(i, j), 1e-13 * std::fabs(unit.r(0, 0))) << scale;
+        }
     }
 }
