@@ -1,6 +1,7 @@
 // data_file.cpp - loading a data file by its name and its first bytes.
 #include <fitcore/data_file.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include <fitcore/platform.h>
 #include "line_reader.h"
+#include "open_failure.h"
 #include "pcp_stream.h"
 #include "table_fields.h"
 #include "table_stream.h"
@@ -145,7 +147,7 @@ DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* f
     std::printf("Loading CSV file %s...\n", path);
     FilePtr in(OpenForReading(path), &std::fclose);
     if (!in) {
-        std::printf("Can't open %s for reading!\n", path);
+        PrintOpenFailure(path, errno);
         return DataFileResult::Failed;
     }
     return TakeTable(ReadTableAfter({}, in.get(), options), path, file, info, kept);
@@ -184,8 +186,9 @@ DataFileResult Load(const char* path, const TableOptions& options, PCPFile* file
     if (HasExtension(path, "csv")) return LoadCSV(path, options, file, info, kept);
     FilePtr in(OpenForReading(path), &std::fclose);
     if (!in) {
+        const int error = errno;
         std::printf("Loading PCP file %s...\n", path);
-        std::printf("Can't open %s for reading!\n", path);
+        PrintOpenFailure(path, error);
         return DataFileResult::Failed;
     }
     // A name that says PCP is read as PCP whatever it holds.

@@ -322,9 +322,10 @@ std::string RefusedOption(const ProgramInfo& program, const char* written, int k
 
 CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
 {
-    // "+": stop at the first argument that is not an option; ":": report a
-    // missing argument as ':' and print nothing.
-    std::string letters = "+:";
+    // "-": take options anywhere and hand each other argument over in its
+    // place, as key 1 (whatever POSIXLY_CORRECT says), until "--"; ":":
+    // report a missing argument as ':' and print nothing.
+    std::string letters = "-:";
     std::vector<option> options;
     for (const OptionEntry& entry : kOptions) {
         if (!Offered(entry, program)) continue;
@@ -356,10 +357,18 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
             command.error = RefusedOption(program, argv[optind - 1], optopt);
             return command;
         }
+        if (key == 1) {
+            if (program.takes_model && command.formula == nullptr)
+                command.formula = optarg;
+            else if (command.file == nullptr)
+                command.file = optarg;  // a second name is ignored
+            continue;
+        }
         if (!Apply(command, key, optarg, program)) return command;
     }
-    if (program.takes_model && optind < argc) command.formula = argv[optind++];
-    if (optind < argc) command.file = argv[optind];
+    // The first arguments after "--".
+    if (program.takes_model && command.formula == nullptr && optind < argc) command.formula = argv[optind++];
+    if (command.file == nullptr && optind < argc) command.file = argv[optind];
     if (command.help || command.version) return command;
 
     if (program.takes_model && command.formula == nullptr)

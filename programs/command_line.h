@@ -41,11 +41,11 @@ struct CommandLine {
     std::string error;               // a usage error, without the program's name
 };
 
-// Reads the options of `program` from argv[1] on. Options stop at "--" and at
-// the first argument that does not start with "-", which is the data file
-// (for a model program the formula, and the data file after it); any
-// argument after the file is ignored. Uses getopt_long, whose state it
-// resets first, so it may be called again.
+// Reads the options of `program` from argv[1] on, wherever they stand, up to
+// "--". The first argument that is not an option (or the first after "--")
+// is the data file; for a model program the first is the formula and the
+// second the data file. Any further one is ignored. Uses getopt_long, whose
+// state it resets first, so it may be called again.
 CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program);
 
 // The usage line, the description and every option of `program`.

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include <fitcore/platform.h>
@@ -55,7 +57,7 @@ bool NameFromPrompt(char (&name)[kFileNameSize])
     }
     int next = std::getchar();
     if (next != EOF && !std::isspace(next)) {
-        std::printf("File name too long: at most %zu characters are allowed.\n", kFileNameSize - 1);
+        std::printf("\nFile name too long: at most %zu characters are allowed.\n", kFileNameSize - 1);
         return false;
     }
     if (next != EOF) std::ungetc(next, stdin);  // the rest of the line is for later reads
@@ -83,6 +85,28 @@ int FinishRun(int exit_status)
     else
         std::fprintf(stderr, "%s: writing to standard output failed\n", program_name);
     return 1;
+}
+
+void NoteFailedWrite(int error)
+{
+    if (output_error == 0) output_error = error;
+}
+
+int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv)
+{
+    const char* failure = nullptr;
+    try {
+        return body(argc, argv);
+    } catch (const std::bad_alloc&) {
+        failure = "not enough memory to finish the run";
+    } catch (const std::exception& exception) {
+        failure = exception.what();
+    } catch (...) {
+        failure = "an unexpected failure ended the run";
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", program.name, failure);
+    return FinishRun(1);
 }
 
 void NoteAnsweredPrompt() { answered_line = true; }

@@ -29,6 +29,16 @@ int FinishRun(int exit_status);
 // answer is read. False when standard output has failed; FinishRun reports it.
 bool FlushOutput();
 
+// Keeps the reason (an errno value) of a failed write to standard output
+// that went past its stdio buffer, for FinishRun to report; the first one
+// counts.
+void NoteFailedWrite(int error);
+
+// Runs a program's `body`. An exception it lets through ends the run with
+// one line on standard error ("not enough memory" for a failed allocation)
+// and status 1, after FinishRun's checks.
+int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv);
+
 // An answered prompt leaves the rest of its line unread, for the next
 // prompt to take from. The result plot discards that rest before it waits,
 // so that only a space typed after the plot ends the wait.
