@@ -203,6 +203,13 @@ int Plot::add_band(std::span<const double> x, std::span<const double> low, std::
     return 0;
 }
 
+int Plot::add_line(std::span<const double> x, std::span<const double> y, const std::string& title)
+{
+    if (y.size() != x.size()) return 1;
+    const double* columns[] = {x.data(), y.data()};
+    return add_data(columns, 2, x.size(), title, "lines");
+}
+
 void Plot::add_curve(const std::string& expression, const std::string& title)
 {
     if (started()) elements_.push_back(expression + " " + TitleClause(title) + " with lines");

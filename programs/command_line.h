@@ -3,12 +3,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // What sets one program's command line apart.
 struct ProgramInfo {
     const char* name;         // "veldafit": the name in messages, help and version
     const char* description;  // what the program does, for the help text
     bool takes_order;         // accepts -o/--order (cadrafit)
+    bool takes_model = false; // takes a FORMULA before FILE and the model options (modelfit)
 };
 
 // One command line, read. `error` is set for a usage error and then nothing
@@ -33,7 +35,7 @@ struct CommandLine {
     bool log_y = false;              // --logy
     double band_level = 0;           // --band[=LEVEL]: the confidence band at LEVEL / 100; 0: none
     bool equation = false;           // --equation: the fitted equation in the key
-    const char* columns = nullptr;   // -u X:Y[:S]: the table's columns by number or name
+    const char* columns = nullptr;   // -u X:Y[:S] (X1,X2,...:Y[:S] for a model): the table's columns by number or name
     char delimiter = 0;              // --delimiter=C: ' ' for runs of blanks; 0: detected
     bool decimal_comma = false;      // --decimal-comma
     bool stats = false;              // -s, --stats: the statistics block after the report
@@ -42,12 +44,17 @@ struct CommandLine {
     int compare_from = 1;            // 1 to 9
     int compare_to = 9;              // compare_from to 9
     const char* file = nullptr;      // the data file, an element of argv; null: ask for it; "-": standard input
+    const char* formula = nullptr;   // the model programs' FORMULA, an element of argv
+    std::vector<const char*> starts; // each --start: "NAME=VALUE[,NAME=VALUE]..."
+    std::vector<const char*> fixes;  // each --fix: "NAME=VALUE[,NAME=VALUE]..."
+    int max_iterations = 0;          // --max-iterations=N; 0: the library's default
     std::string error;               // a usage error, without the program's name
 };
 
 // Reads the options of `program` from argv[1] on, wherever they stand, up to
 // "--". The first argument that is not an option (or the first after "--")
-// is the data file; any further one is ignored. Uses getopt_long, whose
+// is the data file; for a model program the first is the formula and the
+// second the data file. Any further one is ignored. Uses getopt_long, whose
 // state it resets first, so it may be called again.
 CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program);
 

@@ -85,6 +85,10 @@ bool AddFitDetails(const CommandLine& command, const Point* points, int32_t coun
                    PictureOptions* picture, std::string* reason)
 {
     if (command.band_level == 0 && !command.equation) return true;
+    if (order < 1) {
+        *reason = "the band and the equation are those of a line or a polynomial";
+        return false;
+    }
     const FitColumns columns = ColumnsOf(points, count);
     const fitcore::PolynomialFit fit = command.weighted
                                            ? fitcore::fit_polynomial(columns.x, columns.y, order, columns.sigma)

@@ -136,7 +136,10 @@ PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFi
 
     PCPFile* file = InitPCPFile();
     if (file == nullptr) return nullptr;
-    fitcore::DataFileResult loaded = fitcore::LoadDataFile(name, TableOptionsOf(run->command), file, &run->data);
+    const fitcore::TableOptions table_options = TableOptionsOf(run->command);
+    fitcore::DataFileResult loaded =
+        options.keep_rows ? fitcore::LoadDataRows(name, table_options, file, &run->rows, &run->data)
+                          : fitcore::LoadDataFile(name, table_options, file, &run->data);
     if (loaded == fitcore::DataFileResult::NotATable) {
         DisposePCPFile(file);
         PrintUsageError(*run->program, "options '--using', '--delimiter' and '--decimal-comma' are for tables "
@@ -209,4 +212,9 @@ bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status)
     PrintUsageError(*run.program, "option '--errorbars' needs a sigma column in the data file");
     *exit_status = 2;
     return false;
+}
+
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve)
+{
+    return PlotResult(run, points, count, SampledResultCurve(curve));
 }

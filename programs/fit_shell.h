@@ -36,6 +36,7 @@ int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, c
 struct ShellOptions {
     bool load_error_names_file;  // "Error loading PCP file '%s'" instead of the plain line
     bool requires_sigma;         // refuse a file without a sigma column
+    bool keep_rows = false;      // a table keeps its rows in FitRun::rows (see fitcore::LoadDataRows)
 };
 
 // One run as its options ask for it.
@@ -44,6 +45,7 @@ struct FitRun {
     CommandLine command;
     std::FILE* json = nullptr;  // with --json: the stream on the real standard output
     fitcore::DataFileInfo data; // the column names and skipped rows of the file loaded
+    fitcore::Table rows;        // with ShellOptions::keep_rows: the rows of a file read as a table
 };
 
 // Reads the options into *run. Help, version and usage errors end the run
@@ -75,6 +77,8 @@ int JsonWritten(const FitRun& run, bool written);
 // after one line on standard error, when the plot file could not be made or
 // the band or the equation could not be worked out; else 0.
 int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve);
+// The same with a model's curve given by its samples.
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve);
 
 // Whether the loaded `file` holds what the options need (sigmas for
 // --errorbars). False after the usage error on standard error, with

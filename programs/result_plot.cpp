@@ -64,14 +64,31 @@ std::string PlainLabel(const std::string& label, const char* fallback)
 // refused (no points, no data file).
 using Drawing = std::function<int(gnuplot_connection*)>;
 
+// Sends the curve of the plain picture, after the points.
+using CurveSender = std::function<void(gnuplot_connection*)>;
+
+CurveSender CommandSender(const std::string& curve_command)
+{
+    return [curve_command](gnuplot_connection* plot) { PlotCurve(plot, curve_command); };
+}
+
+CurveSender SampleSender(const SampledCurve& curve)
+{
+    return [curve](gnuplot_connection* plot) {
+        if (curve.x.empty()) return;
+        gnuplot_setstyle(plot, "lines");
+        gnuplot_plot_xy(plot, curve.x.data(), curve.y.data(), static_cast<int>(curve.x.size()), curve.title.c_str());
+    };
+}
+
 // The plain picture: the points, then the curve added to them; without
 // points the curve is sent only when `always_curve` is set.
-Drawing PlainDrawing(Point* points, int32_t count, const std::string& curve_command, bool always_curve,
+Drawing PlainDrawing(Point* points, int32_t count, const CurveSender& send_curve, bool always_curve,
                      const AxisLabels& labels)
 {
     return [=](gnuplot_connection* plot) {
         const int refused = PlotPoints(plot, points, count, labels);
-        if (refused == 0 || always_curve) PlotCurve(plot, curve_command);
+        if (refused == 0 || always_curve) send_curve(plot);
         return refused;
     };
 }
@@ -87,7 +104,10 @@ int DrawFitPanel(fitcore::Plot& plot, std::span<const Point> points, const Resul
     // A long key entry goes on several lines of the key, one after another.
     const std::string& title = picture.curve_title.empty() ? curve.title : picture.curve_title;
     const std::size_t first_end = title.find('\n');
-    plot.add_curve(curve.expression, title.substr(0, first_end));
+    if (!curve.expression.empty())
+        plot.add_curve(curve.expression, title.substr(0, first_end));
+    else if (!curve.samples.x.empty())
+        plot.add_line(curve.samples.x, curve.samples.y, title.substr(0, first_end));
     for (std::size_t start = first_end; start != std::string::npos;) {
         const std::size_t end = title.find('\n', start + 1);
         plot.add_key_text(title.substr(start + 1, end == std::string::npos ? end : end - start - 1));
@@ -145,8 +165,9 @@ Drawing DrawingFor(Point* points, int32_t count, const ResultCurve& curve, const
                    bool always_curve)
 {
     if (IsPlainPicture(picture))
-        return PlainDrawing(points, count, CurveCommand(curve), always_curve,
-                            {PlainLabel(picture.x_label, "x"), PlainLabel(picture.y_label, "y")});
+        return PlainDrawing(points, count,
+                            curve.expression.empty() ? SampleSender(curve.samples) : CommandSender(CurveCommand(curve)),
+                            always_curve, {PlainLabel(picture.x_label, "x"), PlainLabel(picture.y_label, "y")});
     return PictureDrawing(points, count, curve, picture);
 }
 
@@ -176,7 +197,7 @@ ResultCurve PolynomialCurve(const fitcore::Polynomial& polynomial)
     std::string expression;
     for (int k = 0; k <= polynomial.order; ++k)
         expression += "+(" + Exact(coefficients[k]) + ")*(" + variable + "**" + std::to_string(k) + ")";
-    return {expression, "Polynomial fit", polynomial.order};
+    return {expression, "Polynomial fit", polynomial.order, {}};
 }
 
 ResultCurve LineCurve(const fitcore::Line& line)
@@ -185,8 +206,10 @@ ResultCurve LineCurve(const fitcore::Line& line)
     const bool in_x = line.centre == 0;
     const std::string variable = in_x ? "x" : "(" + Shifted(line.centre) + ")";
     const double value = in_x ? line.intercept : line.centre_value;
-    return {Exact(line.slope) + "*" + variable + "+" + Exact(value), "Linear fit", 1};
+    return {Exact(line.slope) + "*" + variable + "+" + Exact(value), "Linear fit", 1, {}};
 }
+
+ResultCurve SampledResultCurve(const SampledCurve& curve) { return {"", curve.title, 0, curve}; }
 
 std::string CurveCommand(const ResultCurve& curve)
 {
@@ -276,7 +299,12 @@ int DrawInto(const Drawing& draw, int32_t count, const char* file, const char* t
 
 void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
 {
-    Show(PlainDrawing(points, count, curve_command, true, labels));
+    Show(PlainDrawing(points, count, CommandSender(curve_command), true, labels));
+}
+
+void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve, const AxisLabels& labels)
+{
+    Show(PlainDrawing(points, count, SampleSender(curve), true, labels));
 }
 
 void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture)
@@ -287,8 +315,15 @@ void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, c
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
                    const char* terminal, int timeout_seconds, std::string* reason, const AxisLabels& labels)
 {
-    return DrawInto(PlainDrawing(points, count, curve_command, false, labels), count, file, terminal, timeout_seconds,
-                    reason);
+    return DrawInto(PlainDrawing(points, count, CommandSender(curve_command), false, labels), count, file, terminal,
+                    timeout_seconds, reason);
+}
+
+int DrawResultPlot(Point* points, int32_t count, const SampledCurve& curve, const char* file, const char* terminal,
+                   int timeout_seconds, std::string* reason, const AxisLabels& labels)
+{
+    return DrawInto(PlainDrawing(points, count, SampleSender(curve), false, labels), count, file, terminal,
+                    timeout_seconds, reason);
 }
 
 int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,

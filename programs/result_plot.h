@@ -11,13 +11,26 @@
 
 #include "command_line.h"
 
-// The fitted curve as the picture draws it: a gnuplot expression in x and
-// its entry in the key.
-struct ResultCurve {
-    std::string expression;
+// A curve given by its values rather than a formula for gnuplot: drawn as a
+// line through samples dense enough to look smooth, sent in a data file of
+// its own, so that the line drawn is the fitted model itself. No samples: no curve.
+struct SampledCurve {
+    std::vector<double> x;
+    std::vector<double> y;
     std::string title;
-    int order = 1;  // of the fitted polynomial; 1: a line
 };
+
+// The fitted curve as the picture draws it: a gnuplot expression in x, or
+// else its samples, and its entry in the key.
+struct ResultCurve {
+    std::string expression;  // empty: the samples are the curve
+    std::string title;
+    int order = 1;  // of the fitted polynomial, 1 for a line; 0: a model's samples
+    SampledCurve samples;
+};
+
+// A model's samples as the picture's curve.
+ResultCurve SampledResultCurve(const SampledCurve& curve);
 
 // The curves of PolynomialCurveCommand and LineCurveCommand, whose commands
 // are "replot EXPRESSION title 'TITLE' with lines" and a line end.
@@ -98,3 +111,8 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
 // DrawResultPlot with the picture `picture` asks for.
 int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
                       const char* file, const char* terminal, int timeout_seconds, std::string* reason);
+
+// The same plots with a sampled curve.
+void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve, const AxisLabels& labels);
+int DrawResultPlot(Point* points, int32_t count, const SampledCurve& curve, const char* file, const char* terminal,
+                   int timeout_seconds, std::string* reason, const AxisLabels& labels = {});

@@ -394,6 +394,25 @@ TEST(FitPicture, BandEquationErrorBarsAndResidualsOfANamedTable)
         EXPECT_NE(svg.find(text), std::string::npos) << text;
 }
 
+// A model's curve is its samples: a line through a data file of its own, in
+// the picture with the residual panel as in the plain plot.
+TEST(FitPicture, AModelsSampledCurveTakesTheResidualPanel)
+{
+    PlotDir plot("line_five.pcp");
+    RunResult run = plot.Run("modelfit", {"--residuals", "--title=a·x + b", "a*x+b", "line_five.pcp"}, " \n");
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    std::vector<std::string> stream;
+    for (const std::string& line : plot.Log()) stream.push_back(WithoutFileNames(line));
+    for (const char* line : {"set multiplot", "set title 'a·x + b' noenhanced",
+                             "plot \"FILE\" title 'Points' noenhanced with points, \"FILE\" title 'Model fit' "
+                             "noenhanced with lines",
+                             "plot \"FILE\" notitle with points, 0 notitle with lines"})
+        EXPECT_NE(std::find(stream.begin(), stream.end(), line), stream.end()) << line;
+    const std::string samples = ReadFile(plot.FrontEndFile("data.2"));
+    EXPECT_TRUE(samples.starts_with("1 2.04")) << samples;  // the fitted line from the least x
+    EXPECT_GT(std::count(samples.begin(), samples.end(), '\n'), 100);
+}
+
 // The picture with panels, error bars and texts, drawn by the real gnuplot:
 // into a file, and as text where there is no display.
 TEST(ResultPlotRealGnuplot, DrawsPanelsErrorBarsAndTexts)

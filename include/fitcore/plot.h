@@ -75,6 +75,8 @@ public:
     // The area between low and high over x, filled.
     int add_band(std::span<const double> x, std::span<const double> low, std::span<const double> high,
                  const std::string& title);
+    // The line through the points (x, y), in a data file.
+    int add_line(std::span<const double> x, std::span<const double> y, const std::string& title);
     // The curve of a gnuplot expression in x, drawn with lines.
     void add_curve(const std::string& expression, const std::string& title);
     // A line of text in the key, with no sample and nothing drawn: the next
