@@ -106,10 +106,13 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
                    const char* terminal, std::string* reason)
 {
     namespace fs = std::filesystem;
+    // The name in the programs' encoding: UTF-8 on Windows, where they run
+    // with that code page; elsewhere its bytes pass unchanged.
+    const fs::path path(reinterpret_cast<const char8_t*>(file));
     std::error_code error;
     // Emptied first, so that a file still empty after gnuplot has ended was
     // not drawn. A special file (a named pipe, say) is left to gnuplot alone.
-    const bool checked = !fs::exists(file, error) || fs::is_regular_file(file, error);
+    const bool checked = !fs::exists(path, error) || fs::is_regular_file(path, error);
     if (checked) {
         std::FILE* emptied = std::fopen(file, "wb");
         if (emptied == nullptr) {
@@ -118,13 +121,13 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
         }
         std::fclose(emptied);
     }
-    auto empty = [file] {
+    auto empty = [&path] {
         std::error_code size_error;
-        std::uintmax_t size = fs::file_size(file, size_error);
+        std::uintmax_t size = fs::file_size(path, size_error);
         return size_error || size == 0;
     };
     auto failed = [&](const char* why) {
-        if (checked && empty()) fs::remove(file, error);
+        if (checked && empty()) fs::remove(path, error);
         *reason = why;
         return 1;
     };
@@ -135,7 +138,7 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
     // starts with "|" for a command and one that starts with "~" for a home
     // directory: "./" keeps a relative name a file name. A name from the root
     // ("/x", and on Windows "C:\x" or "\x") stays as it is.
-    const std::string output = fs::path(file).has_root_path() ? std::string(file) : "./" + std::string(file);
+    const std::string output = path.has_root_path() ? std::string(file) : "./" + std::string(file);
     fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_TERMINAL", terminal);
     fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", output.c_str());
     gnuplot_connection* plot = gnuplot_init();
