@@ -60,6 +60,18 @@ std::string Shifted(double centre)
     return centre < 0 ? "x+" + Exact(-centre) : "x-" + Exact(centre);
 }
 
+// `name` as std::filesystem takes it: read as UTF-8, the programs' code page
+// on Windows (elsewhere its bytes pass unchanged); a name that is not UTF-8,
+// as on a Windows without that code page, as the C library reads it.
+std::filesystem::path FileSystemPath(const char* name)
+{
+    try {
+        return std::filesystem::path(reinterpret_cast<const char8_t*>(name));
+    } catch (const std::exception&) {
+        return std::filesystem::path(name);
+    }
+}
+
 }  // namespace
 
 std::string PolynomialCurveCommand(const fitcore::Polynomial& polynomial)
@@ -106,9 +118,7 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
                    const char* terminal, std::string* reason)
 {
     namespace fs = std::filesystem;
-    // The name in the programs' encoding: UTF-8 on Windows, where they run
-    // with that code page; elsewhere its bytes pass unchanged.
-    const fs::path path(reinterpret_cast<const char8_t*>(file));
+    const fs::path path = FileSystemPath(file);
     std::error_code error;
     // Emptied first, so that a file still empty after gnuplot has ended was
     // not drawn. A special file (a named pipe, say) is left to gnuplot alone.
