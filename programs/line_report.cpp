@@ -9,7 +9,9 @@
 #include <fitcore/output_buffer.h>
 
 #include "json_report.h"
+#include "library_fits.h"
 #include "result_plot.h"
+#include "stats_report.h"
 
 namespace {
 
@@ -17,15 +19,11 @@ namespace {
 // Err/sd. Written through a large buffer, on two threads for long tables.
 void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t count)
 {
-    const double b = stats.slope;
-    auto format_row = [&stats, points, b](char* out, size_t row) {
+    const fitcore::PointErrorRatio error_ratio(stats);
+    auto format_row = [&error_ratio, points](char* out, size_t row) {
         const Point& point = points[row];
-        // Error estimate of the point: variance of the fitted value (without
-        // the slope/intercept covariance) plus the spreads of y and of b*x.
-        double error = std::sqrt(stats.intercept_variance + point.x * point.x * stats.slope_variance +
-                                 stats.y_variance + b * b * stats.x_variance);
         out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
-        for (double value : {point.x, point.y, point.fit, (point.y - point.fit) / error}) {
+        for (double value : {point.x, point.y, point.fit, error_ratio(point)}) {
             *out++ = '\t';
             out = fitcore::AppendExponential(out, value, 6, 1);
         }
@@ -35,6 +33,7 @@ void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t co
     constexpr size_t kMaxRow = fitcore::MaxIntegerLength() + 4 * (1 + fitcore::MaxExponentialLength(6, 1)) + 1;
     fitcore::OutputBuffer out(stdout);
     fitcore::AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+    if (!out.Flush()) NoteFailedWrite(out.error());
 }
 
 }  // namespace
@@ -56,15 +55,19 @@ void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t c
 }
 
 int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const fitcore::Line& line,
-                      const LineStatistics& stats)
+                      const LineStatistics& stats, bool json_inference)
 {
+    const bool json = run.json != nullptr;
+    fitcore::FitInference inference;
+    if (json ? json_inference : run.command.stats) inference = LineInference(file->points, file->count);
     int exit_status = 0;
-    if (run.json != nullptr)
+    if (json) {
         exit_status = JsonWritten(
-            run, WriteLineJson(run.json, {run.program->name, name, file->points, file->count, run.command.points},
-                               stats));
-    else
+            run, WriteLineJson(run.json, JsonRunOf(run, name, file), stats, json_inference ? &inference : nullptr));
+    } else {
         PrintLineReport(stats, file->points, file->count);
+        if (run.command.stats) PrintStatistics(inference, LineParameterNames());
+    }
     if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0) exit_status = 1;
     return exit_status;
 }

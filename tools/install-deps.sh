@@ -12,8 +12,9 @@ set -e
 
 # pkgconf, dpkg-dev (dpkg-shlibdeps), file and groff-base serve the install,
 # package and man page tests; nlohmann-json3-dev reads the programs' JSON
-# back in the tests, and bash-completion runs the completion test.
-packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base nlohmann-json3-dev bash-completion"
+# back in the tests, bash-completion runs the completion test, and
+# libboost-math-dev computes the t and chi-square distributions.
+packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base nlohmann-json3-dev bash-completion libboost-math-dev"
 command -v gnuplot >/dev/null 2>&1 || packages="$packages gnuplot-nox"
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 fuzz_packages="clang libclang-rt-14-dev"
