@@ -167,7 +167,7 @@ TEST(PlotFile, APlotThatCannotBeMadeIsOneLineAndStatusOne)
         {"fit.png", "line_five.pcp", {{"FITCORE_GNUPLOT", "/nonexistent/gnuplot"}},
          kPlot + "'fit.png': gnuplot did not draw it\n"},
         {"fit.png", "empty_header.pcp", {}, kPlot + "'fit.png': there are no points\n"},
-        // The emptied file is found again and removed under a name of any characters.
+        // A name of any characters: the file begun beside it is removed again.
         {"图 données.png", "line_five.pcp", {{"FITCORE_GNUPLOT", "/nonexistent/gnuplot"}},
          kPlot + "'图 données.png': gnuplot did not draw it\n"},
         // With --json the loading messages come first on standard error, in order.
