@@ -16,6 +16,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 repeats=${1:-3}
 bin=${BUILD_DIR:-$root/build}/bin
 python=${PYTHON:-/usr/bin/python3}
+# Debian's numpy and scipy for the Debian python, installed where missing.
+if [ "$python" = /usr/bin/python3 ] && ! "$python" -c 'import numpy, scipy' 2>/dev/null; then
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq python3-numpy python3-scipy >/dev/null
+fi
 "$python" -c 'import numpy, scipy' || { echo "$0: $python lacks numpy or scipy" >&2; exit 1; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

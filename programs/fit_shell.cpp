@@ -77,15 +77,15 @@ int FinishRun(int exit_status)
 
 int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv)
 {
-    const char* failure = nullptr;
+    // Copied, since the text of what() ends with the exception at the end of its handler.
+    char failure[256] = "an unexpected failure ended the run";
     try {
         return body(argc, argv);
     } catch (const std::bad_alloc&) {
-        failure = "not enough memory to finish the run";
+        std::snprintf(failure, sizeof failure, "%s", "not enough memory to finish the run");
     } catch (const std::exception& exception) {
-        failure = exception.what();
+        std::snprintf(failure, sizeof failure, "%s", exception.what());
     } catch (...) {
-        failure = "an unexpected failure ended the run";
     }
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", program.name, failure);

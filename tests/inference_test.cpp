@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <tuple>
 #include <string>
@@ -163,7 +164,7 @@ TEST(CompareOrders, FindsTheCubicWhereverXLies)
     ASSERT_EQ(near_zero.rows.size(), 6u);
     EXPECT_LT(near_zero.rows[2].top_p, 1e-10);  // the cubic term is needed
     const double n = 25, rss = near_zero.rows[2].rms * near_zero.rows[2].rms * n;
-    EXPECT_NEAR(near_zero.rows[2].bic, n * std::log(2 * M_PI * rss / n) + n + 4 * std::log(n), 1e-9);
+    EXPECT_NEAR(near_zero.rows[2].bic, n * std::log(2 * std::numbers::pi * rss / n) + n + 4 * std::log(n), 1e-9);
     EXPECT_NEAR(near_zero.rows[2].aic - near_zero.rows[2].bic, 8 - 4 * std::log(n), 1e-9);
 
     const Cubic far(1e4);
