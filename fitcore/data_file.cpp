@@ -139,7 +139,7 @@ DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* f
                        Table* kept)
 {
     CSVStart start = LookAtCSV(path);
-    if (!asks_for_table(options) && !start.semicolons) {
+    if (!asks_for_table(options) && !options.needs_sigma && !start.semicolons) {
         std::printf("Loading CSV file %s...\n", path);
         info->x_name = start.x_name;
         info->y_name = start.y_name;

@@ -24,6 +24,7 @@ fitcore::TableOptions TableOptionsOf(const CommandLine& command)
     if (command.columns != nullptr) options.columns = command.columns;
     options.delimiter = command.delimiter;
     options.decimal_comma = command.decimal_comma;
+    options.needs_sigma = command.weighted || command.error_bars;
     return options;
 }
 

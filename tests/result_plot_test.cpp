@@ -327,11 +327,11 @@ const char* const kNamedCsv =
     "time (s),voltage (V),sigma (V)\n0.0,0.012,0.004\n0.5,0.498,0.004\n1.0,1.003,0.005\n1.5,1.497,0.005\n"
     "2.0,2.010,0.006\n2.5,2.489,0.006\n3.0,3.006,0.007\n3.5,3.502,0.007\n4.0,3.991,0.008\n4.5,4.512,0.008\n";
 
-// The band, the equation, the error bars and the residual panel of a table
-// with named columns; the band's data file holds the line's interval at each x.
+// The band, the equation, the error bars and the residual panel of a CSV
+// file with named columns, whose third column gives the sigmas that -w and
+// --errorbars need; the band's data file holds the line's interval at each x.
 TEST(FitPicture, BandEquationErrorBarsAndResidualsOfANamedTable)
 {
-    const std::vector<std::string> named = {"-u", "time (s):voltage (V):sigma (V)"};
     const struct {
         const char* program;
         std::vector<std::string> args;
@@ -351,7 +351,6 @@ TEST(FitPicture, BandEquationErrorBarsAndResidualsOfANamedTable)
         ProgramRun run;
         run.Write("named.csv", kNamedCsv).Front(FrontEnd::Recording);
         std::vector<std::string> args = c.args;
-        args.insert(args.end(), named.begin(), named.end());
         args.push_back("named.csv");
         RunResult result = run.Run(c.program, args, " \n");
         ASSERT_EQ(result.exit_status, 0) << result.err;
@@ -384,7 +383,6 @@ TEST(FitPicture, BandEquationErrorBarsAndResidualsOfANamedTable)
     ProgramRun real;
     real.Write("named.csv", kNamedCsv).Front(FrontEnd::Real);
     std::vector<std::string> args = cases[0].args;
-    args.insert(args.end(), named.begin(), named.end());
     for (const char* more : {"-p", "fit.svg", "named.csv"}) args.push_back(more);
     RunResult drawn = real.Run("sorrafit", args);
     ASSERT_EQ(drawn.exit_status, 0) << drawn.err;
