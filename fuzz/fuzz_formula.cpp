@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<int> free(p);
     for (std::size_t k = 0; k < p; ++k) free[k] = static_cast<int>(k);
     std::vector<std::vector<double>> x(static_cast<std::size_t>(std::max(formula.predictors(), 1)), {-1.5, 0, 2.5});
-    std::vector<std::span<const double>> columns(x.begin(), x.end());
+    std::vector<fitcore::ModelColumn> columns;
+    for (const std::vector<double>& column : x) columns.push_back({column.data(), 1});
     fitcore::FormulaEvaluator evaluator(formula, free);
     evaluator.Evaluate(columns, 0, 3, parameters);
     for (std::size_t i = 0; i < 3; ++i) {
