@@ -103,19 +103,47 @@ int GaussJordan(const double* a, const double* b, double* solution, int dimensio
 
 namespace fitcore {
 
+namespace {
+
+// The centred sums of the powers first to last - 1 (of 0 to 2 * order), and
+// for those up to `order` with y too. Every power comes from the same chain
+// of products from t^0 on, whichever powers are summed, so the sums are the
+// same to the bit as those of one pass over all powers.
+void SumCentredPowers(const Point* points, int32_t count, int order, Centring centring, int first, int last,
+                      long double* sum_t, long double* sum_ty)
+{
+    long double st[2 * kMaxPolynomialOrder + 1] = {};
+    long double sty[kMaxPolynomialOrder + 1] = {};
+    for (int32_t i = 0; i < count; ++i) {
+        const long double t = (points[i].x - static_cast<long double>(centring.centre)) / centring.scale;
+        long double power = 1;
+        for (int k = 0; k < first; ++k) power *= t;
+        for (int k = first; k < last; ++k, power *= t) {
+            st[k] += power;
+            if (k <= order) sty[k] += power * points[i].y;
+        }
+    }
+    for (int k = first; k < last; ++k) {
+        sum_t[k] = st[k];
+        if (k <= order) sum_ty[k] = sty[k];
+    }
+}
+
+}  // namespace
+
 void CentredNormalEquations(const Point* points, int32_t count, int order, Centring centring,
                             double* a, double* b)
 {
     long double sum_t[2 * kMaxPolynomialOrder + 1] = {};
     long double sum_ty[kMaxPolynomialOrder + 1] = {};
-    for (int32_t i = 0; i < count; ++i) {
-        const long double t = (points[i].x - static_cast<long double>(centring.centre)) / centring.scale;
-        long double power = 1;
-        for (int k = 0; k <= 2 * order; ++k, power *= t) {
-            sum_t[k] += power;
-            if (k <= order) sum_ty[k] += power * points[i].y;
-        }
-    }
+    // Powers 0 to order with their sums with y, and order + 1 to 2 * order
+    // after a chain of as many products: about the same work in each half.
+    const size_t bytes = static_cast<size_t>(count > 0 ? count : 0) * sizeof(Point);
+    RunHalves(0, static_cast<size_t>(order) + 1, 2 * static_cast<size_t>(order) + 1, bytes,
+              [&](size_t first, size_t last) {
+                  SumCentredPowers(points, count, order, centring, static_cast<int>(first), static_cast<int>(last),
+                                   sum_t, sum_ty);
+              });
     const int d = order + 1;
     for (int i = 0; i < d; ++i) {
         for (int j = 0; j < d; ++j) a[i * d + j] = static_cast<double>(sum_t[i + j]);
