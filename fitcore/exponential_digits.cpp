@@ -102,7 +102,7 @@ constexpr char kDigitPairs[] =
 
 // Writes the `count` decimal digits of `value` (leading zeros included) ending
 // at `end`, eight at a time in 32-bit arithmetic, then in pairs.
-void WriteDigits(char* end, uint64_t value, int count)
+[[gnu::always_inline]] inline void WriteDigits(char* end, uint64_t value, int count)
 {
     for (; count > 8; count -= 8, end -= 8) {
         uint32_t eight = static_cast<uint32_t>(value % 100000000);
@@ -126,7 +126,7 @@ struct Significand {
 };
 
 // False when the approximation leaves the rounding undecided.
-bool RoundToDigits(double value, int precision, Significand* result)
+[[gnu::always_inline]] inline bool RoundToDigits(double value, int precision, Significand* result)
 {
     const uint64_t bits = std::bit_cast<uint64_t>(value);
     const int biased = static_cast<int>(bits >> 52);
@@ -173,12 +173,10 @@ bool RoundToDigits(double value, int precision, Significand* result)
     return false;
 }
 
-}  // namespace
-
-char* AppendDecidedExponential(char* out, double value, int precision, int width)
+// AppendDecidedExponential, inlined into each caller so that a constant
+// precision unrolls the digit loops and folds the powers' lookups.
+[[gnu::always_inline]] inline char* DecidedExponential(char* out, double value, int precision, int width)
 {
-    if (precision < 0 || precision > kMaxFastExponentialPrecision || !std::isfinite(value) || value == 0)
-        return nullptr;
     Significand rounded;
     if (!RoundToDigits(std::fabs(value), precision, &rounded)) return nullptr;
     const bool negative = std::signbit(value);
@@ -204,6 +202,21 @@ char* AppendDecidedExponential(char* out, double value, int precision, int width
     }
     std::memcpy(out, kDigitPairs + 2 * exponent, 2);
     return out + 2;
+}
+
+}  // namespace
+
+char* AppendDecidedExponential(char* out, double value, int precision, int width)
+{
+    if (precision < 0 || precision > kMaxFastExponentialPrecision || !std::isfinite(value) || value == 0)
+        return nullptr;
+    // The precisions the reports print.
+    switch (precision) {
+    case 3: return DecidedExponential(out, value, 3, width);
+    case 5: return DecidedExponential(out, value, 5, width);
+    case 6: return DecidedExponential(out, value, 6, width);
+    default: return DecidedExponential(out, value, precision, width);
+    }
 }
 
 }  // namespace fitcore
