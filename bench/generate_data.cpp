@@ -1,7 +1,8 @@
 // generate_data - writes a deterministic data file of measured-looking points
 // for the benchmarks: a gently curved response with noise, x on a jittered grid.
 //
-//   generate_data pcp|pcp-sigma|csv|csv-sigma COUNT SEED OUTPUT
+//   generate_data pcp|pcp-sigma|csv|csv-sigma|table COUNT SEED OUTPUT
+// (table: the points of pcp as a whitespace table under the comment "# x y")
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,7 @@ namespace {
 
 struct Options {
     bool csv = false;
+    bool table = false;
     bool sigma = false;
     long count = 0;
     unsigned long long seed = 0;
@@ -29,8 +31,10 @@ bool ParseOptions(int argc, char** argv, Options* options)
     if (argc != 5) return false;
     std::string format = argv[1];
     options->csv = format.rfind("csv", 0) == 0;
+    options->table = format == "table";
     options->sigma = format.find("sigma") != std::string::npos;
-    if (format != "pcp" && format != "pcp-sigma" && format != "csv" && format != "csv-sigma") return false;
+    if (format != "pcp" && format != "pcp-sigma" && format != "csv" && format != "csv-sigma" && format != "table")
+        return false;
     char* end = nullptr;
     options->count = std::strtol(argv[2], &end, 10);
     if (*end != '\0' || options->count < 0 || options->count > 2000000000) return false;
@@ -46,7 +50,7 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: generate_data pcp|pcp-sigma|csv|csv-sigma COUNT SEED OUTPUT\n");
+        std::fprintf(stderr, "usage: generate_data pcp|pcp-sigma|csv|csv-sigma|table COUNT SEED OUTPUT\n");
         return 2;
     }
     std::FILE* out = std::fopen(options.output, "w");
@@ -56,6 +60,8 @@ int main(int argc, char** argv)
     }
     if (options.csv)
         std::fprintf(out, options.sigma ? "x,y,sigma\n" : "x,y\n");
+    else if (options.table)
+        std::fprintf(out, "# x y\n");
     else
         std::fprintf(out, "%ld 0 %d\n", options.count, options.sigma ? 1 : 0);
 

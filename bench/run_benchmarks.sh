@@ -62,7 +62,7 @@ done
 
 data_file() {  # kind points -> path, generated once
     local kind=$1 n=$2 extension=pcp
-    case $kind in csv*) extension=csv ;; esac
+    case $kind in csv*) extension=csv ;; table) extension=dat ;; esac
     local path=$data/$kind-$n.$extension
     [ -s "$path" ] || "$bin/generate_data" "$kind" "$n" 8 "$path"
     echo "$path"
@@ -253,6 +253,7 @@ for n in $sizes; do
     pcp=$(data_file pcp "$n")
     sigma=$(data_file pcp-sigma "$n")
     csv=$(data_file csv "$n")
+    table=$(data_file table "$n")
     states=""
     is_target_size "$n" && states="fresh after"
     cases=()
@@ -270,11 +271,13 @@ for n in $sizes; do
         have "${program}_reference" && add_case "${program}_reference" "$input" "$bin/${program}_reference -n $path"
     done
     add_case veldafit_csv " " "$bin/veldafit -n $csv"
+    add_case veldafit_table " " "$bin/veldafit -n $table"
     measure_all "$n" "$pcp"
 
     array_kib=$((n * 40 / 1024))
     pcp_limit=$(awk -v a="$array_kib" 'BEGIN { printf "%.1f", 1.1 * a / 1024 }')
     csv_limit=$(awk -v a="$array_kib" 'BEGIN { printf "%.1f", (2.2 * a + 32768) / 1024 }')
+    table_limit=$(awk -v a="$array_kib" 'BEGIN { printf "%.1f", (1.1 * a + 32768) / 1024 }')
     row "| $n | bare: from_chars pass over the PCP file | $(cell_time "$n" limits_read) | ${cpu[$n/limits_read]} | $(mib "${memory[$n/limits_read]}") | | | |"
     row "| $n | bare: that and the to_chars table | $(cell_time "$n" limits_table) | ${cpu[$n/limits_table]} | $(mib "${memory[$n/limits_table]}") | 1.00 | | |"
     row "| $n | bare, PCP with sigma | $(cell_time "$n" limits_table_sigma) | ${cpu[$n/limits_table_sigma]} | $(mib "${memory[$n/limits_table_sigma]}") | 1.00 | | |"
@@ -307,9 +310,12 @@ for n in $sizes; do
     else
         row "| $n | veldafit, CSV | ${wall[$n/veldafit_csv]} | ${cpu[$n/veldafit_csv]} | $(mib "${memory[$n/veldafit_csv]}") | $(ratio "${wall[$n/veldafit_csv]}" "${wall[$n/$pcp_csv_case]}") × PCP | | ≤ 1.6 × PCP, ≤ $csv_limit MiB |"
     fi
+    row "| $n | veldafit, whitespace table | ${wall[$n/veldafit_table]} | ${cpu[$n/veldafit_table]} | $(mib "${memory[$n/veldafit_table]}") | $(ratio "${wall[$n/veldafit_table]}" "${wall[$n/$pcp_csv_case]}") × PCP | | ≤ 1.3 × PCP, ≤ $table_limit MiB |"
     if [ -n "$states" ]; then
         target "CSV, $n points: veldafit's time on CSV over PCP" "$(ratio "${wall[$n/veldafit_csv]}" "${wall[$n/$pcp_csv_case]}")" "<=" 1.6 " ×"
         target "peak memory, CSV, $n points (veldafit)" "$(mib "${memory[$n/veldafit_csv]}")" "<=" "$csv_limit" " MiB"
+        target "table, $n points: veldafit's time on a whitespace table over PCP" "$(ratio "${wall[$n/veldafit_table]}" "${wall[$n/$pcp_csv_case]}")" "<=" 1.3 " ×"
+        target "peak memory, whitespace table, $n points (veldafit)" "$(mib "${memory[$n/veldafit_table]}")" "<=" "$table_limit" " MiB"
     fi
 done
 

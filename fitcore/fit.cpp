@@ -127,9 +127,20 @@ struct Solution {
     double covariance01 = 0;  // of c_0 and c_1
     double residual_sd = 0;
     double r_squared = 0;
+    std::vector<double> covariance;  // of the coefficients, row-major
+    double residual_squares = 0;
+    std::size_t ndf = 0;
+    double adjusted_r_squared = 0;
+    Variable variable;
+    std::vector<double> centred;  // the coefficients in t
 };
 
-Solution Failed(std::string error) { return {std::move(error), {}, {}, 0, 0, 0}; }
+Solution Failed(std::string error)
+{
+    Solution solution;
+    solution.error = std::move(error);
+    return solution;
+}
 
 // M(j, k): the coefficient of x^j in t^k = ((x - centre) / scale)^k.
 std::vector<Real> PowersOfTInX(Variable v, int d)
@@ -210,6 +221,14 @@ Solution Solve(std::span<const double> x, std::span<const double> y, std::span<c
     solution.covariance01 = static_cast<double>(covariance(0, 1));
     solution.residual_sd = static_cast<double>(std::sqrt(s2));
     solution.r_squared = static_cast<double>(1 - residual_squares / total_squares);
+    for (int i = 0; i < d; ++i)
+        for (int j = 0; j < d; ++j) solution.covariance.push_back(static_cast<double>(covariance(i, j)));
+    solution.residual_squares = static_cast<double>(residual_squares);
+    solution.ndf = x.size() - static_cast<std::size_t>(d);
+    solution.adjusted_r_squared =
+        static_cast<double>(1 - residual_squares / total_squares * (static_cast<Real>(x.size()) - 1) / degrees);
+    solution.variable = survey.variable;
+    for (int k = 0; k < d; ++k) solution.centred.push_back(static_cast<double>(b[k]));
     return solution;
 }
 
@@ -227,6 +246,9 @@ LineFit LineFrom(const Solution& solution, std::size_t count)
     fit.covariance = solution.covariance01;
     fit.residual_sd = solution.residual_sd;
     fit.r_squared = solution.r_squared;
+    fit.ndf = solution.ndf;
+    fit.residual_squares = solution.residual_squares;
+    fit.adjusted_r_squared = solution.adjusted_r_squared;
     return fit;
 }
 
@@ -241,6 +263,13 @@ PolynomialFit PolynomialFrom(Solution solution, std::size_t count)
     fit.coefficient_errors = std::move(solution.errors);
     fit.residual_sd = solution.residual_sd;
     fit.r_squared = solution.r_squared;
+    fit.covariance = std::move(solution.covariance);
+    fit.ndf = solution.ndf;
+    fit.residual_squares = solution.residual_squares;
+    fit.adjusted_r_squared = solution.adjusted_r_squared;
+    fit.centre = static_cast<double>(solution.variable.centre);
+    fit.scale = static_cast<double>(solution.variable.scale);
+    fit.centred_coefficients = std::move(solution.centred);
     return fit;
 }
 
@@ -253,7 +282,9 @@ LineFit fit_line(std::span<const double> x, std::span<const double> y)
 
 LineFit fit_line(std::span<const double> x, std::span<const double> y, std::span<const double> sigma)
 {
-    return LineFrom(Solve(x, y, sigma, true, 1), x.size());
+    LineFit fit = LineFrom(Solve(x, y, sigma, true, 1), x.size());
+    fit.weighted = true;
+    return fit;
 }
 
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order)
@@ -264,7 +295,9 @@ PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> 
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order,
                              std::span<const double> sigma)
 {
-    return PolynomialFrom(Solve(x, y, sigma, true, order), x.size());
+    PolynomialFit fit = PolynomialFrom(Solve(x, y, sigma, true, order), x.size());
+    fit.weighted = true;
+    return fit;
 }
 
 }  // namespace fitcore

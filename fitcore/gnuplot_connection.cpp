@@ -2,7 +2,6 @@
 // lines, the connection's style, terminal and labels, and its end.
 #include <fitcore/gnuplot_connection.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "gnuplot_text.h"
+#include "signal_cleanup.h"
 #include <fitcore/platform.h>
 
 namespace {
@@ -31,43 +31,6 @@ bool FitsAndIsExecutable(const std::string& candidate)
     std::fprintf(stderr, "program lookup: a candidate longer than %zu characters was skipped\n",
                  sizeof buf - 1);
     return false;
-}
-
-// Open connections whose data files an interrupting signal deletes.
-constexpr int kRegistrySize = 32;
-std::atomic<gnuplot_connection*> registry[kRegistrySize];
-
-void DeleteDataFilesAndDie(int signal)
-{
-    for (auto& slot : registry) {
-        gnuplot_connection* handle = slot.load();
-        if (handle == nullptr) continue;
-        int count = handle->temp_count;
-        for (int i = 0; i < count && i < GNUPLOT_MAX_TEMP_FILES; ++i)
-            fitcore::UnlinkFile(handle->temp_files[i]);
-    }
-    fitcore::ReraiseWithDefaultAction(signal);
-}
-
-void Register(gnuplot_connection* handle)
-{
-    static bool handler_installed = false;
-    if (!handler_installed) {
-        fitcore::InstallTerminationHandler(DeleteDataFilesAndDie);
-        handler_installed = true;
-    }
-    for (auto& slot : registry) {
-        gnuplot_connection* empty = nullptr;
-        if (slot.compare_exchange_strong(empty, handle)) return;
-    }
-}
-
-void Unregister(gnuplot_connection* handle)
-{
-    for (auto& slot : registry) {
-        gnuplot_connection* expected = handle;
-        if (slot.compare_exchange_strong(expected, nullptr)) return;
-    }
 }
 
 // The PATH entry that holds the executable `name`, in buf, as the system
@@ -99,8 +62,9 @@ void SetLabel(gnuplot_connection* handle, const char* axis, const char* label)
     char what[16];
     std::snprintf(what, sizeof what, "the %s label", axis);
     char line[GNUPLOT_COMMAND_SIZE];
-    if (!fitcore::QuotableText(label, what)) return;
-    if (!fitcore::ComposeCommand(line, sizeof line, "set %slabel \"%s\"", axis, label)) return;
+    std::string quoted;
+    if (!fitcore::QuoteText(label, what, &quoted)) return;
+    if (!fitcore::ComposeCommand(line, sizeof line, "set %slabel %s", axis, quoted.c_str())) return;
     gnuplot_cmd(handle, "%s", line);
 }
 
@@ -147,16 +111,16 @@ gnuplot_connection* gnuplot_init(void)
     }
     handle->pipe = child.stream;
     handle->child_pid = child.pid;
-    Register(handle.get());
+    fitcore::DeleteOnSignal(handle.get());
     gnuplot_setterm(handle.get(), "windows");
     return handle.release();
 }
 
 void gnuplot_close(gnuplot_connection* handle) { gnuplot_close_within(handle, -1); }
 
-void gnuplot_close_within(gnuplot_connection* handle, int timeout_ms)
+int gnuplot_close_within(gnuplot_connection* handle, int timeout_ms)
 {
-    if (handle == nullptr) return;
+    if (handle == nullptr) return 0;
     fitcore::ChildEnd end = fitcore::CloseChildPipe({handle->pipe, handle->child_pid},
                                                     timeout_ms < 0 ? fitcore::kWaitWithoutLimit : timeout_ms);
     handle->pipe = nullptr;
@@ -164,14 +128,18 @@ void gnuplot_close_within(gnuplot_connection* handle, int timeout_ms)
         std::fprintf(stderr, "gnuplot had not ended %g seconds after its input and was stopped\n",
                      timeout_ms / 1000.0);
     // With SIGCHLD ignored the system reaps gnuplot itself: it has ended all the same.
-    if (end.status == -1 && end.error != ECHILD)
+    bool failed = end.stopped;
+    if (end.status == -1 && end.error != ECHILD) {
         std::fputs("problem closing communication to gnuplot\n", stderr);
+        failed = true;
+    }
     for (int i = 0; i < handle->temp_count; ++i) {
         if (std::remove(handle->temp_files[i]) != 0)
             std::printf("Failure to delate %s: error number %d\n", handle->temp_files[i], errno);
     }
-    Unregister(handle);
+    fitcore::ForgetOnSignal(handle);
     delete handle;
+    return failed ? 1 : 0;
 }
 
 void gnuplot_wait_delivered(gnuplot_connection* handle, int timeout_ms)

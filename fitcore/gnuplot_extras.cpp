@@ -2,6 +2,7 @@
 // expression, and PostScript copies of the current plot.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <fitcore/gnuplot_connection.h>
 #include "gnuplot_text.h"
@@ -10,9 +11,9 @@ namespace {
 
 constexpr std::size_t kTitleSize = 80;  // a curve's title and its terminator
 
-// The curve's title, "no title" when none is given. False, with a message,
-// when it is too long for its buffer or can't be quoted.
-bool CurveTitle(const char* title, char (&buffer)[kTitleSize])
+// The curve's title, "no title" when none is given, quoted for gnuplot.
+// False, with a message, when it is too long for its buffer or can't be quoted.
+bool CurveTitle(const char* title, std::string* quoted)
 {
     if (title == nullptr) title = "no title";
     if (std::strlen(title) >= kTitleSize) {
@@ -20,22 +21,22 @@ bool CurveTitle(const char* title, char (&buffer)[kTitleSize])
                      kTitleSize - 1);
         return false;
     }
-    if (!fitcore::QuotableText(title, "the title")) return false;
-    std::strcpy(buffer, title);
-    return true;
+    return fitcore::QuoteText(title, "the title", quoted);
 }
 
-void Hardcopy(gnuplot_connection* handle, const char* terminal_line, const char* filename)
+int Hardcopy(gnuplot_connection* handle, const char* terminal_line, const char* filename)
 {
-    if (handle == nullptr || filename == nullptr) return;
+    if (handle == nullptr || filename == nullptr) return 1;
     char output_line[GNUPLOT_COMMAND_SIZE];
-    if (!fitcore::QuotableText(filename, "the hard-copy file name")) return;
-    if (!fitcore::ComposeCommand(output_line, sizeof output_line, "set output \"%s\"", filename))
-        return;
+    std::string output;
+    if (!fitcore::QuoteFileName(filename, "the hard-copy file name", &output)) return 1;
+    if (!fitcore::ComposeCommand(output_line, sizeof output_line, "set output %s", output.c_str()))
+        return 1;
     gnuplot_cmd(handle, "%s", terminal_line);
-    gnuplot_cmd(handle, "set output \"%s\"", filename);
+    gnuplot_cmd(handle, "%s", output_line);
     gnuplot_cmd(handle, "replot");
     gnuplot_cmd(handle, "set terminal %s", handle->terminal);
+    return 0;
 }
 
 }  // namespace
@@ -64,11 +65,11 @@ void gnuplot_plot_once(const char* title, const char* style, const char* xlabel,
 void gnuplot_plot_slope(gnuplot_connection* handle, double a, double b, const char* title)
 {
     if (handle == nullptr) return;
-    char curve_title[kTitleSize];
+    std::string curve_title;
     char line[GNUPLOT_COMMAND_SIZE];
-    if (!CurveTitle(title, curve_title)) return;
-    if (!fitcore::ComposeCommand(line, sizeof line, "%s %g * x + %g title \"%s\" with %s",
-                                 handle->plot_count > 0 ? "replot" : "plot", a, b, curve_title,
+    if (!CurveTitle(title, &curve_title)) return;
+    if (!fitcore::ComposeCommand(line, sizeof line, "%s %g * x + %g title %s with %s",
+                                 handle->plot_count > 0 ? "replot" : "plot", a, b, curve_title.c_str(),
                                  handle->style))
         return;
     gnuplot_cmd(handle, "%s", line);
@@ -78,24 +79,24 @@ void gnuplot_plot_slope(gnuplot_connection* handle, double a, double b, const ch
 void gnuplot_plot_equation(gnuplot_connection* handle, const char* equation, const char* title)
 {
     if (handle == nullptr || equation == nullptr) return;
-    char curve_title[kTitleSize];
+    std::string curve_title;
     char line[GNUPLOT_COMMAND_SIZE];
     if (!fitcore::SingleLineText(equation, "the equation")) return;
-    if (!CurveTitle(title, curve_title)) return;
-    if (!fitcore::ComposeCommand(line, sizeof line, "%s %s title \"%s\" with %s",
-                                 handle->plot_count > 0 ? "replot" : "plot", equation, curve_title,
+    if (!CurveTitle(title, &curve_title)) return;
+    if (!fitcore::ComposeCommand(line, sizeof line, "%s %s title %s with %s",
+                                 handle->plot_count > 0 ? "replot" : "plot", equation, curve_title.c_str(),
                                  handle->style))
         return;
     gnuplot_cmd(handle, "%s", line);
     ++handle->plot_count;
 }
 
-void gnuplot_hardcopy(gnuplot_connection* handle, const char* filename)
+int gnuplot_hardcopy(gnuplot_connection* handle, const char* filename)
 {
-    Hardcopy(handle, "set terminal postscript", filename);
+    return Hardcopy(handle, "set terminal postscript", filename);
 }
 
-void gnuplot_hardcopy_colour(gnuplot_connection* handle, const char* filename)
+int gnuplot_hardcopy_colour(gnuplot_connection* handle, const char* filename)
 {
-    Hardcopy(handle, "set terminal postscript enhanced color", filename);
+    return Hardcopy(handle, "set terminal postscript enhanced color", filename);
 }

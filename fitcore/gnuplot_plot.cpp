@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include <fitcore/gnuplot_connection.h>
 #include "gnuplot_text.h"
@@ -60,14 +61,54 @@ const char* PlotWord(const gnuplot_connection* handle)
     return handle->plot_count > 0 ? "replot" : "plot";
 }
 
+// The plot command naming the data file `file`, with the title clause when
+// `title` is not null. False, with a message, when a text can't be quoted or
+// the command is too long.
 bool ComposePlotCommand(char* command, const char* word, const char* file, const char* title,
                         const char* style)
 {
-    if (title != nullptr)
-        return fitcore::ComposeCommand(command, GNUPLOT_COMMAND_SIZE, "%s \"%s\" title \"%s\" with %s",
-                                       word, file, title, style);
-    return fitcore::ComposeCommand(command, GNUPLOT_COMMAND_SIZE, "%s \"%s\" with %s", word, file,
-                                   style);
+    std::string quoted_file, quoted_title;
+    if (!fitcore::QuoteText(file, "the data file name", &quoted_file)) return false;
+    if (title == nullptr)
+        return fitcore::ComposeCommand(command, GNUPLOT_COMMAND_SIZE, "%s %s with %s", word,
+                                       quoted_file.c_str(), style);
+    if (!fitcore::QuoteText(title, "the title", &quoted_title)) return false;
+    return fitcore::ComposeCommand(command, GNUPLOT_COMMAND_SIZE, "%s %s title %s with %s", word,
+                                   quoted_file.c_str(), quoted_title.c_str(), style);
+}
+
+// The folder for data files when the working directory takes none: TMPDIR,
+// or /tmp when it is unset or empty, as gnuplot is to name it.
+std::string FallbackFolder()
+{
+    const char* folder = std::getenv("TMPDIR");
+    return fitcore::GnuplotFileName(folder != nullptr && *folder != '\0' ? folder : "/tmp");
+}
+
+// Creates a new data file "<folder>/gnuplot-i-" and six digits, its name in
+// `name`: in the working directory, else in the fallback folder. The
+// descriptor; -1 when neither takes it, after one line per folder on
+// standard error that names it and the reason.
+int CreateDataFile(char (&name)[GNUPLOT_TEMP_NAME_SIZE])
+{
+    const std::string folders[] = {".", FallbackFolder()};
+    std::string reasons;
+    for (const std::string& folder : folders) {
+        const char* reason = nullptr;
+        if (std::strpbrk(folder.c_str(), "\"`\n") != nullptr) {
+            reason = "gnuplot can't be given a name in it";
+        } else if (std::snprintf(name, sizeof name, "%s/gnuplot-i-XXXXXX", folder.c_str()) >=
+                   static_cast<int>(sizeof name)) {
+            reason = "the name would be too long";
+        } else {
+            int fd = fitcore::mkstemp(name);
+            if (fd >= 0) return fd;
+            reason = std::strerror(errno);
+        }
+        reasons += "cannot create a data file in '" + folder + "': " + reason + "\n";
+    }
+    std::fputs(reasons.c_str(), stderr);
+    return -1;
 }
 
 // Writes all of `text` to the descriptor `*fd`, however many writes it
@@ -144,10 +185,11 @@ int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const c
     char name[GNUPLOT_TEMP_NAME_SIZE];
     std::snprintf(name, sizeof name, "%s/gnuplot-i-XXXXXX", ".");
     char command[GNUPLOT_COMMAND_SIZE];
-    // The drawn name is as long as the template, so a command that fits now fits later.
+    // A command that does not fit with a name in the working directory is
+    // refused before any file is made.
     if (!ComposePlotCommand(command, word, name, title, handle->style)) return 1;
 
-    int fd = fitcore::mkstemp(name);
+    int fd = CreateDataFile(name);
     if (fd < 0) {
         std::fputs(kCannotCreate, stderr);
         return 1;
@@ -162,7 +204,8 @@ int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const c
         std::fputs(kCannotCreate, stderr);
         return 1;
     }
-    ComposePlotCommand(command, word, name, title, handle->style);
+    // A name in the fallback folder may be longer than the one checked.
+    if (!ComposePlotCommand(command, word, name, title, handle->style)) return 1;
     gnuplot_cmd(handle, "%s", command);
     ++handle->plot_count;
     return 0;

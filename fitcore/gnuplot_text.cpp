@@ -4,8 +4,17 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+
+#include <fitcore/gnuplot_connection.h>
 
 namespace fitcore {
+
+std::string GnuplotFileName(const char* name)
+{
+    if (std::filesystem::path(name).has_root_path()) return name;
+    return std::string("./") + name;
+}
 
 bool QuotableText(const char* text, const char* what)
 {
@@ -14,6 +23,27 @@ bool QuotableText(const char* text, const char* what)
                  "cannot send %s: a double quote, backquote or line break in it is not allowed\n",
                  what);
     return false;
+}
+
+bool QuoteText(const char* text, const char* what, std::string* quoted)
+{
+    if (!QuotableText(text, what)) return false;
+    quoted->assign(1, '"');
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '\\') *quoted += '\\';
+        *quoted += *c;
+    }
+    *quoted += '"';
+    return true;
+}
+
+bool QuoteFileName(const char* name, const char* what, std::string* quoted)
+{
+    if (*name == '\0') {
+        std::fprintf(stderr, "cannot send %s: it is empty\n", what);
+        return false;
+    }
+    return QuoteText(GnuplotFileName(name).c_str(), what, quoted);
 }
 
 bool SingleLineText(const char* text, const char* what)

@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <string>
 
 namespace fitcore {
 
@@ -11,6 +12,18 @@ namespace fitcore {
 // text as a shell command) and no line break. Otherwise writes
 // "cannot send <what>: ..." on standard error and gives false.
 bool QuotableText(const char* text, const char* what);
+
+// `text` as a gnuplot string in double quotes that gnuplot reads back as
+// `text` itself: every backslash doubled. False, with the message of
+// QuotableText, for a text that can't be quoted.
+bool QuoteText(const char* text, const char* what, std::string* quoted);
+
+// The file `name` as a gnuplot string that can only name that file: a
+// relative name gets "./" in front, so that gnuplot takes neither a leading
+// "|" or "<" for a command nor a leading "~" for a home directory, then it is
+// quoted as QuoteText does. False, with a message naming `what` on standard
+// error, for an empty name or one that can't be quoted.
+bool QuoteFileName(const char* name, const char* what, std::string* quoted);
 
 // True when `text` holds no line break; otherwise writes a message naming
 // `what` on standard error and gives false.

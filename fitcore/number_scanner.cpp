@@ -64,6 +64,15 @@ NumberScanner::NumberScanner(std::FILE* in) : in_(in), buf_(new char[kBlockSize 
     buf_[0] = '\0';
 }
 
+NumberScanner::NumberScanner(std::string_view prefix, std::FILE* in)
+    : in_(in), buf_(new char[std::max(kBlockSize, prefix.size() + kBlockSize / 2) + 1]),
+      capacity_(std::max(kBlockSize, prefix.size() + kBlockSize / 2) + 1)
+{
+    std::memcpy(Data(), prefix.data(), prefix.size());
+    end_ = prefix.size();
+    buf_[end_] = '\0';
+}
+
 // Moves the unread data to the front, grows the buffer when it is full, and
 // appends the next block. False when nothing more could be read.
 bool NumberScanner::Refill()

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 // Converts numbers the way the C library's "%d" and "%lg" input conversions
 // do (any amount of white space before a number; the characters such a
@@ -21,6 +22,9 @@ public:
     enum class Status { Ok, NoNumber, OutOfRange };
 
     explicit NumberScanner(std::FILE* in);
+    // Reads `prefix` first, then the rest of `in`: for a stream whose first
+    // bytes were taken from it to tell what it holds.
+    NumberScanner(std::string_view prefix, std::FILE* in);
 
     // Skips a UTF-8 byte order mark at the read position (the start of a file).
     void SkipByteOrderMark();

@@ -13,6 +13,7 @@
 #include <fitcore/handles.h>
 #include <fitcore/number_format.h>
 #include "number_scanner.h"
+#include "pcp_stream.h"
 #include <fitcore/output_buffer.h>
 #include <fitcore/platform.h>
 
@@ -134,10 +135,9 @@ int FinishWrite(FilePtr out, bool written, const char* path)
     return 0;
 }
 
-// LoadPCPFile on an open stream.
-int ReadPCPFile(std::FILE* in, const char* path, PCPFile* file)
+// LoadPCPFile on what the scanner reads.
+int ReadPCPFile(NumberScanner& scan, const char* path, PCPFile* file)
 {
-    NumberScanner scan(in);
     scan.SkipByteOrderMark();
     if (int result = ReadHeader(scan, file, path); result != 0) return result;
     if (file->count < 0) {
@@ -201,8 +201,14 @@ int LoadPCPFile(const char* path, PCPFile* file)
         std::printf("Can't open %s for reading!\n", path);
         return 1;
     }
+    return fitcore::ReadPCPAfter({}, in.get(), path, file);
+}
+
+int fitcore::ReadPCPAfter(std::string_view prefix, std::FILE* in, const char* path, PCPFile* file)
+{
     try {
-        return ReadPCPFile(in.get(), path, file);
+        NumberScanner scan(prefix, in);
+        return ReadPCPFile(scan, path, file);
     } catch (const std::bad_alloc&) {
         // A buffer for a huge token, or for the numbers of a chunk.
         DisposeStaticPCPFile(file);

@@ -307,9 +307,24 @@ bool IsExecutable(const char* path)
     return access(path, X_OK) == 0 && stat(path, &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
-int CreateNewFile(const char* path)
+int CreateNewFile(const char* path, bool owner_only)
 {
-    return open(path, O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+    return open(path, O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, owner_only ? 0600 : 0666);
+}
+
+int RenameOver(const char* from, const char* to) { return rename(from, to); }
+
+void KillProcessGroupNow(int pid)
+{
+    if (pid <= 0) return;
+    SignalGroup(pid, SIGKILL);
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The rest of the group, reparented, is reaped by the system; it is gone
+    // when the group can no longer be signalled.
+    const timespec step{0, 1000000};
+    for (int waited = 0; waited < 1000 && kill(-pid, 0) == 0; ++waited) nanosleep(&step, nullptr);
 }
 
 long WriteToFile(int fd, const char* data, std::size_t length)
@@ -382,18 +397,25 @@ bool AnswersWithin(int timeout_ms, const Attempt& attempt)
     return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool Connects(int family, const sockaddr* address, socklen_t length)
+// Connects and, with a greeting, sends it and reads the first byte of the
+// answer; a server that never answers holds this until the caller's limit.
+bool Connects(int family, const sockaddr* address, socklen_t length, const std::string& greeting)
 {
     int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    bool connected = connect(fd, address, length) == 0;
+    bool answered = connect(fd, address, length) == 0;
+    if (answered && !greeting.empty()) {
+        char byte;
+        answered = send(fd, greeting.data(), greeting.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(greeting.size()) &&
+                   recv(fd, &byte, 1, 0) == 1;
+    }
     close(fd);
-    return connected;
+    return answered;
 }
 
 }  // namespace
 
-bool UnixSocketAccepts(const char* path, int timeout_ms)
+bool UnixSocketAccepts(const char* path, int timeout_ms, const std::string& greeting)
 {
     sockaddr_un address{};
     std::size_t length = std::strlen(path);
@@ -404,11 +426,11 @@ bool UnixSocketAccepts(const char* path, int timeout_ms)
     if (abstract) address.sun_path[0] = '\0';
     auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length + (abstract ? 0 : 1));
     return AnswersWithin(timeout_ms, [&] {
-        return Connects(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), size);
+        return Connects(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), size, greeting);
     });
 }
 
-bool TcpPortAccepts(const char* host, int port, int timeout_ms)
+bool TcpPortAccepts(const char* host, int port, int timeout_ms, const std::string& greeting)
 {
     const std::string service = std::to_string(port);
     return AnswersWithin(timeout_ms, [&] {
@@ -419,7 +441,7 @@ bool TcpPortAccepts(const char* host, int port, int timeout_ms)
         if (getaddrinfo(host, service.c_str(), &hints, &found) != 0) return false;
         bool connected = false;
         for (addrinfo* at = found; at != nullptr && !connected; at = at->ai_next)
-            connected = Connects(at->ai_family, at->ai_addr, at->ai_addrlen);
+            connected = Connects(at->ai_family, at->ai_addr, at->ai_addrlen, greeting);
         freeaddrinfo(found);
         return connected;
     });

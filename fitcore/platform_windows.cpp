@@ -304,10 +304,19 @@ bool IsExecutable(const char* path)
            GetBinaryTypeA(path, &kind);
 }
 
-int CreateNewFile(const char* path)
+int CreateNewFile(const char* path, bool)
 {
     return _open(path, _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
+
+int RenameOver(const char* from, const char* to)
+{
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 0;
+    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    return -1;
+}
+
+void KillProcessGroupNow(int) {}
 
 long WriteToFile(int fd, const char* data, std::size_t length)
 {
@@ -356,9 +365,9 @@ int OpenControllingTerminal() { return -1; }
 
 bool TerminalSize(int, int*, int*) { return false; }
 
-bool UnixSocketAccepts(const char*, int) { return false; }
+bool UnixSocketAccepts(const char*, int, const std::string&) { return false; }
 
-bool TcpPortAccepts(const char*, int, int) { return false; }
+bool TcpPortAccepts(const char*, int, int, const std::string&) { return false; }
 
 void AdviseLargePages(void*, std::size_t) {}
 

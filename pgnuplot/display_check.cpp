@@ -9,6 +9,10 @@ namespace {
 constexpr int kFirstPort = 6000;
 constexpr int kTimeoutMs = 1000;
 
+// The start of an X connection without authorisation, least significant
+// byte first, protocol 11.0. Any server answers it, if only to refuse it.
+const std::string kConnectionSetup("l\0\x0b\0\0\0\0\0\0\0\0\0", 12);
+
 bool AllDigits(const std::string& text)
 {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -50,8 +54,9 @@ bool DisplayCanBeOpened(const std::string& display)
 {
     std::optional<DisplayServer> server = ParseDisplay(display);
     if (!server) return false;
-    if (server->unix_socket.empty()) return fitcore::TcpPortAccepts(server->host.c_str(), server->port, kTimeoutMs);
+    if (server->unix_socket.empty())
+        return fitcore::TcpPortAccepts(server->host.c_str(), server->port, kTimeoutMs, kConnectionSetup);
     // Servers listen on the socket file and, on Linux, on an abstract socket of the same name.
-    return fitcore::UnixSocketAccepts(server->unix_socket.c_str(), kTimeoutMs) ||
-           fitcore::UnixSocketAccepts(("@" + server->unix_socket).c_str(), kTimeoutMs);
+    return fitcore::UnixSocketAccepts(server->unix_socket.c_str(), kTimeoutMs, kConnectionSetup) ||
+           fitcore::UnixSocketAccepts(("@" + server->unix_socket).c_str(), kTimeoutMs, kConnectionSetup);
 }

@@ -17,7 +17,8 @@ struct DisplayServer {
 // other form.
 std::optional<DisplayServer> ParseDisplay(const std::string& display);
 
-// True when the server that `display` names accepts a connection within
-// about a second: a display that is not there must not make gnuplot wait
-// minutes for a window.
+// True when the server that `display` names accepts a connection and
+// answers the start of the X protocol within about a second: a display that
+// is not there, or does not answer, must not make gnuplot wait minutes for a
+// window.
 bool DisplayCanBeOpened(const std::string& display);

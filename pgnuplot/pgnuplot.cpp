@@ -4,7 +4,8 @@
 // terminal_mapping.h; gnuplot for Windows has that terminal itself), and ends
 // when its input ends, after gnuplot has ended.
 // gnuplot's own standard output goes to our standard error, so that a report
-// on standard output is never mixed with pictures.
+// on standard output is never mixed with pictures, or, when it draws into
+// the user's output file, nowhere.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +30,12 @@ const char kNotFound[] =
     "pgnuplot.exe: gnuplot not found; install it with: apt-get install gnuplot-nox "
     "(or gnuplot-qt for windows on a desktop)\n";
 const char kPathMarks[] = "/";
+#endif
+
+#ifdef _WIN32
+const char kNullDevice[] = "NUL";
+#else
+const char kNullDevice[] = "/dev/null";
 #endif
 
 // The path of the first executable `name` on PATH, read as the system reads
@@ -211,9 +218,15 @@ int main()
     DrawingSync sync;
     bool synced = DrawsOnConsole(settings) && sync.Open();
 
+    // Drawing into the user's file, gnuplot's standard output has nothing
+    // for a person: a picture whose file could not be opened would come out
+    // there in binary.
+    std::FILE* discard = settings.output.empty() ? nullptr : std::fopen(kNullDevice, "wb");
     std::string name = "gnuplot";
     char* argv[] = {name.data(), nullptr};
-    fitcore::ChildPipe child = fitcore::StartChildWithPipe(gnuplot.c_str(), argv, 2);
+    fitcore::ChildPipe child =
+        fitcore::StartChildWithPipe(gnuplot.c_str(), argv, discard != nullptr ? fileno(discard) : 2);
+    if (discard != nullptr) std::fclose(discard);
     if (child.stream == nullptr) {
         std::fprintf(stderr, "pgnuplot.exe: cannot start %s\n", gnuplot.c_str());
         DiscardInput();

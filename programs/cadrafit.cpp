@@ -5,8 +5,10 @@
 
 #include "fit_shell.h"
 #include "json_report.h"
+#include "library_fits.h"
 #include "polynomial_report.h"
 #include "result_plot.h"
+#include "stats_report.h"
 
 namespace {
 
@@ -24,14 +26,28 @@ int main(int argc, char** argv)
     int exit_status = 0;
     if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
     char name[kFileNameSize];
-    PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = true, .requires_sigma = false},
+    PCPFile* file = OpenDataFile(&run, {.load_error_names_file = true, .requires_sigma = run.command.weighted},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
+    if (run.command.weighted && !SigmasUsable(file->points, file->count)) {
+        DisposePCPFile(file);
+        return FinishRun(1);
+    }
+    if (run.command.compare) {
+        exit_status = CompareOrdersRun(run, name, file);
+        DisposePCPFile(file);
+        return FinishRun(exit_status);
+    }
 
     int order = run.command.order;
     if (order == 0 && ReadPolynomialOrder(&order) != 0) {
         DisposePCPFile(file);
         return FinishRun(1);
+    }
+    if (run.command.weighted) {
+        exit_status = WeightedFitRun(run, name, file, order);
+        DisposePCPFile(file);
+        return FinishRun(exit_status);
     }
     fitcore::Polynomial polynomial{};
     if (fitcore::FitPolynomial(file->points, file->count, order, &polynomial) != 0) {
@@ -40,12 +56,15 @@ int main(int argc, char** argv)
         return FinishRun(1);
     }
     double rms = fitcore::RmsError(file->points, file->count);
-    if (run.json != nullptr)
+    fitcore::FitInference inference;
+    if (run.json != nullptr || run.command.stats) inference = PolynomialInference(file->points, file->count, order);
+    if (run.json != nullptr) {
         exit_status = JsonWritten(
-            run, WritePolynomialJson(run.json, {kProgram.name, name, file->points, file->count, run.command.points},
-                                     polynomial, rms));
-    else
+            run, WritePolynomialJson(run.json, JsonRunOf(run, name, file), polynomial, rms, inference));
+    } else {
         PrintPolynomialReport(polynomial, rms, file->points, file->count);
+        if (run.command.stats) PrintStatistics(inference, PolynomialParameterNames(order));
+    }
     if (PlotResult(run, file->points, file->count, PolynomialCurveCommand(polynomial)) != 0) exit_status = 1;
 
     DisposePCPFile(file);

@@ -12,11 +12,17 @@
 #include <vector>
 
 #include <fitcore/polyfit.h>
+#include <fitcore/table.h>
 #include <fitcore/whole_number.h>
 
 namespace {
 
-constexpr int kPointsKey = 256;  // getopt's value for an option without a letter
+constexpr int kPointsKey = 256;  // getopt's values for the options without a letter
+constexpr int kPlotTimeoutKey = 257;
+constexpr int kDelimiterKey = 258;
+constexpr int kDecimalCommaKey = 259;
+constexpr int kCompareKey = 260;
+constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
 
 struct OptionEntry {
     const char* name;      // the long name, without "--"
@@ -24,6 +30,7 @@ struct OptionEntry {
     const char* argument;  // the argument's name in the help, or null when none is taken
     const char* help;      // lines of the help text, separated by '\n'
     bool order_only;       // offered by the programs that take an order only
+    bool argument_optional = false;  // the argument may be left out; given, it follows '='
 };
 
 constexpr OptionEntry kOptions[] = {
@@ -33,12 +40,42 @@ constexpr OptionEntry kOptions[] = {
      "draw the plot into FILE instead of showing it; the\n"
      "extension names the format: .png, .svg, .pdf, .eps or .ps",
      false},
+    {"plot-timeout", kPlotTimeoutKey, "SECONDS",
+     "give up the plot file when gnuplot has not drawn it\n"
+     "within SECONDS (default 120)",
+     false},
     {"json", 'j', nullptr,
      "print the results as one JSON object instead of the\n"
      "report; other messages go to standard error, and there\n"
      "is no plot unless --plot is given",
      false},
     {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", false},
+    {"using", 'u', "X:Y[:S]",
+     "read x, y and sigma from these columns of a table or\n"
+     "CSV file, by number from 1 or by header name",
+     false},
+    {"delimiter", kDelimiterKey, "C",
+     "fields are separated by C (',', ';', 'tab' or 'space'\n"
+     "for runs of blanks) instead of the one detected",
+     false},
+    {"decimal-comma", kDecimalCommaKey, nullptr, "read 1,5 as 1.5", false},
+    {"stats", 's', nullptr,
+     "after the report, each parameter with its standard error,\n"
+     "t, p and 95 % interval, then the degrees of freedom,\n"
+     "residual standard error, R^2, adjusted R^2 and the\n"
+     "correlations of the parameters",
+     false},
+    {"weighted", 'w', nullptr,
+     "fit by least squares weighted by 1/sigma^2 (the chi-square\n"
+     "fit) and report chi^2 and both kinds of error; FILE must\n"
+     "hold a sigma for every point",
+     false},
+    {"compare", kCompareKey, "FROM-TO",
+     "compare the orders FROM to TO (default 1-9, as far as the\n"
+     "points allow) by rms, residual standard error, adjusted\n"
+     "R^2, AIC, BIC and the p value of the top coefficient;\n"
+     "no plot unless --plot draws the order of lowest BIC",
+     true, true},
     {"help", 'h', nullptr, "print this help and exit", false},
     {"version", 'V', nullptr, "print the version and exit", false},
 };
@@ -90,7 +127,55 @@ int OrderFrom(std::string_view text)
     return *value;
 }
 
+// The whole text is a number of seconds from 1 to kMaxPlotTimeout; 0 otherwise.
+int SecondsFrom(std::string_view text)
+{
+    std::optional<int32_t> value = fitcore::WholeNumberOf(text);
+    return value && *value >= 1 && *value <= kMaxPlotTimeout ? *value : 0;
+}
+
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// The separator --delimiter names: "tab", "space" (runs of blanks and tabs)
+// or one punctuation character that can't be part of a number or a quote; 0
+// for anything else.
+char DelimiterFrom(std::string_view text)
+{
+    if (text == "tab" || text == "\t") return '\t';
+    if (text == "space") return ' ';
+    if (text.size() != 1 || !std::ispunct(static_cast<unsigned char>(text[0]))) return 0;
+    return std::strchr(".+-\"", text[0]) == nullptr ? text[0] : 0;
+}
+
+// The columns of -u, which the programs take with one x column.
+bool TakeColumns(CommandLine& command, const char* argument)
+{
+    fitcore::ColumnChoice choice = fitcore::parse_columns(argument);
+    if (choice.ok && choice.x.size() != 1) {
+        choice.ok = false;
+        choice.error = "the fit takes one x column";
+    }
+    if (!choice.ok) {
+        command.error = "invalid columns " + Quoted(argument) + ": " + choice.error;
+        return false;
+    }
+    command.columns = argument;
+    return true;
+}
+
+// "FROM-TO" with whole numbers 1 <= FROM <= TO <= 9 into the record; false
+// when the text is not such a range.
+bool CompareRangeFrom(std::string_view text, CommandLine& command)
+{
+    std::size_t dash = text.find('-', 1);
+    if (dash == std::string_view::npos) return false;
+    std::optional<int32_t> from = fitcore::WholeNumberOf(text.substr(0, dash));
+    std::optional<int32_t> to = fitcore::WholeNumberOf(text.substr(dash + 1));
+    if (!from || !to || *from < 1 || *to > fitcore::kMaxPolynomialOrder || *from > *to) return false;
+    command.compare_from = *from;
+    command.compare_to = *to;
+    return true;
+}
 
 // Takes one option and its argument into the record; false with `error` set
 // when the argument is refused.
@@ -102,10 +187,38 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case 'n': command.no_plot = true; break;
     case 'j': command.json = true; break;
     case kPointsKey: command.points = true; break;
+    case kDecimalCommaKey: command.decimal_comma = true; break;
+    case 'u': return TakeColumns(command, argument);
+    case kDelimiterKey:
+        command.delimiter = DelimiterFrom(argument);
+        if (command.delimiter == 0) {
+            command.error = "invalid delimiter " + Quoted(argument) +
+                            ": give one character such as ',' or ';', 'tab' or 'space'";
+            return false;
+        }
+        break;
+    case 's': command.stats = true; break;
+    case 'w': command.weighted = true; break;
+    case kCompareKey:
+        command.compare = true;
+        if (argument != nullptr && !CompareRangeFrom(argument, command)) {
+            command.error = "invalid order range " + Quoted(argument) +
+                            ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
+            return false;
+        }
+        break;
     case 'o':
         command.order = OrderFrom(argument);
         if (command.order == 0) {
             command.error = "invalid order " + Quoted(argument) + ": give a whole number from 2 to 9";
+            return false;
+        }
+        break;
+    case kPlotTimeoutKey:
+        command.plot_timeout = SecondsFrom(argument);
+        if (command.plot_timeout == 0) {
+            command.error = "invalid plot timeout " + Quoted(argument) + ": give a whole number of seconds from 1 to " +
+                            std::to_string(kMaxPlotTimeout);
             return false;
         }
         break;
@@ -176,7 +289,10 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
     std::vector<option> options;
     for (const OptionEntry& entry : kOptions) {
         if (!Offered(entry, program)) continue;
-        options.push_back({entry.name, entry.argument ? required_argument : no_argument, nullptr, entry.key});
+        const int takes = entry.argument == nullptr ? no_argument
+                          : entry.argument_optional ? optional_argument
+                                                    : required_argument;
+        options.push_back({entry.name, takes, nullptr, entry.key});
         if (entry.key < kPointsKey) {
             letters += static_cast<char>(entry.key);
             if (entry.argument) letters += ':';
@@ -210,14 +326,19 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
         command.error = "options '--plot' and '--no-plot' exclude each other";
     else if (command.points && !command.json)
         command.error = "option '--points' needs '--json'";
+    else if (command.decimal_comma && command.delimiter == ',')
+        command.error = "a comma can't separate the fields and the decimals both";
+    else if (command.compare && command.order != 0)
+        command.error = "options '--compare' and '--order' exclude each other";
     return command;
 }
 
 void PrintHelp(std::FILE* out, const ProgramInfo& program)
 {
     std::fprintf(out, "Usage: %s [OPTION]... [FILE]\n%s\n", program.name, program.description);
-    std::fputs("FILE holds the x/y data: a PCP file, or comma-separated values when its\n"
-               "name ends in .csv. Without FILE its name is asked for on standard input.\n"
+    std::fputs("FILE holds the x/y data: a PCP file, comma-separated values when its\n"
+               "name ends in .csv, or else a table of columns; - reads standard input.\n"
+               "Without FILE its name is asked for on standard input.\n"
                "The report goes to standard output; then gnuplot shows the points and the\n"
                "curve until a space is typed.\n\nOptions:\n",
                out);
@@ -225,8 +346,14 @@ void PrintHelp(std::FILE* out, const ProgramInfo& program)
         if (!Offered(entry, program)) continue;
         std::string left = entry.key < kPointsKey ? std::string("  -") + static_cast<char>(entry.key) + ", "
                                                  : std::string(6, ' ');
-        left += std::string("--") + entry.name + (entry.argument ? std::string("=") + entry.argument : "");
+        std::string argument = entry.argument ? std::string("=") + entry.argument : "";
+        left += std::string("--") + entry.name + (entry.argument_optional ? "[" + argument + "]" : argument);
         std::string_view help = entry.help;
+        // An option too wide for its column has its help on the lines below.
+        if (left.size() >= kHelpColumn - 1) {
+            std::fprintf(out, "%s\n", left.c_str());
+            left.clear();
+        }
         for (std::size_t start = 0; start <= help.size();) {
             std::size_t end = std::min(help.find('\n', start), help.size());
             left.resize(kHelpColumn, ' ');

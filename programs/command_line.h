@@ -20,9 +20,18 @@ struct CommandLine {
     bool no_plot = false;            // -n, --no-plot
     const char* plot_file = nullptr; // -p FILE: draw into FILE instead of showing the plot
     const char* plot_terminal = nullptr;  // the gnuplot terminal that FILE's extension names
+    int plot_timeout = 120;          // --plot-timeout=SECONDS: how long gnuplot may take to draw FILE
     bool json = false;               // -j, --json
     bool points = false;             // --points
-    const char* file = nullptr;      // the data file, an element of argv; null: ask for it
+    const char* columns = nullptr;   // -u X:Y[:S]: the table's columns by number or name
+    char delimiter = 0;              // --delimiter=C: ' ' for runs of blanks; 0: detected
+    bool decimal_comma = false;      // --decimal-comma
+    bool stats = false;              // -s, --stats: the statistics block after the report
+    bool weighted = false;           // -w, --weighted: the fit weighted by 1/sigma^2
+    bool compare = false;            // --compare[=FROM-TO]: compare the orders FROM to TO
+    int compare_from = 1;            // 1 to 9
+    int compare_to = 9;              // compare_from to 9
+    const char* file = nullptr;      // the data file, an element of argv; null: ask for it; "-": standard input
     std::string error;               // a usage error, without the program's name
 };
 

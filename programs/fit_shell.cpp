@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <fitcore/platform.h>
 #include "result_plot.h"
@@ -14,6 +15,24 @@ namespace {
 int output_error = 0;         // errno of the first failed flush of standard output
 bool answered_line = false;   // the rest of an answered prompt's line is still unread
 const char* program_name = "";  // for FinishRun's message; set by StartFitRun
+
+fitcore::TableOptions TableOptionsOf(const CommandLine& command)
+{
+    fitcore::TableOptions options;
+    if (command.columns != nullptr) options.columns = command.columns;
+    options.delimiter = command.delimiter;
+    options.decimal_comma = command.decimal_comma;
+    return options;
+}
+
+// A column's name as an axis label: where the file names it and gnuplot can take it.
+std::string AxisLabel(const std::string& name, const char* fallback)
+{
+    if (name.empty() || name.find_first_of("\"`\\") != std::string::npos) return fallback;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20) return fallback;
+    return name;
+}
 
 bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
 {
@@ -111,16 +130,24 @@ bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run,
     return true;
 }
 
-PCPFile* OpenDataFile(const char* argument, const ShellOptions& options, char (&name)[kFileNameSize],
-                      int* exit_status)
+PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFileNameSize], int* exit_status)
 {
     *exit_status = 1;
+    const char* argument = run->command.file;
     bool named = argument != nullptr ? NameFromArgument(argument, name) : NameFromPrompt(name);
     if (!named) return nullptr;
 
     PCPFile* file = InitPCPFile();
     if (file == nullptr) return nullptr;
-    if (LoadFile(name, file) != 0) {
+    fitcore::DataFileResult loaded = fitcore::LoadDataFile(name, TableOptionsOf(run->command), file, &run->data);
+    if (loaded == fitcore::DataFileResult::NotATable) {
+        DisposePCPFile(file);
+        PrintUsageError(*run->program, "options '--using', '--delimiter' and '--decimal-comma' are for tables "
+                                       "and CSV files, and '" + std::string(name) + "' is a PCP file");
+        *exit_status = 2;
+        return nullptr;
+    }
+    if (loaded != fitcore::DataFileResult::Loaded) {
         DisposePCPFile(file);
         if (options.load_error_names_file)
             std::printf("Error loading PCP file '%s'\n", name);
@@ -138,6 +165,14 @@ PCPFile* OpenDataFile(const char* argument, const ShellOptions& options, char (&
     return file;
 }
 
+JsonRun JsonRunOf(const FitRun& run, const char* name, const PCPFile* file)
+{
+    const fitcore::DataFileInfo& data = run.data;
+    return {run.program->name, name, file->points, file->count, run.command.points,
+            data.x_name.empty() ? nullptr : data.x_name.c_str(), data.y_name.empty() ? nullptr : data.y_name.c_str(),
+            static_cast<long long>(data.skipped)};
+}
+
 int JsonWritten(const FitRun& run, bool written)
 {
     if (written) return 0;
@@ -148,14 +183,18 @@ int JsonWritten(const FitRun& run, bool written)
 int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
 {
     const CommandLine& command = run.command;
+    const AxisLabels labels{AxisLabel(run.data.x_name, "x"), AxisLabel(run.data.y_name, "y")};
     if (command.plot_file != nullptr) {
         std::string reason;
-        if (DrawResultPlot(points, count, curve_command, command.plot_file, command.plot_terminal, &reason) == 0)
+        if (DrawResultPlot(points, count, curve_command, command.plot_file, command.plot_terminal,
+                           command.plot_timeout, &reason, labels) == 0)
             return 0;
         std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
                      reason.c_str());
         return 1;
     }
-    if (!command.no_plot && !command.json) ShowResultPlot(points, count, curve_command);
+    // Standard input that held the data is not the user's keyboard to wait on.
+    const bool data_from_input = command.file != nullptr && std::strcmp(command.file, "-") == 0;
+    if (!command.no_plot && !command.json && !data_from_input) ShowResultPlot(points, count, curve_command, labels);
     return 0;
 }

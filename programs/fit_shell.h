@@ -9,6 +9,8 @@
 #include <string>
 
 #include "command_line.h"
+#include "json_report.h"
+#include <fitcore/data_file.h>
 #include <fitcore/pcpfile.h>
 
 constexpr size_t kFileNameSize = 1024;  // holds at most 1023 characters and the NUL
@@ -44,6 +46,7 @@ struct FitRun {
     const ProgramInfo* program;
     CommandLine command;
     std::FILE* json = nullptr;  // with --json: the stream on the real standard output
+    fitcore::DataFileInfo data; // the column names and skipped rows of the file loaded
 };
 
 // Reads the options into *run. Help, version and usage errors end the run
@@ -52,20 +55,25 @@ struct FitRun {
 // error, and the results to run->json.
 bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run, int* exit_status);
 
-// Takes the file name from `argument`, or from the prompt when it is null,
-// creates and loads the record, refuses a file without sigmas where
-// required, and prints the "Loaded file" line. Returns the loaded record,
-// owned by the caller; or null after printing why, with *exit_status set to
-// the status the program ends with.
-PCPFile* OpenDataFile(const char* argument, const ShellOptions& options, char (&name)[kFileNameSize],
-                      int* exit_status);
+// Takes the file name from the command line, or from the prompt when it
+// has none, creates and loads the record as the table options ask (into
+// run->data the names and the skipped rows), refuses a file without sigmas
+// where required, and prints the "Loaded file" line. Returns the loaded
+// record, owned by the caller; or null after printing why, with
+// *exit_status set to the status the program ends with (2 when table
+// options were given for a PCP file).
+PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFileNameSize], int* exit_status);
+
+// The members every program's JSON starts with, for the record loaded from `name`.
+JsonRun JsonRunOf(const FitRun& run, const char* name, const PCPFile* file);
 
 // The exit status after the JSON results were written (`written`) or not:
 // 0, or 1 after a line on standard error.
 int JsonWritten(const FitRun& run, bool written);
 
 // The plot the options ask for: shown until the user types a space (no
-// option), none (--no-plot; --json without --plot), or drawn into the file
-// of --plot. The exit status: 1, after one line on standard error, when the
+// option; not when the data came from standard input), none (--no-plot;
+// --json without --plot), or drawn into the file of --plot. The axes are
+// named after the file's columns where it names them. The exit status: 1, after one line on standard error, when the
 // plot file could not be made; else 0.
 int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command);

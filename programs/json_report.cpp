@@ -2,6 +2,8 @@
 #include "json_report.h"
 
 #include <limits>
+#include <string>
+#include <utility>
 #include <span>
 #include <vector>
 
@@ -17,6 +19,15 @@ JsonObject CommonMembers(const JsonRun& run)
     AddJsonString(object, "program", run.program);
     AddJsonString(object, "file", run.file);
     AddJsonInteger(object, "count", run.count);
+    for (auto [member, name] : {std::pair{"x_name", run.x_name}, std::pair{"y_name", run.y_name}}) {
+        if (name != nullptr) {
+            AddJsonString(object, member, name);
+        } else {
+            AddJsonName(object, member);
+            object.text += "null";
+        }
+    }
+    AddJsonInteger(object, "skipped", run.skipped);
     return object;
 }
 
@@ -54,23 +65,103 @@ bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
     return std::fflush(out) == 0 && !std::ferror(out);
 }
 
-// The standard errors of the coefficients, from the library's least-squares
-// polynomial of the same points; NaN (null) where the points can't give them.
-std::vector<double> CoefficientErrors(const JsonRun& run, int order)
+// A number's text, "null" for NaN and the infinities.
+std::string Number(double value)
 {
-    std::vector<double> x, y;
-    for (int32_t i = 0; i < run.count; ++i) {
-        x.push_back(run.points[i].x);
-        y.push_back(run.points[i].y);
+    char text[kMaxJsonNumberLength];
+    return {text, AppendJsonNumber(text, value)};
+}
+
+void AddJsonBool(JsonObject& object, std::string_view name, bool value)
+{
+    AddJsonName(object, name);
+    object.text += value ? "true" : "false";
+}
+
+// The inference's values of one kind, one per parameter; NaN (null) for each
+// of `count` parameters when there is no inference.
+template <typename Field>
+std::vector<double> EachParameter(const fitcore::FitInference& inference, std::size_t count, Field field)
+{
+    if (!inference.ok) return std::vector<double>(count, std::numeric_limits<double>::quiet_NaN());
+    std::vector<double> values;
+    for (const fitcore::ParameterInference& parameter : inference.parameters) values.push_back(field(parameter));
+    return values;
+}
+
+// "ndf" (unless the chi-square members have given it), "residual_se",
+// "r_squared" and "adjusted_r_squared", null without an inference.
+void AddQuality(JsonObject& object, const fitcore::FitInference& inference, bool with_ndf)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (with_ndf) {
+        if (inference.ok)
+            AddJsonInteger(object, "ndf", static_cast<long long>(inference.ndf));
+        else
+            AddJsonNumber(object, "ndf", nan);
     }
-    fitcore::PolynomialFit fit = fitcore::fit_polynomial(x, y, order);
-    if (!fit.ok) return std::vector<double>(static_cast<size_t>(order) + 1, std::numeric_limits<double>::quiet_NaN());
-    return fit.coefficient_errors;
+    AddJsonNumber(object, "residual_se", inference.ok ? inference.residual_se : nan);
+    AddJsonNumber(object, "r_squared", inference.ok ? inference.r_squared : nan);
+    AddJsonNumber(object, "adjusted_r_squared", inference.ok ? inference.adjusted_r_squared : nan);
+}
+
+void AddChiSquare(JsonObject& object, const fitcore::FitInference& inference)
+{
+    AddJsonNumber(object, "chi2", inference.chi2);
+    AddJsonInteger(object, "ndf", static_cast<long long>(inference.ndf));
+    AddJsonNumber(object, "reduced_chi2", inference.reduced_chi2);
+    AddJsonNumber(object, "chi2_p", inference.chi2_p);
+}
+
+// "slope_t", "slope_p", "slope_ci95", the same for the intercept, and their correlation.
+void AddLineInference(JsonObject& object, const fitcore::FitInference& inference)
+{
+    const std::vector<double> t = EachParameter(inference, 2, [](const auto& p) { return p.t; });
+    const std::vector<double> p = EachParameter(inference, 2, [](const auto& p) { return p.p; });
+    const std::vector<double> low = EachParameter(inference, 2, [](const auto& p) { return p.low; });
+    const std::vector<double> high = EachParameter(inference, 2, [](const auto& p) { return p.high; });
+    const struct {
+        const char* name;
+        int index;
+    } parameters[] = {{"slope", 1}, {"intercept", 0}};
+    for (const auto& parameter : parameters) {
+        const std::string name = parameter.name;
+        AddJsonNumber(object, name + "_t", t[parameter.index]);
+        AddJsonNumber(object, name + "_p", p[parameter.index]);
+        AddJsonNumbers(object, name + "_ci95", std::vector<double>{low[parameter.index], high[parameter.index]});
+    }
+    AddJsonNumber(object, "correlation_slope_intercept",
+                  inference.ok ? inference.correlation[1] : std::numeric_limits<double>::quiet_NaN());
+}
+
+// "coefficient_t", "coefficient_p", "coefficient_ci95" and the "correlation" matrix.
+void AddPolynomialInference(JsonObject& object, const fitcore::FitInference& inference, std::size_t count)
+{
+    AddJsonNumbers(object, "coefficient_t", EachParameter(inference, count, [](const auto& p) { return p.t; }));
+    AddJsonNumbers(object, "coefficient_p", EachParameter(inference, count, [](const auto& p) { return p.p; }));
+    const std::vector<double> low = EachParameter(inference, count, [](const auto& p) { return p.low; });
+    const std::vector<double> high = EachParameter(inference, count, [](const auto& p) { return p.high; });
+    AddJsonName(object, "coefficient_ci95");
+    object.text += '[';
+    for (std::size_t k = 0; k < count; ++k)
+        object.text += (k > 0 ? ",[" : "[") + Number(low[k]) + "," + Number(high[k]) + "]";
+    object.text += ']';
+    AddJsonName(object, "correlation");
+    object.text += '[';
+    for (std::size_t i = 0; i < count; ++i) {
+        object.text += i > 0 ? ",[" : "[";
+        for (std::size_t j = 0; j < count; ++j)
+            object.text += (j > 0 ? "," : "") + Number(inference.ok ? inference.correlation[i * count + j]
+                                                                    : std::numeric_limits<double>::quiet_NaN());
+        object.text += ']';
+    }
+    object.text += ']';
 }
 
 }  // namespace
 
-bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats)
+bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats,
+                   const fitcore::FitInference* inference)
 {
     const fitcore::LineReportValues values = fitcore::DeriveLineReportValues(stats);
     JsonObject object = CommonMembers(run);
@@ -84,16 +175,80 @@ bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& sta
     AddJsonNumber(object, "ybar", stats.ybar);
     AddJsonNumber(object, "standard_deviation", values.standard_deviation);
     AddJsonNumber(object, "correlation", values.correlation);
+    if (inference != nullptr) {
+        AddQuality(object, *inference, true);
+        AddLineInference(object, *inference);
+    }
     return Finish(out, object, run);
 }
 
-bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Polynomial& polynomial, double rms)
+bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Polynomial& polynomial, double rms,
+                         const fitcore::FitInference& inference)
 {
     JsonObject object = CommonMembers(run);
     AddJsonInteger(object, "order", polynomial.order);
     const size_t terms = static_cast<size_t>(polynomial.order) + 1;
     AddJsonNumbers(object, "coefficients", std::span<const double>(polynomial.coefficients, terms));
-    AddJsonNumbers(object, "coefficient_errors", CoefficientErrors(run, polynomial.order));
+    AddJsonNumbers(object, "coefficient_errors", EachParameter(inference, terms, [](const auto& p) { return p.error; }));
     AddJsonNumber(object, "rms", rms);
+    AddQuality(object, inference, true);
+    AddPolynomialInference(object, inference, terms);
+    return Finish(out, object, run);
+}
+
+bool WriteWeightedLineJson(std::FILE* out, const JsonRun& run, const fitcore::FitInference& inference)
+{
+    JsonObject object = CommonMembers(run);
+    AddJsonBool(object, "weighted", true);
+    const fitcore::ParameterInference& intercept = inference.parameters[0];
+    const fitcore::ParameterInference& slope = inference.parameters[1];
+    AddJsonNumber(object, "slope", slope.estimate);
+    AddJsonNumber(object, "slope_error", slope.error);
+    AddJsonNumber(object, "slope_error_absolute", slope.error_absolute);
+    AddJsonNumber(object, "intercept", intercept.estimate);
+    AddJsonNumber(object, "intercept_error", intercept.error);
+    AddJsonNumber(object, "intercept_error_absolute", intercept.error_absolute);
+    AddChiSquare(object, inference);
+    AddQuality(object, inference, false);
+    AddLineInference(object, inference);
+    return Finish(out, object, run);
+}
+
+bool WriteWeightedPolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::FitInference& inference)
+{
+    JsonObject object = CommonMembers(run);
+    AddJsonBool(object, "weighted", true);
+    const size_t terms = inference.parameters.size();
+    AddJsonInteger(object, "order", static_cast<long long>(terms) - 1);
+    AddJsonNumbers(object, "coefficients", EachParameter(inference, terms, [](const auto& p) { return p.estimate; }));
+    AddJsonNumbers(object, "coefficient_errors", EachParameter(inference, terms, [](const auto& p) { return p.error; }));
+    AddJsonNumbers(object, "coefficient_errors_absolute",
+                   EachParameter(inference, terms, [](const auto& p) { return p.error_absolute; }));
+    AddChiSquare(object, inference);
+    AddQuality(object, inference, false);
+    AddPolynomialInference(object, inference, terms);
+    return Finish(out, object, run);
+}
+
+bool WriteComparisonJson(std::FILE* out, const JsonRun& run, const fitcore::OrderComparison& comparison,
+                         bool weighted)
+{
+    JsonObject object = CommonMembers(run);
+    if (weighted) AddJsonBool(object, "weighted", true);
+    AddJsonName(object, "orders");
+    object.text += '[';
+    for (const fitcore::OrderRow& row : comparison.rows) {
+        JsonObject member;
+        AddJsonInteger(member, "order", row.order);
+        AddJsonNumber(member, "rms", row.rms);
+        AddJsonNumber(member, "residual_se", row.residual_se);
+        AddJsonNumber(member, "adjusted_r_squared", row.adjusted_r_squared);
+        AddJsonNumber(member, "aic", row.aic);
+        AddJsonNumber(member, "bic", row.bic);
+        AddJsonNumber(member, "top_p", row.top_p);
+        object.text += (row.order == comparison.rows.front().order ? "" : ",") + member.text + "}";
+    }
+    object.text += ']';
+    AddJsonInteger(object, "best_bic_order", comparison.best_bic_order);
     return Finish(out, object, run);
 }

@@ -9,7 +9,9 @@
 #include <fitcore/output_buffer.h>
 
 #include "json_report.h"
+#include "library_fits.h"
 #include "result_plot.h"
+#include "stats_report.h"
 
 namespace {
 
@@ -56,15 +58,19 @@ void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t c
 }
 
 int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const fitcore::Line& line,
-                      const LineStatistics& stats)
+                      const LineStatistics& stats, bool json_inference)
 {
+    const bool json = run.json != nullptr;
+    fitcore::FitInference inference;
+    if (json ? json_inference : run.command.stats) inference = LineInference(file->points, file->count);
     int exit_status = 0;
-    if (run.json != nullptr)
+    if (json) {
         exit_status = JsonWritten(
-            run, WriteLineJson(run.json, {run.program->name, name, file->points, file->count, run.command.points},
-                               stats));
-    else
+            run, WriteLineJson(run.json, JsonRunOf(run, name, file), stats, json_inference ? &inference : nullptr));
+    } else {
         PrintLineReport(stats, file->points, file->count);
+        if (run.command.stats) PrintStatistics(inference, LineParameterNames());
+    }
     if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0) exit_status = 1;
     return exit_status;
 }

@@ -13,7 +13,9 @@
 void PrintLineReport(const LineStatistics& stats, const Point* points, int32_t count);
 
 // The end of veldafit's and sorrafit's run: the report (or with --json the
-// results) of the fitted line and its statistics, then the plot the options
-// ask for. The exit status: 0, or 1 when the results or the plot failed.
+// results) of the fitted line and its statistics, with --stats the
+// statistics block of the unweighted line, then the plot the options ask
+// for. `json_inference`: the JSON carries the inference of the unweighted
+// line too. The exit status: 0, or 1 when the results or the plot failed.
 int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const fitcore::Line& line,
-                      const LineStatistics& stats);
+                      const LineStatistics& stats, bool json_inference);

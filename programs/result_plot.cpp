@@ -2,16 +2,14 @@
 // types a space, or drawn into a file.
 #include "result_plot.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 
 #include "fit_shell.h"
 #include <fitcore/gnuplot_connection.h>
 #include <fitcore/number_format.h>
 #include <fitcore/platform.h>
+#include <fitcore/replacement_file.h>
 
 namespace {
 
@@ -33,11 +31,11 @@ void WaitForSpace()
 
 // The plot of the points, which the curve then joins. 0 sent; 1 refused
 // (no points, no data file).
-int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count)
+int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count, const AxisLabels& labels)
 {
     gnuplot_setstyle(plot, "points");
-    gnuplot_set_xlabel(plot, "x");
-    gnuplot_set_ylabel(plot, "y");
+    gnuplot_set_xlabel(plot, labels.x.c_str());
+    gnuplot_set_ylabel(plot, labels.y.c_str());
     return gnuplot_plot_Point_xy(plot, points, count, "Points");
 }
 
@@ -85,7 +83,7 @@ std::string LineCurveCommand(const fitcore::Line& line)
     return "replot " + Exact(line.slope) + "*" + variable + "+" + Exact(value) + " title 'Linear fit' with lines\n";
 }
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
 {
     DiscardRestOfAnsweredLine();
     gnuplot_connection* plot = gnuplot_init();
@@ -93,7 +91,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
         std::puts("GNUPlot failed to start.  Plotting failed.");
         return;
     }
-    PlotPoints(plot, points, count);
+    PlotPoints(plot, points, count, labels);
     PlotCurve(plot, curve_command);
     // A drawing on the console comes before the prompt, not over it; a slow
     // gnuplot delays the prompt by a few seconds at most.
@@ -103,49 +101,35 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
 }
 
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, std::string* reason)
+                   const char* terminal, int timeout_seconds, std::string* reason, const AxisLabels& labels)
 {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    // Emptied first, so that a file still empty after gnuplot has ended was
-    // not drawn. A special file (a named pipe, say) is left to gnuplot alone.
-    const bool checked = !fs::exists(file, error) || fs::is_regular_file(file, error);
-    if (checked) {
-        std::FILE* emptied = std::fopen(file, "wb");
-        if (emptied == nullptr) {
-            *reason = std::strerror(errno);
-            return 1;
-        }
-        std::fclose(emptied);
-    }
-    auto empty = [file] {
-        std::error_code size_error;
-        std::uintmax_t size = fs::file_size(file, size_error);
-        return size_error || size == 0;
-    };
-    auto failed = [&](const char* why) {
-        if (checked && empty()) fs::remove(file, error);
+    // gnuplot draws into a new file beside the target, which takes the
+    // target's place only once gnuplot has drawn it.
+    fitcore::ReplacementFile output;
+    if (!fitcore::BeginReplacement(file, &output, reason)) return 1;
+    auto failed = [&](const std::string& why) {
+        fitcore::AbandonReplacement(&output);
         *reason = why;
         return 1;
     };
     if (gnuplot_get_program_path("pgnuplot.exe") == nullptr) return failed("pgnuplot.exe was not found");
 
-    // The front-end draws the connection's "windows" terminal on the terminal
-    // and into the output these name. gnuplot would take an output that
-    // starts with "|" for a command and one that starts with "~" for a home
-    // directory: "./" keeps a relative name a file name. A name from the root
-    // ("/x", and on Windows "C:\x" or "\x") stays as it is.
-    const std::string output = fs::path(file).has_root_path() ? std::string(file) : "./" + std::string(file);
+    // The front-end draws the connection's "windows" terminal into the
+    // output these name.
     fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_TERMINAL", terminal);
-    fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", output.c_str());
+    fitcore::SetEnvironmentValue("FITCORE_GNUPLOT_OUTPUT", fitcore::GnuplotFileName(output.temporary.c_str()).c_str());
     gnuplot_connection* plot = gnuplot_init();
     if (plot == nullptr) return failed("gnuplot could not be started");
-    if (PlotPoints(plot, points, count) != 0) {
-        gnuplot_close(plot);
+    output.writer_pid = plot->child_pid;
+    const int timeout_ms = timeout_seconds * 1000;
+    if (PlotPoints(plot, points, count, labels) != 0) {
+        gnuplot_close_within(plot, timeout_ms);
         return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
     }
     PlotCurve(plot, curve_command);
-    gnuplot_close(plot);
-    if (checked && empty()) return failed("gnuplot did not draw it");
-    return 0;
+    if (gnuplot_close_within(plot, timeout_ms) != 0)
+        return failed("gnuplot did not finish within " + std::to_string(timeout_seconds) +
+                      (timeout_seconds == 1 ? " second" : " seconds"));
+    if (!fitcore::ReplacementWritten(output)) return failed("gnuplot did not draw it");
+    return fitcore::CommitReplacement(&output, reason) ? 0 : 1;
 }

@@ -8,6 +8,12 @@
 #include <fitcore/point.h>
 #include <fitcore/polyfit.h>
 
+// The names of the plot's axes.
+struct AxisLabels {
+    std::string x = "x";
+    std::string y = "y";
+};
+
 // The curve commands sent after the points, each followed by its title
 // suffix: "replot " and one term "+(c_k)*(x**k)" per coefficient, or the
 // line "replot b*x+a". Numbers carry every digit of their double. Where the
@@ -23,12 +29,17 @@ std::string LineCurveCommand(const fitcore::Line& line);
 // deletes the plot's data file; a gnuplot that has not ended 5 seconds later
 // is stopped. When gnuplot can't be started it prints why and returns; the
 // run still ends normally.
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command);
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command,
+                    const AxisLabels& labels = {});
 
 // Draws the same plot with the real gnuplot into `file`, on the gnuplot
 // `terminal` (for instance "pngcairo"), and returns once gnuplot has ended:
-// no window, no prompt, no wait. The file is created (or emptied) first.
-// Returns 0 when gnuplot wrote it; 1 with *reason set when it could not be
-// made, and then an emptied file is removed again.
+// no window, no prompt, no wait. gnuplot draws into a new file beside `file`
+// that replaces it only once drawn; on any failure, and on a terminating
+// signal, `file` stays as it was and the new file is deleted. Returns 0 when
+// gnuplot drew it; 1 with *reason set when it could not be made: `file` is
+// not a regular file, gnuplot is missing or did not draw it, or it has not
+// ended `timeout_seconds` after its input (it is stopped then).
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, std::string* reason);
+                   const char* terminal, int timeout_seconds, std::string* reason,
+                   const AxisLabels& labels = {});

@@ -2,6 +2,7 @@
 #include <fitcore/linefit.h>
 
 #include "fit_shell.h"
+#include "library_fits.h"
 #include "line_report.h"
 
 namespace {
@@ -20,15 +21,20 @@ int main(int argc, char** argv)
     int exit_status = 0;
     if (!StartFitRun(argc, argv, kProgram, &run, &exit_status)) return exit_status;
     char name[kFileNameSize];
-    PCPFile* file = OpenDataFile(run.command.file, {.load_error_names_file = false, .requires_sigma = true},
+    PCPFile* file = OpenDataFile(&run, {.load_error_names_file = false, .requires_sigma = true},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
+    if (run.command.weighted) {
+        exit_status = SigmasUsable(file->points, file->count) ? WeightedFitRun(run, name, file, 1) : 1;
+        DisposePCPFile(file);
+        return FinishRun(exit_status);
+    }
 
     fitcore::Line line = FitLine(file->points, file->count);
     WeightPoints(file->points, file->count);
     LineStatistics stats =
         ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept);
-    exit_status = ReportAndPlotLine(run, name, file, line, stats);
+    exit_status = ReportAndPlotLine(run, name, file, line, stats, false);
 
     DisposePCPFile(file);
     return FinishRun(exit_status);

@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "gnuplot_stand_in.h"
 #include "program_run.h"
 #include "windows_programs.h"
 
@@ -33,6 +36,7 @@ struct Row {
     std::vector<std::string> directories = {};  // created in the working directory
     bool read_only_directory = false;           // the working directory can't be written
     const char* shell = nullptr;  // run by /bin/sh before it starts the program, e.g. to close streams
+    std::vector<std::pair<std::string, std::string>> env = {};  // set for the run
 };
 
 std::string Loading(const std::string& name, const char* kind = "PCP")
@@ -157,9 +161,12 @@ std::vector<Row> Rows()
          Loading("junk.pcp") + NoHeader("junk.pcp") + "Error loading PCP file 'junk.pcp'\n", "", 1},
         {"SorrafitBinaryData", "sorrafit", {"junk.pcp"}, {{"junk.pcp", BinaryJunk()}}, "",
          Loading("junk.pcp") + NoHeader("junk.pcp") + "Error loading PCP file\n", "", 1},
-        // Text that is no PCP header is refused, a byte order mark skipped.
+        // Text that is neither a PCP file nor a table of numbers is refused,
+        // a byte order mark skipped.
         {"TextFile", "veldafit", {"README"}, {{"README", "# Calibration\n\nMeasured on 3 May.\n"}}, "",
-         Loading("README") + NoHeader("README") + "Error loading PCP file\n", "", 1},
+         "Loading table README...\nCan't load README: it holds no data.\nError loading PCP file\n", "", 1},
+        {"TextFileNamedPCP", "veldafit", {"notes.PCP"}, {{"notes.PCP", "# Calibration\n1 2\n"}}, "",
+         Loading("notes.PCP") + NoHeader("notes.PCP") + "Error loading PCP file\n", "", 1},
         {"ByteOrderMark", "veldafit", {"exact.pcp"}, {{"exact.pcp", "\xEF\xBB\xBF" + kExactPcp}}, "",
          ExactReport("exact.pcp") + kNoPlot, kNoFrontEnd, 0},
         {"WhiteSpaceOnly", "veldafit", {"blank.pcp"}, {{"blank.pcp", " \n\t\r\n"}}, "",
@@ -324,18 +331,47 @@ std::vector<Row> Rows()
     rows.push_back({"FrontEndOnlyInTheWorkingDirectory", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
                     ExactReport("exact.pcp") + kNoPlot, kNoFrontEnd, 0, FrontEnd::OnlyInWorkingDirectory});
 
-    // The plot is refused for want of a data file; the report is whole.
+    // A working directory that takes no data file: they go to TMPDIR (here
+    // relative to it), or, when that fails too, the plot is refused with
+    // both folders and reasons; the report is whole either way.
+    const std::vector<std::pair<std::string, std::string>> tmp = {{"TMPDIR", "tmp"}};
     rows.push_back({"ReadOnlyWorkingDirectory", "veldafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, " \n",
-                    Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait,
-                    "cannot create temporary file: exiting plot", 0, FrontEnd::Recording, {}, {}, true});
+                    Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait, "", 0,
+                    FrontEnd::Recording, {}, {"tmp"}, true, nullptr, tmp});
     rows.push_back({"CadrafitReadOnlyWorkingDirectory", "cadrafit", {"poly_parabola.pcp"},
                     {{"poly_parabola.pcp", TestData("poly_parabola.pcp")}}, "2\n \n",
-                    Expected("cadrafit_parabola.out") + kWait, "cannot create temporary file: exiting plot", 0,
-                    FrontEnd::Recording, {}, {}, true});
-    rows.push_back({"SorrafitReadOnlyWorkingDirectory", "sorrafit", {"line_four_sigma.pcp"},
+                    Expected("cadrafit_parabola.out") + kWait, "", 0, FrontEnd::Recording, {}, {"tmp"}, true,
+                    nullptr, tmp});
+    rows.push_back({"SorrafitReadOnlyWorkingDirectoryAndNoTemporaryFolder", "sorrafit", {"line_four_sigma.pcp"},
                     {{"line_four_sigma.pcp", TestData("line_four_sigma.pcp")}}, " \n",
-                    Expected("sorrafit_four.out") + kWait, "cannot create temporary file: exiting plot", 0,
-                    FrontEnd::Recording, {}, {}, true});
+                    Expected("sorrafit_four.out") + kWait,
+                    "cannot create a data file in '.': Permission denied\n"
+                    "cannot create a data file in '/nonexistent': No such file or directory\n"
+                    "cannot create temporary file: exiting plot",
+                    0, FrontEnd::Recording, {}, {}, true, nullptr, {{"TMPDIR", "/nonexistent"}}});
+
+    // A plot file that can't be made leaves what was there as it was.
+    const std::string kCannotDraw = "veldafit: cannot draw the plot into ";
+    rows.push_back({"PlotIntoADirectory", "veldafit", {"-p", "dir.png", "exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
+                    ExactReport("exact.pcp"), kCannotDraw + "'dir.png': it is a directory\n", 1, FrontEnd::Recording,
+                    {}, {"dir.png"}});
+    rows.push_back({"PlotIntoAFifo", "veldafit", {"-p", "fifo.svg", "exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
+                    ExactReport("exact.pcp"), kCannotDraw + "'fifo.svg': it is not a regular file\n", 1,
+                    FrontEnd::Recording, {}, {}, false, "/usr/bin/mkfifo fifo.svg;"});
+    rows.push_back({"FailedPlotKeepsTheFile", "veldafit", {"-p", "keep.png", "exact.pcp"},
+                    {{"exact.pcp", kExactPcp}, {"keep.png", "the picture of yesterday"}}, "",
+                    ExactReport("exact.pcp"), kCannotDraw + "'keep.png': pgnuplot.exe was not found\n", 1});
+    rows.push_back({"PlotOfAGnuplotThatDoesNotEnd", "veldafit", {"--plot-timeout=1", "-p", "keep.pdf", "exact.pcp"},
+                    {{"exact.pcp", kExactPcp}, {"keep.pdf", "the picture of yesterday"}}, "",
+                    ExactReport("exact.pcp"),
+                    "gnuplot had not ended 1 seconds after its input and was stopped\n" + kCannotDraw +
+                        "'keep.pdf': gnuplot did not finish within 1 second\n",
+                    1, FrontEnd::Hanging});
+    rows.push_back({"PlotTimeoutNotANumber", "veldafit", {"--plot-timeout=soon", "-p", "x.png", "exact.pcp"},
+                    {{"exact.pcp", kExactPcp}}, "", "",
+                    "veldafit: invalid plot timeout 'soon': give a whole number of seconds from 1 to 2147483\n"
+                    "Try 'veldafit --help'.\n",
+                    2});
     return rows;
 }
 
@@ -374,6 +410,7 @@ TEST_P(BadInput, GivesAClearMessageOrACorrectReport)
     if (row.shell != nullptr) work.Shell(row.shell);
     work.options().honour_file_permissions = true;
     work.options().address_space_limit = size_t{8} << 30;  // far below a count of 2^31 points
+    for (const auto& [name, value] : row.env) work.Env(name, value);
     if (row.read_only_directory) chmod(work.directory().c_str(), 0555);
 
     RunResult run = work.Run(row.program, row.args, row.input);
@@ -385,6 +422,22 @@ TEST_P(BadInput, GivesAClearMessageOrACorrectReport)
     EXPECT_EQ(run.err, row.err);
     EXPECT_EQ(run.exit_status, row.status);
     EXPECT_TRUE(work.DataFiles().empty());
+    // Nothing is left in a fallback folder, and no file the run found is changed or joined by another.
+    std::set<std::string> found;
+    for (const auto& entry : fs::directory_iterator(work.directory())) found.insert(entry.path().filename().string());
+    for (const std::string& name : row.directories) {
+        EXPECT_TRUE(DataFilesIn(work.File(name)).empty()) << name;
+        found.erase(name);
+    }
+    for (const auto& [name, content] : row.files) {
+        bool locked = std::find(row.locked.begin(), row.locked.end(), name) != row.locked.end();
+        if (!locked) {
+            EXPECT_EQ(ReadFile(work.File(name)), content) << name;
+        }
+        found.erase(name);
+    }
+    for (const char* own : {"fifo.svg", "pgnuplot.exe", "stand-in-mode"}) found.erase(own);
+    EXPECT_TRUE(found.empty()) << testing::PrintToString(found);
     if (row.front_end == FrontEnd::Dying) {
         EXPECT_EQ(work.Log(), (std::vector<std::string>{"set terminal windows", "set xlabel \"x\""}));
     }

@@ -27,8 +27,16 @@ std::string Described(const CommandLine& command)
     if (command.order != 0) add("order=" + std::to_string(command.order));
     if (command.no_plot) add("no-plot");
     if (command.plot_file) add(std::string("plot=") + command.plot_file + ":" + command.plot_terminal);
+    if (command.plot_timeout != 120) add("timeout=" + std::to_string(command.plot_timeout));
     if (command.json) add("json");
     if (command.points) add("points");
+    if (command.columns) add(std::string("using=") + command.columns);
+    if (command.delimiter) add(std::string("delimiter=[") + command.delimiter + "]");
+    if (command.decimal_comma) add("decimal-comma");
+    if (command.stats) add("stats");
+    if (command.weighted) add("weighted");
+    if (command.compare)
+        add("compare=" + std::to_string(command.compare_from) + "-" + std::to_string(command.compare_to));
     if (command.file) add(std::string("file=") + command.file);
     return text;
 }
@@ -48,7 +56,9 @@ struct Case {
     std::string expected;
 };
 
+const std::string kRange = ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
 const std::string kFormats = ": the name must end in .png, .svg, .pdf, .eps or .ps";
+const std::string kSeconds = ": give a whole number of seconds from 1 to 2147483";
 
 TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
 {
@@ -97,19 +107,49 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kLine, {"-p", "a\nb.png"}, "error: the plot file name must not hold a line break"},
         {&kLine, {"-p"}, "error: option '-p' needs an argument"},
         {&kLine, {"-n", "-p", "x.png"}, "error: options '--plot' and '--no-plot' exclude each other"},
+        {&kLine, {"--plot-timeout=1", "-p", "x.png"}, "plot=x.png:pngcairo timeout=1"},
+        {&kPolynomial, {"--plot-t", "2147483", "--plot", "x.png"}, "plot=x.png:pngcairo timeout=2147483"},
+        {&kLine, {"--plot-timeout=0"}, "error: invalid plot timeout '0'" + kSeconds},
+        {&kLine, {"--plot-timeout", "2147484"}, "error: invalid plot timeout '2147484'" + kSeconds},
+        {&kLine, {"--plot-timeout=1.5"}, "error: invalid plot timeout '1.5'" + kSeconds},
         // JSON, and the points in it.
         {&kLine, {"-j"}, "json"},
         {&kLine, {"--json", "--points", "f.csv"}, "json points file=f.csv"},
         {&kLine, {"-jn", "--po", "f"}, "no-plot json points file=f"},
         {&kPolynomial, {"-jo3", "-p", "x.svg"}, "order=3 plot=x.svg:svg json"},
         {&kLine, {"--points"}, "error: option '--points' needs '--json'"},
+        // The columns and fields of a table.
+        {&kLine, {"-u", "2:3", "b.csv"}, "using=2:3 file=b.csv"},
+        {&kLine, {"--using=t:V:dV", "-"}, "using=t:V:dV file=-"},
+        {&kLine, {"-u", "1,2:3"}, "error: invalid columns '1,2:3': the fit takes one x column"},
+        {&kLine, {"-u", "1"}, "error: invalid columns '1': give the columns as X:Y or X:Y:S"},
+        {&kLine, {"--delimiter=;", "--decimal-comma"}, "delimiter=[;] decimal-comma"},
+        {&kLine, {"--delimiter", "tab"}, "delimiter=[\t]"},
+        {&kLine, {"--delimiter=space"}, "delimiter=[ ]"},
+        {&kLine, {"--delimiter=."}, "error: invalid delimiter '.': give one character such as ',' or ';', 'tab' or 'space'"},
+        {&kLine, {"--delimiter=,", "--decimal-comma"}, "error: a comma can't separate the fields and the decimals both"},
+        // Statistics, the weighted fit, and cadrafit's comparison of orders.
+        {&kLine, {"-sw", "f"}, "stats weighted file=f"},
+        {&kPolynomial, {"--stats", "--weighted", "-o3"}, "order=3 stats weighted"},
+        {&kPolynomial, {"--compare"}, "compare=1-9"},
+        {&kPolynomial, {"--comp=2-4", "-w"}, "weighted compare=2-4"},
+        {&kPolynomial, {"--compare=5-5"}, "compare=5-5"},
+        {&kPolynomial, {"--compare", "2-4"}, "compare=1-9 file=2-4"},
+        {&kPolynomial, {"--compare=4-2"}, "error: invalid order range '4-2'" + kRange},
+        {&kPolynomial, {"--compare=0-3"}, "error: invalid order range '0-3'" + kRange},
+        {&kPolynomial, {"--compare=1-10"}, "error: invalid order range '1-10'" + kRange},
+        {&kPolynomial, {"--compare=3"}, "error: invalid order range '3'" + kRange},
+        {&kPolynomial, {"--compare=-3"}, "error: invalid order range '-3'" + kRange},
+        {&kPolynomial, {"--compare="}, "error: invalid order range ''" + kRange},
+        {&kPolynomial, {"--compare", "-o", "3"}, "error: options '--compare' and '--order' exclude each other"},
+        {&kLine, {"--compare"}, "error: unknown option '--compare'"},
         // What getopt refuses.
         {&kLine, {"-x"}, "error: unknown option '-x'"},
         {&kLine, {"-nx"}, "error: unknown option '-x'"},
         {&kLine, {"--plot=x.png", "-xn"}, "error: unknown option '-x'"},
         {&kLine, {"--bogus"}, "error: unknown option '--bogus'"},
         {&kLine, {"--bogus=1", "f"}, "error: unknown option '--bogus'"},
-        {&kLine, {"--p", "x.png"}, "error: option '--p' is ambiguous: --plot, --points"},
+        {&kLine, {"--p", "x.png"}, "error: option '--p' is ambiguous: --plot, --plot-timeout, --points"},
         {&kLine, {"--json=yes"}, "error: option '--json' takes no argument"},
         {&kLine, {"--help", "--bogus"}, "error: unknown option '--bogus'"},
     };
@@ -130,8 +170,13 @@ TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)
     std::string line = Help(kLine), polynomial = Help(kPolynomial);
     EXPECT_TRUE(line.starts_with("Usage: veldafit [OPTION]... [FILE]\nFits a line.\n")) << line;
     EXPECT_EQ(line.find("--order"), std::string::npos);
+    EXPECT_EQ(line.find("--compare"), std::string::npos);
+    // Too long to share its line, the option stands alone above its help.
+    EXPECT_NE(polynomial.find("\n      --compare[=FROM-TO]\n                     compare the orders"), std::string::npos)
+        << polynomial;
     EXPECT_NE(polynomial.find("\n  -o, --order=N      fit the polynomial"), std::string::npos) << polynomial;
-    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--help", "--version"})
+    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--stats", "--weighted", "--help",
+                               "--version"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 }
 

@@ -369,17 +369,17 @@ TEST_F(GnuplotConnection, HardCopiesReturnToTheStoredTerminal)
     gnuplot_connection* handle = Open();
     ASSERT_NE(handle, nullptr);
     gnuplot_setterm(handle, std::string(40, 'w').c_str());
-    gnuplot_hardcopy(handle, "out 100%.ps");
-    gnuplot_hardcopy_colour(handle, "colour.ps");
+    EXPECT_EQ(gnuplot_hardcopy(handle, "out 100%.ps"), 0);
+    EXPECT_EQ(gnuplot_hardcopy_colour(handle, "colour.ps"), 0);
     EXPECT_EQ(handle->plot_count, 0);
     gnuplot_close(handle);
 
     std::string restore = "set terminal " + std::string(31, 'w');
     EXPECT_EQ(Log(), (std::vector<std::string>{"set terminal windows", restore,
                                                "set terminal postscript",
-                                               "set output \"out 100%.ps\"", "replot", restore,
+                                               "set output \"./out 100%.ps\"", "replot", restore,
                                                "set terminal postscript enhanced color",
-                                               "set output \"colour.ps\"", "replot", restore}));
+                                               "set output \"./colour.ps\"", "replot", restore}));
 }
 
 TEST_F(GnuplotConnection, SixtyFourDataFilesAtMost)
@@ -457,7 +457,7 @@ TEST_F(GnuplotConnection, TextsThatWouldEndTheirQuotesAreRefused)
         gnuplot_set_zlabel(handle, bad);
         gnuplot_plot_slope(handle, 1, 2, bad);
         gnuplot_plot_equation(handle, "x", bad);
-        gnuplot_hardcopy(handle, bad);
+        EXPECT_EQ(gnuplot_hardcopy(handle, bad), 1);
     }
     gnuplot_plot_equation(handle, "x\nset output \"x\"", nullptr);
     std::string err = testing::internal::GetCapturedStderr();
@@ -476,6 +476,76 @@ TEST_F(GnuplotConnection, TextsThatWouldEndTheirQuotesAreRefused)
               std::string::npos);
 }
 
+// gnuplot is given a hard copy's name so that it can write that file and
+// nothing else: never a command to run, never a home directory.
+TEST_F(GnuplotConnection, HardCopiesWriteOnlyTheFileNamed)
+{
+    const struct {
+        const char* name;
+        const char* output;  // the line sent, or null: refused
+    } cases[] = {
+        {"|touch X; cat >/dev/null", "set output \"./|touch X; cat >/dev/null\""},
+        {"~/x.ps", "set output \"./~/x.ps\""},
+        {"<x.ps", "set output \"./<x.ps\""},
+        {"sub/x.ps", "set output \"./sub/x.ps\""},
+        {"a\\b\\n.ps", "set output \"./a\\\\b\\\\n.ps\""},
+#ifdef _WIN32
+        {"C:\\out.ps", "set output \"C:\\\\out.ps\""},
+#else
+        {"/tmp/x.ps", "set output \"/tmp/x.ps\""},
+#endif
+        {"", nullptr},
+        {"x\".ps", nullptr},
+        {"`touch X`.ps", nullptr},
+    };
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    std::vector<std::string> expected = {"set terminal windows"};
+    testing::internal::CaptureStderr();
+    for (const auto& c : cases) {
+        EXPECT_EQ(gnuplot_hardcopy_colour(handle, c.name), c.output != nullptr ? 0 : 1) << c.name;
+        if (c.output == nullptr) continue;
+        expected.insert(expected.end(),
+                        {"set terminal postscript enhanced color", c.output, "replot", "set terminal windows"});
+    }
+    std::string err = testing::internal::GetCapturedStderr();
+    gnuplot_close(handle);
+    EXPECT_EQ(Log(), expected);
+    EXPECT_NE(err.find("cannot send the hard-copy file name: it is empty\n"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(work_.File("X")));
+}
+
+// Titles and labels arrive as given, backslashes and all; the lines are
+// those gnuplot reads back as the caller's text.
+TEST_F(GnuplotConnection, BackslashesInTitlesAndLabelsArriveAsGiven)
+{
+    gnuplot_connection* handle = Open();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_set_xlabel(handle, "a\\");
+    gnuplot_set_ylabel(handle, "C:\\data\\new");
+    gnuplot_plot_x(handle, kX, 3, "a\\");
+    gnuplot_plot_slope(handle, 1, 2, "\\n\\t");
+    gnuplot_plot_equation(handle, "x", "C:\\data\\new");
+    gnuplot_close(handle);
+    EXPECT_EQ(WithoutFileNames(Log()),
+              (std::vector<std::string>{"set terminal windows", "set xlabel \"a\\\\\"",
+                                        "set ylabel \"C:\\\\data\\\\new\"",
+                                        "plot \"FILE\" title \"a\\\\\" with points",
+                                        "replot 1 * x + 2 title \"\\\\n\\\\t\" with points",
+                                        "replot x title \"C:\\\\data\\\\new\" with points"}));
+#ifndef _WIN32
+    if (!fs::exists("/usr/bin/gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
+    std::string program;
+    for (const std::string& line : Log())
+        if (line.starts_with("set ") && line.find("label") != std::string::npos)
+            program += "print " + line.substr(line.find('"')) + "\n";
+    RunOptions options;
+    options.stdin_text = program;
+    RunResult run = RunProgram({"/usr/bin/gnuplot"}, options);
+    EXPECT_EQ(run.err, "a\\\nC:\\data\\new\n");
+#endif
+}
+
 TEST_F(GnuplotConnection, TerminalNameWithALineBreakIsRefusedAndTheTerminalKept)
 {
     gnuplot_connection* handle = Open();
@@ -492,7 +562,7 @@ TEST_F(GnuplotConnection, TerminalNameWithALineBreakIsRefusedAndTheTerminalKept)
     EXPECT_EQ(err, "cannot send the terminal name: a line break in it is not allowed\n"
                    "cannot send the terminal name: a line break in it is not allowed\n");
     EXPECT_EQ(Log(), (std::vector<std::string>{"set terminal windows", "set terminal dumb",
-                                               "set terminal postscript", "set output \"copy.ps\"",
+                                               "set terminal postscript", "set output \"./copy.ps\"",
                                                "replot", "set terminal dumb"}));
 }
 

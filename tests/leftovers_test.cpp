@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <map>
 #include <string>
 #include <vector>
@@ -122,6 +124,7 @@ struct WayOut {
     int signal;  // that ends veldafit, or 0
     int status;
     std::string err;
+    bool plot_file = false;  // draws into an existing keep.svg, which must stay as it was
 };
 
 // Standard output a pipe whose reader has gone before the first write.
@@ -142,7 +145,12 @@ TEST_P(WaysOut, LeaveNoDataFileAndNoFrontEndBehind)
     work.options().ignored_signals = row.ignored_signals;
     // (The shell would not pass an ignored SIGCHLD on.)
     if (row.shell != nullptr) work.Shell(row.shell);
-    RunResult run = work.Run("veldafit", {"many.pcp"}, " \n");
+    const std::string kept = "the picture of yesterday";
+    if (row.plot_file) work.Write("keep.svg", kept);
+    std::vector<std::string> args = {"many.pcp"};
+    // A limit the signals come well within; the last row runs into it.
+    if (row.plot_file) args.insert(args.begin(), {"--plot", "keep.svg", row.signal != 0 ? "--plot-timeout=30" : "--plot-timeout=1"});
+    RunResult run = work.Run("veldafit", args, " \n");
     EXPECT_FALSE(run.timed_out);
     EXPECT_EQ(run.signal, row.signal);
     if (row.signal == 0) {
@@ -150,6 +158,13 @@ TEST_P(WaysOut, LeaveNoDataFileAndNoFrontEndBehind)
     }
     EXPECT_EQ(run.err, row.err);
     EXPECT_TRUE(work.DataFiles().empty());
+    if (row.plot_file) {
+        EXPECT_EQ(ReadFile(work.File("keep.svg")), kept);
+        std::set<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(work.directory()))
+            left.insert(entry.path().filename().string());
+        EXPECT_EQ(left, (std::set<std::string>{"keep.svg", "many.pcp"}));
+    }
     if (row.hanging_front_end) {
         pid_t sleeper = 0;
         std::ifstream(work.FrontEndFile("pid")) >> sleeper;
@@ -169,7 +184,15 @@ INSTANTIATE_TEST_SUITE_P(
                "cannot create temporary file: exiting plot"},
         WayOut{"SigchldIgnored", nullptr, {SIGCHLD}, false, 0, 0, ""},
         WayOut{"FrontEndThatDoesNotEnd", nullptr, {}, true, 0, 0,
-               "gnuplot had not ended 5 seconds after its input and was stopped\n"}),
+               "gnuplot had not ended 5 seconds after its input and was stopped\n"},
+        // Drawing into a file: a signal while gnuplot works, or a gnuplot that
+        // does not end, leaves the file that was there, and no other.
+        WayOut{"InterruptedWhileDrawingTheFile", "(/bin/sleep 1; kill -INT $$) &", {}, true, SIGINT, 0, "", true},
+        WayOut{"TerminatedWhileDrawingTheFile", "(/bin/sleep 1; kill -TERM $$) &", {}, true, SIGTERM, 0, "", true},
+        WayOut{"FileOfAGnuplotThatDoesNotEnd", nullptr, {}, true, 0, 1,
+               "gnuplot had not ended 1 seconds after its input and was stopped\n"
+               "veldafit: cannot draw the plot into 'keep.svg': gnuplot did not finish within 1 second\n",
+               true}),
     [](const testing::TestParamInfo<WayOut>& info) { return std::string(info.param.name); });
 
 }  // namespace

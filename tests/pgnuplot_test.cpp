@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "program_run.h"
 #include "windows_programs.h"
@@ -76,10 +77,11 @@ TEST_F(Pgnuplot, AVariableWithALineBreakIsRefused)
 }
 
 // A TCP port on this machine that accepts connections while it lives, or,
-// after Close, refuses them.
+// after Close, refuses them. One that answers writes a byte to every
+// connection it accepts, as an X server answers the start of its protocol.
 class LocalPort {
 public:
-    LocalPort()
+    explicit LocalPort(bool answers = false)
     {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -90,10 +92,18 @@ public:
         listen(fd_, 8);
         getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
         port_ = ntohs(address.sin_port);
+        if (answers) answerer_ = std::thread([fd = fd_] {
+            for (int client; (client = accept(fd, nullptr, nullptr)) >= 0; close(client)) {
+                char request[12];
+                if (recv(client, request, sizeof request, MSG_WAITALL) == 12) send(client, "\1", 1, MSG_NOSIGNAL);
+            }
+        });
     }
     ~LocalPort() { Close(); }
     void Close()
     {
+        if (fd_ >= 0) shutdown(fd_, SHUT_RDWR);
+        if (answerer_.joinable()) answerer_.join();
         if (fd_ >= 0) close(fd_);
         fd_ = -1;
     }
@@ -103,6 +113,7 @@ public:
 private:
     int fd_ = -1;
     int port_ = 0;
+    std::thread answerer_;
 };
 
 // A window is asked for only where the display's server answers; a display
@@ -110,9 +121,11 @@ private:
 TEST_F(Pgnuplot, AWindowOnlyWhenTheDisplayAnswers)
 {
     run_.Env("FITCORE_GNUPLOT", WriteFakeGnuplot());
-    LocalPort listening, refusing;
+    LocalPort listening(true), refusing, silent;
     refusing.Close();
-    for (const std::string& display : {std::string(":59999"), refusing.Display(), std::string("no display")}) {
+    // `silent` accepts connections and never answers them.
+    for (const std::string& display :
+         {std::string(":59999"), refusing.Display(), silent.Display(), std::string("no display")}) {
         run_.Env("DISPLAY", display);
         RunResult run = Feed("set terminal windows\nplot x\n");
         EXPECT_EQ(run.err, "pgnuplot.exe: the display " + display + " can't be opened: the plot is drawn as text\n");

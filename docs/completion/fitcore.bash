@@ -35,8 +35,8 @@ _fitcore()
     done
 
     if [[ $cur == -* ]]; then
-        local options='--no-plot --plot= --json --points --help --version'
-        [[ ${1##*/} == cadrafit ]] && options="--order= $options"
+        local options='--no-plot --plot= --json --points --stats --weighted --help --version'
+        [[ ${1##*/} == cadrafit ]] && options="--order= --compare --compare= $options"
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return

@@ -26,6 +26,10 @@ struct LineFit {
     double covariance = 0;   // of slope and intercept
     double residual_sd = 0;  // sqrt(SSR / (N - 2)); weighted sqrt(chi^2 / (N - 2))
     double r_squared = 0;    // 1 - SSR / SST, both weighted in the weighted fit
+    double adjusted_r_squared = 0;  // 1 - (1 - r_squared) (N - 1) / ndf
+    double residual_squares = 0;    // SSR; weighted chi^2 = sum ((y - fit) / sigma)^2
+    std::size_t ndf = 0;            // degrees of freedom: N - 2
+    bool weighted = false;          // fitted with weights 1 / sigma^2
     std::size_t count = 0;   // points fitted
     bool ok = false;         // false: the data can't be fitted, `error` says why
     std::string error;
@@ -41,6 +45,19 @@ struct PolynomialFit {
     std::vector<double> coefficient_errors;  // one per coefficient
     double residual_sd = 0;                  // sqrt(SSR / (N - n - 1)); weighted sqrt(chi^2 / (N - n - 1))
     double r_squared = 0;
+    double adjusted_r_squared = 0;           // 1 - (1 - r_squared) (N - 1) / ndf
+    double residual_squares = 0;             // SSR; weighted chi^2
+    std::size_t ndf = 0;                     // degrees of freedom: N - n - 1
+    bool weighted = false;                   // fitted with weights 1 / sigma^2
+    // The covariance matrix of the coefficients, (n + 1) x (n + 1) row-major,
+    // c_0 first; its diagonal holds the squares of coefficient_errors.
+    std::vector<double> covariance;
+    // The same polynomial in the variable it was solved in,
+    // t = (x - centre) / scale: the sum of centred_coefficients[k] t^k. The
+    // scale is a power of two; evaluating in t keeps its digits far from zero.
+    double centre = 0;
+    double scale = 1;
+    std::vector<double> centred_coefficients;
     std::size_t count = 0;
     bool ok = false;
     std::string error;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include <fitcore/point.h>
 
@@ -69,7 +70,8 @@ void gnuplot_close(gnuplot_connection* handle);
 // gnuplot_close, waiting at most `timeout_ms` (a negative value: without
 // limit) for gnuplot to end once its input is closed; then its process group
 // is ended, with a message on standard error, and the files deleted.
-void gnuplot_close_within(gnuplot_connection* handle, int timeout_ms);
+// 0 when gnuplot ended by itself; 1 when it was stopped or the wait failed.
+int gnuplot_close_within(gnuplot_connection* handle, int timeout_ms);
 
 // Formats one command line printf-style, appends a newline and sends it at
 // once. A line that does not fit GNUPLOT_COMMAND_SIZE is refused with a
@@ -133,11 +135,21 @@ void gnuplot_plot_slope(gnuplot_connection* handle, double a, double b, const ch
 void gnuplot_plot_equation(gnuplot_connection* handle, const char* equation, const char* title);
 
 // Draws the current plot again into the PostScript file `filename` (plain, or
-// in colour) and sets the connection's terminal again.
-void gnuplot_hardcopy(gnuplot_connection* handle, const char* filename);
-void gnuplot_hardcopy_colour(gnuplot_connection* handle, const char* filename);
+// in colour) and sets the connection's terminal again. gnuplot is given the
+// name so that it can only write that file (see fitcore::GnuplotFileName).
+// 0 sent; 1 refused, with a message on standard error: no connection, an
+// empty name, or one holding a double quote, a backquote or a line break.
+int gnuplot_hardcopy(gnuplot_connection* handle, const char* filename);
+int gnuplot_hardcopy_colour(gnuplot_connection* handle, const char* filename);
 
 namespace fitcore {
+
+// The name under which gnuplot writes or reads the file `name` and nothing
+// else: a name from the root ("/x"; on Windows also "C:\x" or "\x") as it
+// is, any other with "./" in front. gnuplot would take an output name that
+// starts with "|" for a command to run, a data file name that starts with
+// "<" for a command to read, and a leading "~" for a home directory.
+std::string GnuplotFileName(const char* name);
 
 // Replaces the first "XXXXXX" of `name_template` by six digits drawn from the
 // C library's generator, seeded with the time, and creates that file for

@@ -133,11 +133,24 @@ enum class FinalEmptyEntry {
 std::optional<std::string> FindInSearchList(const char* list, const char* name, FinalEmptyEntry final_entry,
                                             bool (*accept)(const std::string& candidate) = nullptr);
 
-// Creates `path` as a new file for reading and writing, owner-only, closed on
-// exec. Fails (-1, errno EEXIST) when anything exists under the name, a
-// symbolic link included, so an existing file is never opened or emptied.
+// Creates `path` as a new file for reading and writing, closed on exec:
+// owner-only, or with `owner_only` false readable by all that the umask
+// allows, as an ordinary new file is. Fails (-1, errno EEXIST) when anything
+// exists under the name, a symbolic link included, so an existing file is
+// never opened or emptied.
 // Windows: in binary mode, not inherited; readable and writable.
-int CreateNewFile(const char* path);
+int CreateNewFile(const char* path, bool owner_only = true);
+
+// Renames `from` to `to`, replacing a file that `to` names; 0 or -1 with errno.
+// Windows: also where `to` exists, which rename refuses there.
+int RenameOver(const char* from, const char* to);
+
+// From inside a signal handler: kills the process group that the child `pid`
+// leads (see StartChildWithPipe), waits for the child and then, for at most
+// about a second, until nothing of the group is left, so that none of it can
+// write a file after the caller has deleted it.
+// Windows: nothing; an interrupted console ends all of its programs itself.
+void KillProcessGroupNow(int pid);
 
 // One unbuffered write of `length` bytes; the number written, or -1.
 long WriteToFile(int fd, const char* data, std::size_t length);
@@ -185,16 +198,19 @@ int OpenControllingTerminal();
 bool TerminalSize(int fd, int* columns, int* rows);
 
 // True when a stream connection to the Unix socket `path` is accepted
-// within `timeout_ms`; a name starting with '@' is an abstract socket.
-bool UnixSocketAccepts(const char* path, int timeout_ms);
+// within `timeout_ms`; a name starting with '@' is an abstract socket. With a
+// `greeting`, the server must also answer it: the greeting is sent and at
+// least one byte has to come back within the same time.
+bool UnixSocketAccepts(const char* path, int timeout_ms, const std::string& greeting = {});
 
 // True when a TCP connection to `host` (a name or an address) and `port` is
-// accepted within `timeout_ms`, name lookup included. Both checks run in a
+// accepted within `timeout_ms`, name lookup included, and, with a
+// `greeting`, answered as for UnixSocketAccepts. Both checks run in a
 // short-lived child process that is killed at the limit, so neither a slow
 // lookup nor an unanswered connection holds the caller longer; call them
 // before starting threads. Windows: both are always false; no X display
 // server is looked for there.
-bool TcpPortAccepts(const char* host, int port, int timeout_ms);
+bool TcpPortAccepts(const char* host, int port, int timeout_ms, const std::string& greeting = {});
 
 // Asks the system to back the whole 2 MiB pages within [data, data + bytes)
 // with large pages, so that first touching a large array takes few page

@@ -58,7 +58,8 @@ expect "2 3 4 5 6 7 8 9 " build/bin/cadrafit -n --order ""
 expect "" veldafit -o ""
 expect "--order= " cadrafit --o
 expect "" veldafit --o
-expect "--help --json --no-plot --plot= --points --version " sorrafit --
+expect "--help --json --no-plot --plot= --points --stats --version --weighted " sorrafit --
+expect "--compare --compare= " cadrafit --c
 expect "--plot= --points " veldafit -n --p
 
 echo "completion offers what each program takes"

@@ -1,0 +1,150 @@
+// library_fits.cpp - weighted fits, statistics and the comparison of orders, from the library's fits.
+#include "library_fits.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <fitcore/polyfit.h>
+
+#include "exponential_text.h"
+#include "json_report.h"
+#include "result_plot.h"
+#include "stats_report.h"
+
+namespace {
+
+// The fitted polynomial as the report's curve and fitted values take it,
+// kept in the centred variable it was solved in.
+fitcore::Polynomial PolynomialOf(const fitcore::PolynomialFit& fit)
+{
+    fitcore::Polynomial polynomial{};
+    polynomial.order = static_cast<int>(fit.coefficients.size()) - 1;
+    polynomial.centring = {fit.centre, fit.scale};
+    for (int k = 0; k <= polynomial.order; ++k) {
+        polynomial.coefficients[k] = fit.coefficients[k];
+        polynomial.centred[k] = fit.centred_coefficients[k];
+    }
+    return polynomial;
+}
+
+void SetFittedValues(const fitcore::Polynomial& polynomial, Point* points, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) points[i].fit = fitcore::PolynomialAt(polynomial, points[i].x);
+}
+
+// The curve of the plot: a line through its value at the centre, or the polynomial.
+std::string CurveCommand(const fitcore::Polynomial& polynomial)
+{
+    if (polynomial.order > 1) return PolynomialCurveCommand(polynomial);
+    const fitcore::Line line{polynomial.coefficients[1], polynomial.coefficients[0], polynomial.centring.centre,
+                             polynomial.centred[0]};
+    return LineCurveCommand(line);
+}
+
+fitcore::PolynomialFit WeightedFit(const PCPFile* file, int order)
+{
+    const FitColumns columns = ColumnsOf(file->points, file->count);
+    return fitcore::fit_polynomial(columns.x, columns.y, order, columns.sigma);
+}
+
+std::string WeightedTitle(int order)
+{
+    return order == 1 ? "Weighted linear fit" : "Weighted fit for polynomial of order " + std::to_string(order);
+}
+
+}  // namespace
+
+FitColumns ColumnsOf(const Point* points, int32_t count)
+{
+    FitColumns columns;
+    const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+    columns.x.reserve(n);
+    columns.y.reserve(n);
+    columns.sigma.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        columns.x.push_back(points[i].x);
+        columns.y.push_back(points[i].y);
+        columns.sigma.push_back(points[i].sigma);
+    }
+    return columns;
+}
+
+fitcore::FitInference LineInference(const Point* points, int32_t count)
+{
+    const FitColumns columns = ColumnsOf(points, count);
+    return fitcore::infer(fitcore::fit_line(columns.x, columns.y));
+}
+
+fitcore::FitInference PolynomialInference(const Point* points, int32_t count, int order)
+{
+    const FitColumns columns = ColumnsOf(points, count);
+    return fitcore::infer(fitcore::fit_polynomial(columns.x, columns.y, order));
+}
+
+bool SigmasUsable(const Point* points, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        const double sigma = points[i].sigma;
+        if (sigma > 0 && std::isfinite(sigma)) continue;
+        std::printf("Point %d (x=%s, y=%s) has sigma %s: a sigma must be positive and finite.\n", i + 1,
+                    ExponentialText(points[i].x).c_str(), ExponentialText(points[i].y).c_str(),
+                    ExponentialText(sigma).c_str());
+        return false;
+    }
+    return true;
+}
+
+int WeightedFitRun(const FitRun& run, const char* name, PCPFile* file, int order)
+{
+    const fitcore::PolynomialFit fit = WeightedFit(file, order);
+    if (!fit.ok) {
+        std::printf("Could not fit: %s.\n", fit.error.c_str());
+        return 1;
+    }
+    const fitcore::FitInference inference = fitcore::infer(fit);
+    const fitcore::Polynomial polynomial = PolynomialOf(fit);
+    SetFittedValues(polynomial, file->points, file->count);
+    const std::vector<std::string> names = order == 1 ? LineParameterNames() : PolynomialParameterNames(order);
+    int exit_status = 0;
+    if (run.json != nullptr) {
+        const JsonRun json{run.program->name, name, file->points, file->count, run.command.points};
+        exit_status = JsonWritten(run, order == 1 ? WriteWeightedLineJson(run.json, json, inference)
+                                                  : WriteWeightedPolynomialJson(run.json, json, inference));
+    } else {
+        PrintWeightedReport(WeightedTitle(order), inference, names, file->points, file->count);
+        if (run.command.stats) PrintStatistics(inference, names);
+    }
+    if (PlotResult(run, file->points, file->count, CurveCommand(polynomial)) != 0) exit_status = 1;
+    return exit_status;
+}
+
+int CompareOrdersRun(const FitRun& run, const char* name, PCPFile* file)
+{
+    const CommandLine& command = run.command;
+    const FitColumns columns = ColumnsOf(file->points, file->count);
+    const fitcore::OrderComparison comparison =
+        command.weighted
+            ? fitcore::compare_orders(columns.x, columns.y, command.compare_from, command.compare_to, columns.sigma)
+            : fitcore::compare_orders(columns.x, columns.y, command.compare_from, command.compare_to);
+    if (!comparison.ok) {
+        std::printf("Could not compare orders: %s.\n", comparison.error.c_str());
+        return 1;
+    }
+    const fitcore::PolynomialFit best =
+        command.weighted ? fitcore::fit_polynomial(columns.x, columns.y, comparison.best_bic_order, columns.sigma)
+                         : fitcore::fit_polynomial(columns.x, columns.y, comparison.best_bic_order);
+    const fitcore::Polynomial polynomial = PolynomialOf(best);
+    SetFittedValues(polynomial, file->points, file->count);
+    int exit_status = 0;
+    if (run.json != nullptr)
+        exit_status = JsonWritten(
+            run, WriteComparisonJson(run.json, {run.program->name, name, file->points, file->count, command.points},
+                                     comparison, command.weighted));
+    else
+        PrintOrderComparison(comparison, file->count, command.weighted);
+    // Only a plot file asked for shows the order of lowest BIC.
+    if (command.plot_file != nullptr &&
+        PlotResult(run, file->points, file->count, CurveCommand(polynomial)) != 0)
+        exit_status = 1;
+    return exit_status;
+}
