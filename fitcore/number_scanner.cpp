@@ -156,6 +156,11 @@ bool NumberScanner::ReadPlainDecimal(double* value)
     // from_chars also takes "inf" and "nan(...)", which "%lg" reads differently.
     if (mantissa == last || !(IsDigit(*mantissa) || *mantissa == '.')) return false;
     double parsed;
+    if (const char* end = fitcore::ReadShortDecimal(first, last, &parsed)) {
+        *value = parsed;
+        pos_ += static_cast<size_t>(end - first);
+        return true;
+    }
     auto [stop, error] = std::from_chars(first, last, parsed);
     if (error != std::errc()) return false;
     if (stop == last ? !eof_ : !IsSpace(*stop)) return false;
