@@ -50,7 +50,7 @@ install(FILES ${PROJECT_BINARY_DIR}/fitcore.pc DESTINATION ${CMAKE_INSTALL_LIBDI
 set(FITCORE_MAN_DIR ${PROJECT_SOURCE_DIR}/docs/man)
 set(FITCORE_MAN_GZ_DIR ${PROJECT_BINARY_DIR}/man)
 set(fitcore_man_gz)
-foreach(page cadrafit.1 veldafit.1 sorrafit.1 pgnuplot.exe.1)
+foreach(page cadrafit.1 veldafit.1 sorrafit.1 modelfit.1 pgnuplot.exe.1)
   add_custom_command(
     OUTPUT ${FITCORE_MAN_GZ_DIR}/${page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${FITCORE_MAN_GZ_DIR}
@@ -79,7 +79,7 @@ endif()
 # whole top-level directory has been processed, for every program that exists.
 # (The front-end's target may be called pgnuplot.exe or pgnuplot.)
 function(fitcore_finish_install)
-  foreach(program cadrafit veldafit sorrafit pgnuplot.exe)
+  foreach(program cadrafit veldafit sorrafit modelfit pgnuplot.exe)
     set(target ${program})
     if(program STREQUAL "pgnuplot.exe" AND NOT TARGET pgnuplot.exe)
       set(target pgnuplot)

@@ -2,7 +2,7 @@
 # Windows build directory makes fitcore-<version>-windows-x64.zip with the
 # programs and the front-end side by side, the example data files and a README
 # (install gnuplot, unzip, run).
-install(TARGETS veldafit cadrafit sorrafit pgnuplot RUNTIME DESTINATION .)
+install(TARGETS veldafit cadrafit sorrafit modelfit pgnuplot RUNTIME DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
   DESTINATION examples
   FILES_MATCHING PATTERN "*.pcp" PATTERN "*.csv" PATTERN "*.md")

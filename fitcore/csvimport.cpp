@@ -1,5 +1,6 @@
 // csvimport.cpp - import of comma-separated x,y[,sigma] files, and its line helpers.
 #include <charconv>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "line_reader.h"
+#include "open_failure.h"
 #include <fitcore/pcpfile.h>
 #include <fitcore/platform.h>
 #include "pointlist_append.h"
@@ -228,7 +230,7 @@ int LoadCSVFile(const char* path, PCPFile* file)
 {
     FilePtr in(fitcore::OpenForReading(path), &std::fclose);
     if (!in) {
-        std::printf("Can't open %s for reading!\n", path);
+        fitcore::PrintOpenFailure(path, errno);
         return 1;
     }
     ListPtr list(MakePointlist(), &FreePointlist);

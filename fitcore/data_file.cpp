@@ -1,6 +1,7 @@
 // data_file.cpp - loading a data file by its name and its first bytes.
 #include <fitcore/data_file.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include <fitcore/platform.h>
 #include "line_reader.h"
+#include "open_failure.h"
 #include "pcp_stream.h"
 #include "table_fields.h"
 #include "table_stream.h"
@@ -90,7 +92,8 @@ CSVStart LookAtCSV(const char* path)
 }
 
 // Prints what the table reader met and moves its rows into the record.
-DataFileResult TakeTable(Table table, const char* path, PCPFile* file, DataFileInfo* info)
+// With `kept`, the table itself goes there and the record holds no points.
+DataFileResult TakeTable(Table table, const char* path, PCPFile* file, DataFileInfo* info, Table* kept)
 {
     for (long line : table.bad_lines) std::printf("Bad input line: %ld\n", line);
     if (table.skipped > 0) std::printf("Skipped %zu rows with missing values\n", table.skipped);
@@ -106,9 +109,15 @@ DataFileResult TakeTable(Table table, const char* path, PCPFile* file, DataFileI
     if (table.named) {
         info->x_name = table.names[0];
         info->y_name = table.names[table.x_columns];
+        info->x_names.assign(table.names.begin(), table.names.begin() + static_cast<std::ptrdiff_t>(table.x_columns));
     }
     const auto count = static_cast<int32_t>(table.rows);
     file->has_sigma = table.has_sigma ? 1 : 0;
+    if (kept != nullptr) {
+        file->count = count;
+        *kept = std::move(table);
+        return DataFileResult::Loaded;
+    }
     file->points = take_points(table);
     if (file->points == nullptr) {
         std::printf("Can't load %s: not enough memory.\n", path);
@@ -125,7 +134,8 @@ DataFileResult FromPCPResult(int result)
     return result == 2 ? DataFileResult::OutOfMemory : DataFileResult::Failed;
 }
 
-DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* file, DataFileInfo* info)
+DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* file, DataFileInfo* info,
+                       Table* kept)
 {
     CSVStart start = LookAtCSV(path);
     if (!asks_for_table(options) && !start.semicolons) {
@@ -137,15 +147,15 @@ DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* f
     std::printf("Loading CSV file %s...\n", path);
     FilePtr in(OpenForReading(path), &std::fclose);
     if (!in) {
-        std::printf("Can't open %s for reading!\n", path);
+        PrintOpenFailure(path, errno);
         return DataFileResult::Failed;
     }
-    return TakeTable(ReadTableAfter({}, in.get(), options), path, file, info);
+    return TakeTable(ReadTableAfter({}, in.get(), options), path, file, info, kept);
 }
 
 // A stream whose kind its first bytes tell.
 DataFileResult LoadStream(std::FILE* in, const char* path, const TableOptions& options, PCPFile* file,
-                          DataFileInfo* info, bool named_pcp)
+                          DataFileInfo* info, bool named_pcp, Table* kept)
 {
     std::string taken;
     if (named_pcp || StartsAsPCP(in, &taken)) {
@@ -154,7 +164,7 @@ DataFileResult LoadStream(std::FILE* in, const char* path, const TableOptions& o
         return FromPCPResult(ReadPCPAfter(taken, in, path, file));
     }
     std::printf("Loading table %s...\n", path);
-    return TakeTable(ReadTableAfter(taken, in, options), path, file, info);
+    return TakeTable(ReadTableAfter(taken, in, options), path, file, info, kept);
 }
 
 }  // namespace
@@ -164,22 +174,39 @@ bool asks_for_table(const TableOptions& options)
     return !options.columns.empty() || options.delimiter != 0 || options.decimal_comma;
 }
 
-DataFileResult LoadDataFile(const char* path, const TableOptions& options, PCPFile* file, DataFileInfo* info)
+namespace {
+
+DataFileResult Load(const char* path, const TableOptions& options, PCPFile* file, DataFileInfo* info, Table* kept)
 {
     *info = DataFileInfo{};
     if (std::strcmp(path, "-") == 0) {
         UseBinaryMode(0);
-        return LoadStream(stdin, path, options, file, info, false);
+        return LoadStream(stdin, path, options, file, info, false, kept);
     }
-    if (HasExtension(path, "csv")) return LoadCSV(path, options, file, info);
+    if (HasExtension(path, "csv")) return LoadCSV(path, options, file, info, kept);
     FilePtr in(OpenForReading(path), &std::fclose);
     if (!in) {
+        const int error = errno;
         std::printf("Loading PCP file %s...\n", path);
-        std::printf("Can't open %s for reading!\n", path);
+        PrintOpenFailure(path, error);
         return DataFileResult::Failed;
     }
     // A name that says PCP is read as PCP whatever it holds.
-    return LoadStream(in.get(), path, options, file, info, HasExtension(path, "pcp"));
+    return LoadStream(in.get(), path, options, file, info, HasExtension(path, "pcp"), kept);
+}
+
+}  // namespace
+
+DataFileResult LoadDataFile(const char* path, const TableOptions& options, PCPFile* file, DataFileInfo* info)
+{
+    return Load(path, options, file, info, nullptr);
+}
+
+DataFileResult LoadDataRows(const char* path, const TableOptions& options, PCPFile* file, Table* table,
+                            DataFileInfo* info)
+{
+    *table = Table{};
+    return Load(path, options, file, info, table);
 }
 
 }  // namespace fitcore

@@ -3,13 +3,42 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <exception>
+#include <new>
 #include <string>
 
 namespace fitcore {
 namespace {
 
 using Real = long double;
+
+// A column-scaled triangle whose diagonal falls below this fraction of its
+// column's length is taken as singular: its coefficient would lose more
+// digits than a double result keeps.
+constexpr Real kSingularRatio = 1e-12L;
+
+// The data of one fit: columns of x, y and sigma, or the fields of points.
+struct Samples {
+    std::span<const double> x, y, sigma;
+    const Point* points = nullptr;  // when set, the columns are unused
+    std::size_t count = 0;
+    bool weighted = false;
+
+    double X(std::size_t i) const { return points != nullptr ? points[i].x : x[i]; }
+    double Y(std::size_t i) const { return points != nullptr ? points[i].y : y[i]; }
+    double Sigma(std::size_t i) const { return points != nullptr ? points[i].sigma : sigma[i]; }
+};
+
+Samples ColumnSamples(std::span<const double> x, std::span<const double> y, std::span<const double> sigma,
+                      bool weighted)
+{
+    return {x, y, sigma, nullptr, x.size(), weighted};
+}
+
+Samples PointSamples(std::span<const Point> points, bool weighted)
+{
+    return {{}, {}, {}, points.data(), points.size(), weighted};
+}
 
 // The variable the rows are built in: t = (x - centre) / scale lies in
 // [-1, 1], and the scale is a power of two, so dividing by it is exact.
@@ -24,36 +53,47 @@ struct Survey {
     std::string error;
     Variable variable;
     Real mean_y = 0;
+    bool constant_y = false;  // all y equal
 };
 
-Survey Refused(std::string error) { return {std::move(error), {}, 0}; }
+Survey Refused(std::string error) { return {std::move(error), {}, 0, false}; }
 
 std::string PointText(std::size_t i) { return "point " + std::to_string(i + 1); }
 
-Survey SurveyData(std::span<const double> x, std::span<const double> y, std::span<const double> sigma,
-                  bool weighted, int order)
+// Checks the order against the point count before anything is allocated.
+std::string OrderError(std::size_t n, int order)
+{
+    if (order < 1) return "the order must be at least 1";
+    if (order > kMaxFitOrder) return "the order must be at most " + std::to_string(kMaxFitOrder);
+    const std::size_t coefficients = static_cast<std::size_t>(order) + 1;
+    if (n > coefficients) return {};
+    return order == 1 ? "a line needs at least 3 points"
+                      : "a polynomial of order " + std::to_string(order) + " needs more than " +
+                            std::to_string(coefficients) + " points";
+}
+
+Survey SurveyData(const Samples& data, int order)
 {
     Survey survey;
-    const std::size_t n = x.size(), coefficients = static_cast<std::size_t>(order) + 1;
-    if (y.size() != n) return Refused("x and y differ in length");
-    if (weighted && sigma.size() != n) return Refused("sigma and y differ in length");
-    if (order < 1) return Refused("the order must be at least 1");
-    if (n <= coefficients)
-        return Refused(order == 1 ? "a line needs at least 3 points"
-                           : "a polynomial of order " + std::to_string(order) + " needs more than " +
-                                 std::to_string(coefficients) + " points");
-    double low = x[0], high = x[0];
+    const std::size_t n = data.count;
+    if (std::string error = OrderError(n, order); !error.empty()) return Refused(error);
+    double low = data.X(0), high = low, y_low = data.Y(0), y_high = y_low;
     Real sum_w = 0, sum_wy = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) return Refused(PointText(i) + " is not finite");
-        if (weighted && !(sigma[i] > 0 && std::isfinite(sigma[i])))
+        const double x = data.X(i), y = data.Y(i);
+        if (!std::isfinite(x) || !std::isfinite(y)) return Refused(PointText(i) + " is not finite");
+        const double sigma = data.weighted ? data.Sigma(i) : 1;
+        if (!(sigma > 0 && std::isfinite(sigma)))
             return Refused("the sigma of " + PointText(i) + " is not positive and finite");
-        low = std::min(low, x[i]);
-        high = std::max(high, x[i]);
-        const Real w = weighted ? 1 / (static_cast<Real>(sigma[i]) * sigma[i]) : 1;
+        low = std::min(low, x);
+        high = std::max(high, x);
+        y_low = std::min(y_low, y);
+        y_high = std::max(y_high, y);
+        const Real w = 1 / (static_cast<Real>(sigma) * sigma);
         sum_w += w;
-        sum_wy += w * y[i];
+        sum_wy += w * y;
     }
+    survey.constant_y = y_low == y_high;
     const Real half_width = static_cast<Real>(high) / 2 - static_cast<Real>(low) / 2;
     if (!(half_width > 0)) return Refused("all x values are equal");
     int exponent = 0;
@@ -142,6 +182,60 @@ Solution Failed(std::string error)
     return solution;
 }
 
+// The number of distinct x values, counted up to `enough`.
+std::size_t DistinctX(const Samples& data, std::size_t enough)
+{
+    std::vector<double> seen;
+    seen.reserve(enough);
+    for (std::size_t i = 0; i < data.count && seen.size() < enough; ++i)
+        if (std::find(seen.begin(), seen.end(), data.X(i)) == seen.end()) seen.push_back(data.X(i));
+    return seen.size();
+}
+
+// Reduces the rows of the powers t^0 .. t^(d-1) of every point, each times
+// the root of its weight when `weighted`, and y as the last column. Returns
+// the (weighted) sum of squares of y about `mean_y`.
+Real ReduceRows(const Samples& data, Variable variable, Real mean_y, int d, bool weighted,
+                TriangularReduction& reduction)
+{
+    Real total_squares = 0;
+    for (std::size_t i = 0; i < data.count; ++i) {
+        const Real root_w = weighted ? 1 / static_cast<Real>(data.Sigma(i)) : 1;
+        const Real t = (data.X(i) - variable.centre) / variable.scale;
+        Real* row = reduction.NextRow();
+        Real power = root_w;
+        for (int k = 0; k < d; ++k, power *= t) row[k] = power;
+        row[d] = root_w * data.Y(i);
+        const Real deviation = root_w * (data.Y(i) - mean_y);
+        total_squares += deviation * deviation;
+    }
+    reduction.Finish();
+    return total_squares;
+}
+
+// Whether the first d columns of the triangle are independent once each is
+// scaled to length 1: scaling a column, or the data's units, does not change
+// the decision. (A reflection keeps a column's length, so the triangle's
+// column is as long as the data's.)
+bool FullRank(const TriangularReduction& reduction, int d)
+{
+    for (int k = 0; k < d; ++k) {
+        Real length = 0;
+        for (int j = 0; j <= k; ++j) length += reduction.At(j, k) * reduction.At(j, k);
+        if (!(std::fabs(reduction.At(k, k)) > kSingularRatio * std::sqrt(length))) return false;
+    }
+    return true;
+}
+
+bool AllFinite(const Solution& solution)
+{
+    auto finite = [](double value) { return std::isfinite(value); };
+    return std::all_of(solution.coefficients.begin(), solution.coefficients.end(), finite) &&
+           std::all_of(solution.errors.begin(), solution.errors.end(), finite) &&
+           std::isfinite(solution.covariance01) && std::isfinite(solution.residual_sd) &&
+           std::isfinite(solution.r_squared);
+}
+
 // M(j, k): the coefficient of x^j in t^k = ((x - centre) / scale)^k.
 std::vector<Real> PowersOfTInX(Variable v, int d)
 {
@@ -156,31 +250,27 @@ std::vector<Real> PowersOfTInX(Variable v, int d)
     return m;
 }
 
-Solution Solve(std::span<const double> x, std::span<const double> y, std::span<const double> sigma, bool weighted,
-               int order)
+Solution Solve(const Samples& data, int order)
 {
-    const Survey survey = SurveyData(x, y, sigma, weighted, order);
+    const Survey survey = SurveyData(data, order);
     if (!survey.error.empty()) return Failed(survey.error);
     const int d = order + 1;
+    if (DistinctX(data, static_cast<std::size_t>(d)) < static_cast<std::size_t>(d))
+        return Failed("fewer distinct x values than the " + std::to_string(d) + " coefficients");
     TriangularReduction reduction(d + 1);
-    Real total_squares = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const Real root_w = weighted ? 1 / static_cast<Real>(sigma[i]) : 1;
-        const Real t = (x[i] - survey.variable.centre) / survey.variable.scale;
-        Real* row = reduction.NextRow();
-        Real power = root_w;
-        for (int k = 0; k < d; ++k, power *= t) row[k] = power;
-        row[d] = root_w * y[i];
-        const Real deviation = root_w * (y[i] - survey.mean_y);
-        total_squares += deviation * deviation;
+    const Real total_squares = ReduceRows(data, survey.variable, survey.mean_y, d, data.weighted, reduction);
+    // Weights far apart (one point pinned by a tiny sigma) can make the
+    // weighted columns nearly dependent although the powers of x are not;
+    // the powers themselves then decide.
+    if (!FullRank(reduction, d)) {
+        bool independent = false;
+        if (data.weighted) {
+            TriangularReduction plain(d + 1);
+            ReduceRows(data, survey.variable, survey.mean_y, d, false, plain);
+            independent = FullRank(plain, d);
+        }
+        if (!independent) return Failed("numerically singular at order " + std::to_string(order));
     }
-    reduction.Finish();
-
-    Real largest = 0;
-    for (int j = 0; j < d; ++j) largest = std::max(largest, std::fabs(reduction.At(j, j)));
-    for (int j = 0; j < d; ++j)
-        if (!(std::fabs(reduction.At(j, j)) > 1e-12L * largest))
-            return Failed("fewer distinct x values than the " + std::to_string(d) + " coefficients");
 
     // b = R^-1 z, and R^-1 itself for the covariance s^2 R^-1 R^-T of b.
     std::vector<Real> inverse(static_cast<std::size_t>(d) * d, 0), b(d);
@@ -196,9 +286,9 @@ Solution Solve(std::span<const double> x, std::span<const double> y, std::span<c
         }
     }
     const Real residual_squares = reduction.At(d, d) * reduction.At(d, d);
-    const Real degrees = static_cast<Real>(x.size()) - d;
+    const Real degrees = static_cast<Real>(data.count) - d;
     const Real s2 = residual_squares / degrees;
-    const Real scale = weighted ? 1 : s2;
+    const Real scale = data.weighted ? 1 : s2;
 
     // Into powers of x: c = M b, Cov(c) = M Cov(b) M^T with Cov(b) = scale * R^-1 R^-T.
     const std::vector<Real> m = PowersOfTInX(survey.variable, d);
@@ -220,15 +310,18 @@ Solution Solve(std::span<const double> x, std::span<const double> y, std::span<c
     }
     solution.covariance01 = static_cast<double>(covariance(0, 1));
     solution.residual_sd = static_cast<double>(std::sqrt(s2));
-    solution.r_squared = static_cast<double>(1 - residual_squares / total_squares);
+    solution.r_squared = survey.constant_y ? 1 : static_cast<double>(1 - residual_squares / total_squares);
     for (int i = 0; i < d; ++i)
         for (int j = 0; j < d; ++j) solution.covariance.push_back(static_cast<double>(covariance(i, j)));
     solution.residual_squares = static_cast<double>(residual_squares);
-    solution.ndf = x.size() - static_cast<std::size_t>(d);
+    solution.ndf = data.count - static_cast<std::size_t>(d);
     solution.adjusted_r_squared =
-        static_cast<double>(1 - residual_squares / total_squares * (static_cast<Real>(x.size()) - 1) / degrees);
+        survey.constant_y
+            ? 1
+            : static_cast<double>(1 - residual_squares / total_squares * (static_cast<Real>(data.count) - 1) / degrees);
     solution.variable = survey.variable;
     for (int k = 0; k < d; ++k) solution.centred.push_back(static_cast<double>(b[k]));
+    if (!AllFinite(solution)) return Failed("the result is out of range");
     return solution;
 }
 
@@ -273,30 +366,62 @@ PolynomialFit PolynomialFrom(Solution solution, std::size_t count)
     return fit;
 }
 
+// Solves, turning a failure to allocate (or any other exception) into a refusal.
+Solution GuardedSolve(const Samples& data, int order)
+{
+    try {
+        return Solve(data, order);
+    } catch (const std::bad_alloc&) {
+        return Failed("not enough memory");
+    } catch (const std::exception& failure) {
+        return Failed(failure.what());
+    }
+}
+
 }  // namespace
 
 LineFit fit_line(std::span<const double> x, std::span<const double> y)
 {
-    return LineFrom(Solve(x, y, {}, false, 1), x.size());
+    if (y.size() != x.size()) return LineFrom(Failed("x and y differ in length"), x.size());
+    return LineFrom(GuardedSolve(ColumnSamples(x, y, {}, false), 1), x.size());
 }
 
 LineFit fit_line(std::span<const double> x, std::span<const double> y, std::span<const double> sigma)
 {
-    LineFit fit = LineFrom(Solve(x, y, sigma, true, 1), x.size());
+    if (y.size() != x.size()) return LineFrom(Failed("x and y differ in length"), x.size());
+    if (sigma.size() != x.size()) return LineFrom(Failed("sigma and y differ in length"), x.size());
+    LineFit fit = LineFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), 1), x.size());
     fit.weighted = true;
     return fit;
 }
 
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order)
 {
-    return PolynomialFrom(Solve(x, y, {}, false, order), x.size());
+    if (y.size() != x.size()) return PolynomialFrom(Failed("x and y differ in length"), x.size());
+    return PolynomialFrom(GuardedSolve(ColumnSamples(x, y, {}, false), order), x.size());
 }
 
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order,
                              std::span<const double> sigma)
 {
-    PolynomialFit fit = PolynomialFrom(Solve(x, y, sigma, true, order), x.size());
+    if (y.size() != x.size()) return PolynomialFrom(Failed("x and y differ in length"), x.size());
+    if (sigma.size() != x.size()) return PolynomialFrom(Failed("sigma and y differ in length"), x.size());
+    PolynomialFit fit = PolynomialFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), order), x.size());
     fit.weighted = true;
+    return fit;
+}
+
+LineFit fit_line(std::span<const Point> points, bool weighted)
+{
+    LineFit fit = LineFrom(GuardedSolve(PointSamples(points, weighted), 1), points.size());
+    fit.weighted = weighted;
+    return fit;
+}
+
+PolynomialFit fit_polynomial(std::span<const Point> points, int order, bool weighted)
+{
+    PolynomialFit fit = PolynomialFrom(GuardedSolve(PointSamples(points, weighted), order), points.size());
+    fit.weighted = weighted;
     return fit;
 }
 

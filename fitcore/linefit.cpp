@@ -2,6 +2,7 @@
 #include <fitcore/linefit.h>
 
 #include <cmath>
+#include <limits>
 
 #include <fitcore/centring.h>
 
@@ -24,6 +25,24 @@ Means MeansOf(const Point* points, int32_t count)
     }
     const long double n = count;
     return {sx / n, sy / n};
+}
+
+// 1 for a root mean square from 2^-128 to 2^128 (and for 0 or NaN), else the
+// power of two at or below it.
+long double ScaleFor(long double mean_square)
+{
+    const long double rms = std::sqrt(mean_square);
+    constexpr long double kLow = 0x1p-128L, kHigh = 0x1p128L;
+    if (!(rms > 0) || !std::isfinite(rms) || (rms >= kLow && rms <= kHigh)) return 1;
+    int exponent = 0;
+    std::frexp(rms, &exponent);
+    return std::ldexp(1.0L, exponent - 1);
+}
+
+// v * up / down, exact for powers of two unless the result leaves double's range.
+double Rescaled(double value, double up, double down)
+{
+    return static_cast<double>(static_cast<long double>(value) * up / down);
 }
 
 }  // namespace
@@ -49,7 +68,14 @@ LineStatistics fitcore::LineStatisticsAboutMeans(const Point* points, int32_t co
         if (weighted) weighted_spread += w * (point.x - xw) * (point.x - xw);
     }
     const long double n = count;
-    const long double spread = weighted ? n * weighted_spread : cxx;
+    // Units from sums at hand: powers of two, so the scaling itself is exact.
+    const long double xs = ScaleFor(sxx / n), ys = ScaleFor(cyy / n + mean.y * mean.y);
+    const long double xs2 = xs * xs, ys2 = ys * ys;
+    sxx /= xs2;
+    cxx /= xs2;
+    cyy /= ys2;
+    residuals /= ys2;
+    const long double spread = weighted ? n * weighted_spread / xs2 : cxx;
 
     LineStatistics stats{};
     stats.slope = slope;
@@ -61,20 +87,32 @@ LineStatistics fitcore::LineStatisticsAboutMeans(const Point* points, int32_t co
     stats.intercept_variance = static_cast<double>(stats.slope_variance * sxx / n);
     stats.x_variance = static_cast<double>(cxx / n);
     stats.y_variance = static_cast<double>(cyy / n);
+    stats.x_scale = static_cast<double>(xs);
+    stats.y_scale = static_cast<double>(ys);
     return stats;
 }
 
+// Worked in the statistics' units, then converted back.
 fitcore::LineReportValues fitcore::DeriveLineReportValues(const LineStatistics& stats)
 {
-    const double b = stats.slope, a = stats.intercept;
+    const double xs = stats.x_scale, ys = stats.y_scale;
+    const double b = Rescaled(stats.slope, xs, ys), a = Rescaled(stats.intercept, 1, ys);
     LineReportValues values{};
-    values.standard_deviation = std::sqrt(stats.residual_variance);
+    values.standard_deviation = Rescaled(std::sqrt(stats.residual_variance), ys, 1);
     values.correlation = std::sqrt(1 - stats.residual_variance / stats.y_variance);
-    values.slope_error = std::sqrt(stats.slope_variance);
-    values.intercept_error = std::sqrt(stats.intercept_variance);
-    values.x_intercept = -a / b;
-    values.x_intercept_error = std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / b;
+    values.slope_error = Rescaled(std::sqrt(stats.slope_variance), ys, xs);
+    values.intercept_error = Rescaled(std::sqrt(stats.intercept_variance), ys, 1);
+    values.x_intercept = -stats.intercept / stats.slope;
+    values.x_intercept_error =
+        Rescaled(std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / std::fabs(b), xs, 1);
     return values;
+}
+
+fitcore::PointErrorRatio::PointErrorRatio(const LineStatistics& stats)
+    : stats_(stats), x_scale_(stats.x_scale)
+{
+    const double b = Rescaled(stats.slope, stats.x_scale, stats.y_scale);
+    slope_term_ = b * b * stats.x_variance;
 }
 
 fitcore::Line FitLine(Point* points, int32_t count)

@@ -2,6 +2,7 @@
 #include <fitcore/output_buffer.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -32,7 +33,14 @@ OutputBuffer::~OutputBuffer() { Flush(); }
 void OutputBuffer::Write(const char* text, size_t length)
 {
     if (failed_ || length == 0) return;
-    if (!sink_(target_, text, length)) failed_ = true;
+    const int previous = errno;
+    errno = 0;
+    if (sink_(target_, text, length)) {
+        errno = previous;
+        return;
+    }
+    failed_ = true;
+    error_ = errno != 0 ? errno : EIO;
 }
 
 bool OutputBuffer::Flush()

@@ -2,6 +2,7 @@
 #include <fitcore/pcpfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <fitcore/handles.h>
 #include <fitcore/number_format.h>
 #include "number_scanner.h"
+#include "open_failure.h"
 #include "pcp_stream.h"
 #include <fitcore/output_buffer.h>
 #include <fitcore/platform.h>
@@ -198,7 +200,7 @@ int LoadPCPFile(const char* path, PCPFile* file)
 {
     FilePtr in(fitcore::OpenForReading(path), &std::fclose);
     if (!in) {
-        std::printf("Can't open %s for reading!\n", path);
+        fitcore::PrintOpenFailure(path, errno);
         return 1;
     }
     return fitcore::ReadPCPAfter({}, in.get(), path, file);

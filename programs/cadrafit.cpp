@@ -17,9 +17,7 @@ const ProgramInfo kProgram = {
                 "report it; the order is asked for unless --order gives it.",
     true};
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     StartRun();
     FitRun run;
@@ -70,3 +68,7 @@ int main(int argc, char** argv)
     DisposePCPFile(file);
     return FinishRun(exit_status);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunGuarded(kProgram, Run, argc, argv); }

@@ -22,69 +22,97 @@ constexpr int kPlotTimeoutKey = 257;
 constexpr int kDelimiterKey = 258;
 constexpr int kDecimalCommaKey = 259;
 constexpr int kCompareKey = 260;
+constexpr int kStartKey = 261;
+constexpr int kFixKey = 262;
+constexpr int kMaxIterationsKey = 263;
 constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
+
+// The programs an option is offered to.
+enum class Offer {
+    all,
+    order,      // the programs that take an order (cadrafit)
+    model,      // the programs that take a formula (modelfit)
+    fixed_form, // the programs that fit a line or a polynomial: all but the model programs
+};
 
 struct OptionEntry {
     const char* name;      // the long name, without "--"
     int key;               // the letter of the short form, or a value above any letter
     const char* argument;  // the argument's name in the help, or null when none is taken
     const char* help;      // lines of the help text, separated by '\n'
-    bool order_only;       // offered by the programs that take an order only
+    Offer offer;
     bool argument_optional = false;  // the argument may be left out; given, it follows '='
 };
 
 constexpr OptionEntry kOptions[] = {
-    {"order", 'o', "N", "fit the polynomial of order N (2 to 9) without asking", true},
-    {"no-plot", 'n', nullptr, "show no plot and do not wait", false},
+    {"order", 'o', "N", "fit the polynomial of order N (2 to 9) without asking", Offer::order},
+    {"start", kStartKey, "NAME=VALUE[,...]",
+     "start the parameter NAME at VALUE (repeatable);\n"
+     "a parameter without a start value starts at 1",
+     Offer::model},
+    {"fix", kFixKey, "NAME=VALUE[,...]", "hold the parameter NAME at VALUE (repeatable)", Offer::model},
+    {"max-iterations", kMaxIterationsKey, "N", "try at most N steps (default 500)", Offer::model},
+    {"no-plot", 'n', nullptr, "show no plot and do not wait", Offer::all},
     {"plot", 'p', "FILE",
      "draw the plot into FILE instead of showing it; the\n"
      "extension names the format: .png, .svg, .pdf, .eps or .ps",
-     false},
+     Offer::all},
     {"plot-timeout", kPlotTimeoutKey, "SECONDS",
      "give up the plot file when gnuplot has not drawn it\n"
      "within SECONDS (default 120)",
-     false},
+     Offer::all},
     {"json", 'j', nullptr,
      "print the results as one JSON object instead of the\n"
      "report; other messages go to standard error, and there\n"
      "is no plot unless --plot is given",
-     false},
-    {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", false},
+     Offer::all},
+    {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", Offer::all},
     {"using", 'u', "X:Y[:S]",
      "read x, y and sigma from these columns of a table or\n"
      "CSV file, by number from 1 or by header name",
-     false},
+     Offer::fixed_form},
+    {"using", 'u', "X1[,X2...]:Y[:S]",
+     "read x (x1, x2, ... for several), y and sigma from these\n"
+     "columns of a table or CSV file, by number from 1 or by\n"
+     "header name",
+     Offer::model},
     {"delimiter", kDelimiterKey, "C",
      "fields are separated by C (',', ';', 'tab' or 'space'\n"
      "for runs of blanks) instead of the one detected",
-     false},
-    {"decimal-comma", kDecimalCommaKey, nullptr, "read 1,5 as 1.5", false},
+     Offer::all},
+    {"decimal-comma", kDecimalCommaKey, nullptr, "read 1,5 as 1.5", Offer::all},
     {"stats", 's', nullptr,
      "after the report, each parameter with its standard error,\n"
      "t, p and 95 % interval, then the degrees of freedom,\n"
      "residual standard error, R^2, adjusted R^2 and the\n"
      "correlations of the parameters",
-     false},
+     Offer::fixed_form},
     {"weighted", 'w', nullptr,
      "fit by least squares weighted by 1/sigma^2 (the chi-square\n"
      "fit) and report chi^2 and both kinds of error; FILE must\n"
      "hold a sigma for every point",
-     false},
+     Offer::all},
     {"compare", kCompareKey, "FROM-TO",
      "compare the orders FROM to TO (default 1-9, as far as the\n"
      "points allow) by rms, residual standard error, adjusted\n"
      "R^2, AIC, BIC and the p value of the top coefficient;\n"
      "no plot unless --plot draws the order of lowest BIC",
-     true, true},
-    {"help", 'h', nullptr, "print this help and exit", false},
-    {"version", 'V', nullptr, "print the version and exit", false},
+     Offer::order, true},
+    {"help", 'h', nullptr, "print this help and exit", Offer::all},
+    {"version", 'V', nullptr, "print the version and exit", Offer::all},
 };
 
 constexpr int kHelpColumn = 21;  // where the help text of an option starts
 
 bool Offered(const OptionEntry& entry, const ProgramInfo& program)
 {
-    return !entry.order_only || program.takes_order;
+    switch (entry.offer) {
+    case Offer::all: return true;
+    case Offer::order: return program.takes_order;
+    case Offer::model: return program.takes_model;
+    case Offer::fixed_form: return !program.takes_model;
+    }
+    return false;
 }
 
 const OptionEntry* EntryOf(int key)
@@ -147,11 +175,11 @@ char DelimiterFrom(std::string_view text)
     return std::strchr(".+-\"", text[0]) == nullptr ? text[0] : 0;
 }
 
-// The columns of -u, which the programs take with one x column.
-bool TakeColumns(CommandLine& command, const char* argument)
+// The columns of -u: one x column, or several for the model programs.
+bool TakeColumns(CommandLine& command, const char* argument, const ProgramInfo& program)
 {
     fitcore::ColumnChoice choice = fitcore::parse_columns(argument);
-    if (choice.ok && choice.x.size() != 1) {
+    if (choice.ok && choice.x.size() != 1 && !program.takes_model) {
         choice.ok = false;
         choice.error = "the fit takes one x column";
     }
@@ -179,7 +207,7 @@ bool CompareRangeFrom(std::string_view text, CommandLine& command)
 
 // Takes one option and its argument into the record; false with `error` set
 // when the argument is refused.
-bool Apply(CommandLine& command, int key, const char* argument)
+bool Apply(CommandLine& command, int key, const char* argument, const ProgramInfo& program)
 {
     switch (key) {
     case 'h': command.help = true; break;
@@ -188,7 +216,7 @@ bool Apply(CommandLine& command, int key, const char* argument)
     case 'j': command.json = true; break;
     case kPointsKey: command.points = true; break;
     case kDecimalCommaKey: command.decimal_comma = true; break;
-    case 'u': return TakeColumns(command, argument);
+    case 'u': return TakeColumns(command, argument, program);
     case kDelimiterKey:
         command.delimiter = DelimiterFrom(argument);
         if (command.delimiter == 0) {
@@ -207,6 +235,17 @@ bool Apply(CommandLine& command, int key, const char* argument)
             return false;
         }
         break;
+    case kStartKey: command.starts.push_back(argument); break;
+    case kFixKey: command.fixes.push_back(argument); break;
+    case kMaxIterationsKey: {
+        std::optional<int32_t> value = fitcore::WholeNumberOf(argument);
+        if (!value || *value < 1) {
+            command.error = "invalid number of iterations " + Quoted(argument) + ": give a whole number from 1";
+            return false;
+        }
+        command.max_iterations = *value;
+        break;
+    }
     case 'o':
         command.order = OrderFrom(argument);
         if (command.order == 0) {
@@ -283,9 +322,10 @@ std::string RefusedOption(const ProgramInfo& program, const char* written, int k
 
 CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
 {
-    // "+": stop at the first argument that is not an option; ":": report a
-    // missing argument as ':' and print nothing.
-    std::string letters = "+:";
+    // "-": take options anywhere and hand each other argument over in its
+    // place, as key 1 (whatever POSIXLY_CORRECT says), until "--"; ":":
+    // report a missing argument as ':' and print nothing.
+    std::string letters = "-:";
     std::vector<option> options;
     for (const OptionEntry& entry : kOptions) {
         if (!Offered(entry, program)) continue;
@@ -317,12 +357,23 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
             command.error = RefusedOption(program, argv[optind - 1], optopt);
             return command;
         }
-        if (!Apply(command, key, optarg)) return command;
+        if (key == 1) {
+            if (program.takes_model && command.formula == nullptr)
+                command.formula = optarg;
+            else if (command.file == nullptr)
+                command.file = optarg;  // a second name is ignored
+            continue;
+        }
+        if (!Apply(command, key, optarg, program)) return command;
     }
-    if (optind < argc) command.file = argv[optind];
+    // The first arguments after "--".
+    if (program.takes_model && command.formula == nullptr && optind < argc) command.formula = argv[optind++];
+    if (command.file == nullptr && optind < argc) command.file = argv[optind];
     if (command.help || command.version) return command;
 
-    if (command.no_plot && command.plot_file != nullptr)
+    if (program.takes_model && command.formula == nullptr)
+        command.error = "no FORMULA given";
+    else if (command.no_plot && command.plot_file != nullptr)
         command.error = "options '--plot' and '--no-plot' exclude each other";
     else if (command.points && !command.json)
         command.error = "option '--points' needs '--json'";
@@ -335,7 +386,8 @@ CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program)
 
 void PrintHelp(std::FILE* out, const ProgramInfo& program)
 {
-    std::fprintf(out, "Usage: %s [OPTION]... [FILE]\n%s\n", program.name, program.description);
+    std::fprintf(out, "Usage: %s [OPTION]... %s[FILE]\n%s\n", program.name, program.takes_model ? "FORMULA " : "",
+                 program.description);
     std::fputs("FILE holds the x/y data: a PCP file, comma-separated values when its\n"
                "name ends in .csv, or else a table of columns; - reads standard input.\n"
                "Without FILE its name is asked for on standard input.\n"

@@ -3,12 +3,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // What sets one program's command line apart.
 struct ProgramInfo {
     const char* name;         // "veldafit": the name in messages, help and version
     const char* description;  // what the program does, for the help text
     bool takes_order;         // accepts -o/--order (cadrafit)
+    bool takes_model = false; // takes a FORMULA before FILE and the model options (modelfit)
 };
 
 // One command line, read. `error` is set for a usage error and then nothing
@@ -23,7 +25,7 @@ struct CommandLine {
     int plot_timeout = 120;          // --plot-timeout=SECONDS: how long gnuplot may take to draw FILE
     bool json = false;               // -j, --json
     bool points = false;             // --points
-    const char* columns = nullptr;   // -u X:Y[:S]: the table's columns by number or name
+    const char* columns = nullptr;   // -u X:Y[:S] (X1,X2,...:Y[:S] for a model): the table's columns by number or name
     char delimiter = 0;              // --delimiter=C: ' ' for runs of blanks; 0: detected
     bool decimal_comma = false;      // --decimal-comma
     bool stats = false;              // -s, --stats: the statistics block after the report
@@ -32,13 +34,18 @@ struct CommandLine {
     int compare_from = 1;            // 1 to 9
     int compare_to = 9;              // compare_from to 9
     const char* file = nullptr;      // the data file, an element of argv; null: ask for it; "-": standard input
+    const char* formula = nullptr;   // the model programs' FORMULA, an element of argv
+    std::vector<const char*> starts; // each --start: "NAME=VALUE[,NAME=VALUE]..."
+    std::vector<const char*> fixes;  // each --fix: "NAME=VALUE[,NAME=VALUE]..."
+    int max_iterations = 0;          // --max-iterations=N; 0: the library's default
     std::string error;               // a usage error, without the program's name
 };
 
-// Reads the options of `program` from argv[1] on. Options stop at "--" and at
-// the first argument that does not start with "-", which is the data file;
-// any argument after the file is ignored. Uses getopt_long, whose state it
-// resets first, so it may be called again.
+// Reads the options of `program` from argv[1] on, wherever they stand, up to
+// "--". The first argument that is not an option (or the first after "--")
+// is the data file; for a model program the first is the formula and the
+// second the data file. Any further one is ignored. Uses getopt_long, whose
+// state it resets first, so it may be called again.
 CommandLine ParseCommandLine(int argc, char** argv, const ProgramInfo& program);
 
 // The usage line, the description and every option of `program`.

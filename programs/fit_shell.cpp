@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include <fitcore/platform.h>
@@ -55,7 +57,7 @@ bool NameFromPrompt(char (&name)[kFileNameSize])
     }
     int next = std::getchar();
     if (next != EOF && !std::isspace(next)) {
-        std::printf("File name too long: at most %zu characters are allowed.\n", kFileNameSize - 1);
+        std::printf("\nFile name too long: at most %zu characters are allowed.\n", kFileNameSize - 1);
         return false;
     }
     if (next != EOF) std::ungetc(next, stdin);  // the rest of the line is for later reads
@@ -83,6 +85,28 @@ int FinishRun(int exit_status)
     else
         std::fprintf(stderr, "%s: writing to standard output failed\n", program_name);
     return 1;
+}
+
+void NoteFailedWrite(int error)
+{
+    if (output_error == 0) output_error = error;
+}
+
+int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv)
+{
+    const char* failure = nullptr;
+    try {
+        return body(argc, argv);
+    } catch (const std::bad_alloc&) {
+        failure = "not enough memory to finish the run";
+    } catch (const std::exception& exception) {
+        failure = exception.what();
+    } catch (...) {
+        failure = "an unexpected failure ended the run";
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", program.name, failure);
+    return FinishRun(1);
 }
 
 void NoteAnsweredPrompt() { answered_line = true; }
@@ -139,7 +163,10 @@ PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFi
 
     PCPFile* file = InitPCPFile();
     if (file == nullptr) return nullptr;
-    fitcore::DataFileResult loaded = fitcore::LoadDataFile(name, TableOptionsOf(run->command), file, &run->data);
+    const fitcore::TableOptions table_options = TableOptionsOf(run->command);
+    fitcore::DataFileResult loaded =
+        options.keep_rows ? fitcore::LoadDataRows(name, table_options, file, &run->rows, &run->data)
+                          : fitcore::LoadDataFile(name, table_options, file, &run->data);
     if (loaded == fitcore::DataFileResult::NotATable) {
         DisposePCPFile(file);
         PrintUsageError(*run->program, "options '--using', '--delimiter' and '--decimal-comma' are for tables "
@@ -180,13 +207,16 @@ int JsonWritten(const FitRun& run, bool written)
     return 1;
 }
 
-int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
+namespace {
+
+template <typename Curve>
+int PlotWith(const FitRun& run, Point* points, int32_t count, const Curve& curve)
 {
     const CommandLine& command = run.command;
     const AxisLabels labels{AxisLabel(run.data.x_name, "x"), AxisLabel(run.data.y_name, "y")};
     if (command.plot_file != nullptr) {
         std::string reason;
-        if (DrawResultPlot(points, count, curve_command, command.plot_file, command.plot_terminal,
+        if (DrawResultPlot(points, count, curve, command.plot_file, command.plot_terminal,
                            command.plot_timeout, &reason, labels) == 0)
             return 0;
         std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
@@ -195,6 +225,18 @@ int PlotResult(const FitRun& run, Point* points, int32_t count, const std::strin
     }
     // Standard input that held the data is not the user's keyboard to wait on.
     const bool data_from_input = command.file != nullptr && std::strcmp(command.file, "-") == 0;
-    if (!command.no_plot && !command.json && !data_from_input) ShowResultPlot(points, count, curve_command, labels);
+    if (!command.no_plot && !command.json && !data_from_input) ShowResultPlot(points, count, curve, labels);
     return 0;
+}
+
+}  // namespace
+
+int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
+{
+    return PlotWith(run, points, count, curve_command);
+}
+
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve)
+{
+    return PlotWith(run, points, count, curve);
 }

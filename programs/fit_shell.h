@@ -29,6 +29,16 @@ int FinishRun(int exit_status);
 // answer is read. False when standard output has failed; FinishRun reports it.
 bool FlushOutput();
 
+// Keeps the reason (an errno value) of a failed write to standard output
+// that went past its stdio buffer, for FinishRun to report; the first one
+// counts.
+void NoteFailedWrite(int error);
+
+// Runs a program's `body`. An exception it lets through ends the run with
+// one line on standard error ("not enough memory" for a failed allocation)
+// and status 1, after FinishRun's checks.
+int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv);
+
 // An answered prompt leaves the rest of its line unread, for the next
 // prompt to take from. The result plot discards that rest before it waits,
 // so that only a space typed after the plot ends the wait.
@@ -39,6 +49,7 @@ void DiscardRestOfAnsweredLine();
 struct ShellOptions {
     bool load_error_names_file;  // "Error loading PCP file '%s'" instead of the plain line
     bool requires_sigma;         // refuse a file without a sigma column
+    bool keep_rows = false;      // a table keeps its rows in FitRun::rows (see fitcore::LoadDataRows)
 };
 
 // One run as its options ask for it.
@@ -47,6 +58,7 @@ struct FitRun {
     CommandLine command;
     std::FILE* json = nullptr;  // with --json: the stream on the real standard output
     fitcore::DataFileInfo data; // the column names and skipped rows of the file loaded
+    fitcore::Table rows;        // with ShellOptions::keep_rows: the rows of a file read as a table
 };
 
 // Reads the options into *run. Help, version and usage errors end the run
@@ -77,3 +89,6 @@ int JsonWritten(const FitRun& run, bool written);
 // named after the file's columns where it names them. The exit status: 1, after one line on standard error, when the
 // plot file could not be made; else 0.
 int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command);
+// The same with a curve given by its samples.
+struct SampledCurve;
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve);

@@ -19,6 +19,14 @@ JsonObject CommonMembers(const JsonRun& run)
     AddJsonString(object, "program", run.program);
     AddJsonString(object, "file", run.file);
     AddJsonInteger(object, "count", run.count);
+    AddJsonRunColumns(object, run);
+    return object;
+}
+
+}  // namespace
+
+void AddJsonRunColumns(JsonObject& object, const JsonRun& run)
+{
     for (auto [member, name] : {std::pair{"x_name", run.x_name}, std::pair{"y_name", run.y_name}}) {
         if (name != nullptr) {
             AddJsonString(object, member, name);
@@ -28,8 +36,9 @@ JsonObject CommonMembers(const JsonRun& run)
         }
     }
     AddJsonInteger(object, "skipped", run.skipped);
-    return object;
 }
+
+namespace {
 
 // The members so far, the points when asked for, and the object's end.
 // Long point lists are formatted on two threads, like the report's tables.
@@ -159,6 +168,8 @@ void AddPolynomialInference(JsonObject& object, const fitcore::FitInference& inf
 }
 
 }  // namespace
+
+bool FinishJsonObject(std::FILE* out, JsonObject& object, const JsonRun& run) { return Finish(out, object, run); }
 
 bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats,
                    const fitcore::FitInference* inference)

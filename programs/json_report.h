@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "json_writer.h"
 #include <fitcore/inference.h>
 #include <fitcore/linefit.h>
 #include <fitcore/point.h>
@@ -58,3 +59,12 @@ bool WriteWeightedPolynomialJson(std::FILE* out, const JsonRun& run, const fitco
 // "best_bic_order".
 bool WriteComparisonJson(std::FILE* out, const JsonRun& run, const fitcore::OrderComparison& comparison,
                          bool weighted);
+
+// Adds "x_name", "y_name" (null where the file names no column) and
+// "skipped", which every program's JSON holds after "count".
+void AddJsonRunColumns(JsonObject& object, const JsonRun& run);
+
+// Ends `object`, whose members the caller has added: the points when
+// `run.with_points`, the closing brace and a line end, written to `out`.
+// False when a write failed.
+bool FinishJsonObject(std::FILE* out, JsonObject& object, const JsonRun& run);

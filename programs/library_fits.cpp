@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <span>
 
 #include <fitcore/polyfit.h>
 
@@ -41,10 +42,15 @@ std::string CurveCommand(const fitcore::Polynomial& polynomial)
     return LineCurveCommand(line);
 }
 
+// The points in place, for the library's fits: no copy of millions of values.
+std::span<const Point> PointsOf(const Point* points, int32_t count)
+{
+    return {points, count > 0 ? static_cast<std::size_t>(count) : 0};
+}
+
 fitcore::PolynomialFit WeightedFit(const PCPFile* file, int order)
 {
-    const FitColumns columns = ColumnsOf(file->points, file->count);
-    return fitcore::fit_polynomial(columns.x, columns.y, order, columns.sigma);
+    return fitcore::fit_polynomial(PointsOf(file->points, file->count), order, true);
 }
 
 std::string WeightedTitle(int order)
@@ -71,14 +77,12 @@ FitColumns ColumnsOf(const Point* points, int32_t count)
 
 fitcore::FitInference LineInference(const Point* points, int32_t count)
 {
-    const FitColumns columns = ColumnsOf(points, count);
-    return fitcore::infer(fitcore::fit_line(columns.x, columns.y));
+    return fitcore::infer(fitcore::fit_line(PointsOf(points, count)));
 }
 
 fitcore::FitInference PolynomialInference(const Point* points, int32_t count, int order)
 {
-    const FitColumns columns = ColumnsOf(points, count);
-    return fitcore::infer(fitcore::fit_polynomial(columns.x, columns.y, order));
+    return fitcore::infer(fitcore::fit_polynomial(PointsOf(points, count), order));
 }
 
 bool SigmasUsable(const Point* points, int32_t count)
@@ -107,7 +111,7 @@ int WeightedFitRun(const FitRun& run, const char* name, PCPFile* file, int order
     const std::vector<std::string> names = order == 1 ? LineParameterNames() : PolynomialParameterNames(order);
     int exit_status = 0;
     if (run.json != nullptr) {
-        const JsonRun json{run.program->name, name, file->points, file->count, run.command.points};
+        const JsonRun json = JsonRunOf(run, name, file);
         exit_status = JsonWritten(run, order == 1 ? WriteWeightedLineJson(run.json, json, inference)
                                                   : WriteWeightedPolynomialJson(run.json, json, inference));
     } else {
@@ -138,8 +142,7 @@ int CompareOrdersRun(const FitRun& run, const char* name, PCPFile* file)
     int exit_status = 0;
     if (run.json != nullptr)
         exit_status = JsonWritten(
-            run, WriteComparisonJson(run.json, {run.program->name, name, file->points, file->count, command.points},
-                                     comparison, command.weighted));
+            run, WriteComparisonJson(run.json, JsonRunOf(run, name, file), comparison, command.weighted));
     else
         PrintOrderComparison(comparison, file->count, command.weighted);
     // Only a plot file asked for shows the order of lowest BIC.

@@ -19,15 +19,11 @@ namespace {
 // Err/sd. Written through a large buffer, on two threads for long tables.
 void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t count)
 {
-    const double b = stats.slope;
-    auto format_row = [&stats, points, b](char* out, size_t row) {
+    const fitcore::PointErrorRatio error_ratio(stats);
+    auto format_row = [&error_ratio, points](char* out, size_t row) {
         const Point& point = points[row];
-        // Error estimate of the point: variance of the fitted value (without
-        // the slope/intercept covariance) plus the spreads of y and of b*x.
-        double error = std::sqrt(stats.intercept_variance + point.x * point.x * stats.slope_variance +
-                                 stats.y_variance + b * b * stats.x_variance);
         out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
-        for (double value : {point.x, point.y, point.fit, (point.y - point.fit) / error}) {
+        for (double value : {point.x, point.y, point.fit, error_ratio(point)}) {
             *out++ = '\t';
             out = fitcore::AppendExponential(out, value, 6, 1);
         }
@@ -37,6 +33,7 @@ void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t co
     constexpr size_t kMaxRow = fitcore::MaxIntegerLength() + 4 * (1 + fitcore::MaxExponentialLength(6, 1)) + 1;
     fitcore::OutputBuffer out(stdout);
     fitcore::AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+    if (!out.Flush()) NoteFailedWrite(out.error());
 }
 
 }  // namespace

@@ -13,32 +13,51 @@
 
 namespace {
 
-enum class NumberInput { Number, NotANumber, Ended };
+enum class NumberInput { Number, NotANumber, Ended, LineTooLong };
 
-// Consumes characters up to and including the end of the current line.
-void DiscardLine(int c)
-{
-    while (c != '\n' && c != EOF) c = std::getchar();
-}
+// The most characters a line of answers may hold, as at the file name prompt.
+constexpr size_t kMaxAnswerLine = kFileNameSize - 1;
+
+// Standard input read character by character, counting those of the current
+// line: input without a line end can't keep the prompt reading for ever.
+class AnswerLine {
+public:
+    int Get()
+    {
+        const int c = std::getchar();
+        length_ = c == '\n' ? 0 : length_ + 1;
+        return c;
+    }
+    void Unget(int c) { length_ = c == '\n' ? 0 : length_ - 1; }
+    bool TooLong() const { return length_ > kMaxAnswerLine; }
+
+private:
+    size_t length_ = 0;
+};
 
 // Reads a whole number from standard input as "%d" does: white space, an
 // optional sign, decimal digits; the character after the digits stays
 // unread for later reads. A value beyond the range of int is clamped to
 // INT_MIN or INT_MAX rather than overflowing. Anything else that starts a
-// word is discarded with the rest of its line.
-NumberInput ReadWholeNumber(int* value)
+// word is discarded with the rest of its line. A line longer than
+// kMaxAnswerLine characters ends the reading; `line` counts across reads.
+NumberInput ReadWholeNumber(AnswerLine& line, int* value)
 {
-    int c = std::getchar();
-    while (c != EOF && std::isspace(c)) c = std::getchar();
+    int c = line.Get();
+    while (c != EOF && std::isspace(c) && !line.TooLong()) c = line.Get();
     if (c == EOF) return NumberInput::Ended;
 
     fitcore::WholeNumberReader number;
-    while (number.Take(c)) c = std::getchar();
+    while (!line.TooLong() && number.Take(c)) c = line.Get();
+    if (line.TooLong()) return NumberInput::LineTooLong;
     if (number.status() == fitcore::WholeNumberStatus::NoNumber) {
-        DiscardLine(c);
-        return NumberInput::NotANumber;
+        while (c != '\n' && c != EOF && !line.TooLong()) c = line.Get();
+        return line.TooLong() ? NumberInput::LineTooLong : NumberInput::NotANumber;
     }
-    if (c != EOF) std::ungetc(c, stdin);
+    if (c != EOF) {
+        std::ungetc(c, stdin);
+        line.Unget(c);
+    }
     *value = number.value();
     return NumberInput::Number;
 }
@@ -66,6 +85,7 @@ void PrintPolynomialTable(double rms, const Point* points, int32_t count)
     constexpr size_t kMaxRow = fitcore::MaxIntegerLength(4) + 5 * (1 + fitcore::MaxExponentialLength(5, 15)) + 1;
     fitcore::OutputBuffer out(stdout);
     fitcore::AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+    if (!out.Flush()) NoteFailedWrite(out.error());
 }
 
 }  // namespace
@@ -73,11 +93,17 @@ void PrintPolynomialTable(double rms, const Point* points, int32_t count)
 int ReadPolynomialOrder(int* order)
 {
     int value = 0;
+    AnswerLine line;
     while (value < fitcore::kMinPolynomialOrder || value > fitcore::kMaxPolynomialOrder) {
         std::printf("Please enter number of coefficients for fit: ");
         std::fflush(stdout);
-        if (ReadWholeNumber(&value) == NumberInput::Ended) {
+        const NumberInput input = ReadWholeNumber(line, &value);
+        if (input == NumberInput::Ended) {
             std::printf("\nNo order entered: standard input has ended.\n");
+            return 1;
+        }
+        if (input == NumberInput::LineTooLong) {
+            std::printf("\nNo order entered: a line of more than %zu characters.\n", kMaxAnswerLine);
             return 1;
         }
     }

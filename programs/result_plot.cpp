@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "fit_shell.h"
 #include <fitcore/gnuplot_connection.h>
@@ -39,10 +40,27 @@ int PlotPoints(gnuplot_connection* plot, Point* points, int32_t count, const Axi
     return gnuplot_plot_Point_xy(plot, points, count, "Points");
 }
 
+// Sends the curve to a connection whose points are plotted.
+using CurveSender = std::function<void(gnuplot_connection*)>;
+
 void PlotCurve(gnuplot_connection* plot, const std::string& curve_command)
 {
     // The command ends with its own line end; gnuplot_cmd adds another.
     gnuplot_cmd(plot, "%s", curve_command.c_str());
+}
+
+CurveSender CommandSender(const std::string& curve_command)
+{
+    return [&curve_command](gnuplot_connection* plot) { PlotCurve(plot, curve_command); };
+}
+
+CurveSender SampleSender(const SampledCurve& curve)
+{
+    return [&curve](gnuplot_connection* plot) {
+        if (curve.x.empty()) return;
+        gnuplot_setstyle(plot, "lines");
+        gnuplot_plot_xy(plot, curve.x.data(), curve.y.data(), static_cast<int>(curve.x.size()), curve.title.c_str());
+    };
 }
 
 // Every digit of the double, so gnuplot draws the curve of the report.
@@ -83,7 +101,9 @@ std::string LineCurveCommand(const fitcore::Line& line)
     return "replot " + Exact(line.slope) + "*" + variable + "+" + Exact(value) + " title 'Linear fit' with lines\n";
 }
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
+namespace {
+
+void ShowPlot(Point* points, int32_t count, const CurveSender& send_curve, const AxisLabels& labels)
 {
     DiscardRestOfAnsweredLine();
     gnuplot_connection* plot = gnuplot_init();
@@ -92,7 +112,7 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
         return;
     }
     PlotPoints(plot, points, count, labels);
-    PlotCurve(plot, curve_command);
+    send_curve(plot);
     // A drawing on the console comes before the prompt, not over it; a slow
     // gnuplot delays the prompt by a few seconds at most.
     gnuplot_wait_delivered(plot, kDrawingWaitMs);
@@ -100,8 +120,8 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
     gnuplot_close_within(plot, kClosingWaitMs);
 }
 
-int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, int timeout_seconds, std::string* reason, const AxisLabels& labels)
+int DrawPlot(Point* points, int32_t count, const CurveSender& send_curve, const char* file, const char* terminal,
+             int timeout_seconds, std::string* reason, const AxisLabels& labels)
 {
     // gnuplot draws into a new file beside the target, which takes the
     // target's place only once gnuplot has drawn it.
@@ -126,10 +146,34 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
         gnuplot_close_within(plot, timeout_ms);
         return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
     }
-    PlotCurve(plot, curve_command);
+    send_curve(plot);
     if (gnuplot_close_within(plot, timeout_ms) != 0)
         return failed("gnuplot did not finish within " + std::to_string(timeout_seconds) +
                       (timeout_seconds == 1 ? " second" : " seconds"));
     if (!fitcore::ReplacementWritten(output)) return failed("gnuplot did not draw it");
     return fitcore::CommitReplacement(&output, reason) ? 0 : 1;
+}
+
+}  // namespace
+
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
+{
+    ShowPlot(points, count, CommandSender(curve_command), labels);
+}
+
+void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve, const AxisLabels& labels)
+{
+    ShowPlot(points, count, SampleSender(curve), labels);
+}
+
+int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
+                   const char* terminal, int timeout_seconds, std::string* reason, const AxisLabels& labels)
+{
+    return DrawPlot(points, count, CommandSender(curve_command), file, terminal, timeout_seconds, reason, labels);
+}
+
+int DrawResultPlot(Point* points, int32_t count, const SampledCurve& curve, const char* file, const char* terminal,
+                   int timeout_seconds, std::string* reason, const AxisLabels& labels)
+{
+    return DrawPlot(points, count, SampleSender(curve), file, terminal, timeout_seconds, reason, labels);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <fitcore/linefit.h>
 #include <fitcore/point.h>
@@ -43,3 +44,17 @@ void ShowResultPlot(Point* points, int32_t count, const std::string& curve_comma
 int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
                    const char* terminal, int timeout_seconds, std::string* reason,
                    const AxisLabels& labels = {});
+
+// A curve given by its values rather than a formula for gnuplot: drawn as a
+// line through samples dense enough to look smooth, sent in a data file of
+// its own, so that the line drawn is the fitted model itself.
+struct SampledCurve {
+    std::vector<double> x;
+    std::vector<double> y;
+    std::string title;
+};
+
+// The same plots with a sampled curve.
+void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve, const AxisLabels& labels);
+int DrawResultPlot(Point* points, int32_t count, const SampledCurve& curve, const char* file, const char* terminal,
+                   int timeout_seconds, std::string* reason, const AxisLabels& labels = {});

@@ -12,9 +12,7 @@ const ProgramInfo kProgram = {
                 "by the uncertainties (sigma) that FILE holds; a file without them is refused.",
     false};
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     StartRun();
     FitRun run;
@@ -39,3 +37,7 @@ int main(int argc, char** argv)
     DisposePCPFile(file);
     return FinishRun(exit_status);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunGuarded(kProgram, Run, argc, argv); }

@@ -12,9 +12,7 @@ const ProgramInfo kProgram = {
                 "with the standard errors of its slope and intercepts.",
     false};
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     StartRun();
     FitRun run;
@@ -37,3 +35,7 @@ int main(int argc, char** argv)
     DisposePCPFile(file);
     return FinishRun(exit_status);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunGuarded(kProgram, Run, argc, argv); }

@@ -49,7 +49,11 @@ std::string Loaded(const std::string& name, int count)
     return "Loaded file '" + name + "' sucessfully, " + std::to_string(count) + " points present\n";
 }
 
-std::string CantOpen(const std::string& name) { return "Can't open " + name + " for reading!\n"; }
+// The reason, then the loader's own line.
+std::string CantOpen(const std::string& name, const std::string& reason = "No such file or directory")
+{
+    return "Can't load " + name + ": " + reason + ".\n" + "Can't open " + name + " for reading!\n";
+}
 
 std::string BadLines(int first, int last)
 {
@@ -257,7 +261,12 @@ std::vector<Row> Rows()
         {"NameOf1024Characters", "veldafit", {long_name}, {}, "", too_long, "", 1},
         {"CadrafitNameOf1024Characters", "cadrafit", {long_name}, {}, "", too_long, "", 1},
         {"NameOf1024CharactersAtThePrompt", "sorrafit", {}, {}, long_name + "\n",
-         "Please enter a filename: " + too_long, "", 1},
+         "Please enter a filename: \n" + too_long, "", 1},
+        // Options after the file name count; after "--" they are names.
+        {"OptionAfterTheFileName", "veldafit", {"exact.pcp", "-n", "other.pcp"}, {{"exact.pcp", kExactPcp}}, "",
+         ExactReport("exact.pcp"), "", 0},
+        {"OptionAfterDoubleDash", "veldafit", {"--", "-n"}, {}, "",
+         Loading("-n") + CantOpen("-n") + "Error loading PCP file\n", "", 1},
         {"InputEndsAtTheOrderPrompt", "cadrafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
          Loading("exact.pcp") + Loaded("exact.pcp", 3) + kOrderPrompt +
              "\nNo order entered: standard input has ended.\n",
@@ -285,10 +294,11 @@ std::vector<Row> Rows()
             rows.push_back({name("MissingFile"), program, {"missing.pcp"}, {}, "2\n",
                             Loading("missing.pcp") + CantOpen("missing.pcp") + LoadError(p, "missing.pcp"), "", 1});
         rows.push_back({name("Directory"), program, {"data.pcp"}, {}, "2\n",
-                        Loading("data.pcp") + CantOpen("data.pcp") + LoadError(p, "data.pcp"), "", 1,
+                        Loading("data.pcp") + CantOpen("data.pcp", "Is a directory") + LoadError(p, "data.pcp"), "", 1,
                         FrontEnd::None, {}, {"data.pcp"}});
         rows.push_back({name("UnreadableFile"), program, {"locked.pcp"}, {{"locked.pcp", kExactPcp}}, "2\n",
-                        Loading("locked.pcp") + CantOpen("locked.pcp") + LoadError(p, "locked.pcp"), "", 1,
+                        Loading("locked.pcp") + CantOpen("locked.pcp", "Permission denied") +
+                            LoadError(p, "locked.pcp"), "", 1,
                         FrontEnd::None, {"locked.pcp"}});
         rows.push_back({name("CountFarBeyondMemory"), program, {"huge.pcp"},
                         {{"huge.pcp", "2147483647 0 1\n1 2 0.5\n"}}, "2\n",
@@ -325,6 +335,15 @@ std::vector<Row> Rows()
     rows.push_back({"CadrafitReportToAFullDisk", "cadrafit", {"poly_parabola.pcp"},
                     {{"poly_parabola.pcp", TestData("poly_parabola.pcp")}}, "2\n", "",
                     kNoFrontEnd + "cadrafit" + full_disk, 1, FrontEnd::None, {}, {}, false, "exec >/dev/full;"});
+    std::string many = "300 0 0\n";  // a report of about 16 KiB
+    for (int i = 0; i < 300; ++i) many += std::to_string(i) + " " + std::to_string(3 * i + i % 7) + "\n";
+    rows.push_back({"LongReportToAFullDisk", "veldafit", {"-n", "many.pcp"}, {{"many.pcp", many}}, "", "",
+                    "veldafit" + full_disk, 1, FrontEnd::None, {}, {}, false, "exec >/dev/full;"});
+    // Input without a line end ends the order prompt as it does the file name prompt.
+    rows.push_back({"EndlessInputAtTheOrderPrompt", "cadrafit", {"exact.pcp"}, {{"exact.pcp", kExactPcp}}, "",
+                    Loading("exact.pcp") + Loaded("exact.pcp", 3) + kOrderPrompt +
+                        "\nNo order entered: a line of more than 1023 characters.\n",
+                    "", 1, FrontEnd::None, {}, {}, false, "exec </dev/zero;"});
     rows.push_back({"SorrafitLoadErrorToAFullDisk", "sorrafit", {"missing.pcp"}, {}, "", "", "sorrafit" + full_disk,
                     1, FrontEnd::None, {}, {}, false, "exec >/dev/full;"});
     // A front-end beside a downloaded data set is not run unless PATH names the working directory.

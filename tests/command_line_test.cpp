@@ -1,11 +1,14 @@
 // The options of the three programs: every option, every usage error, one table.
 #include "command_line.h"
+#include "fit_shell.h"
 
 #include "memory_stream.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -66,7 +69,11 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         // The data file: the first argument that is not an option; the rest is ignored.
         {&kLine, {}, ""},
         {&kLine, {"f.pcp"}, "file=f.pcp"},
-        {&kLine, {"f.pcp", "-n", "g.pcp"}, "file=f.pcp"},
+        // Options anywhere; the first other argument is the file, the rest ignored.
+        {&kLine, {"f.pcp", "-n", "g.pcp"}, "no-plot file=f.pcp"},
+        {&kPolynomial, {"f.pcp", "-o", "3", "-j"}, "order=3 json file=f.pcp"},
+        {&kLine, {"--", "f.pcp", "-n"}, "file=f.pcp"},
+        {&kLine, {"f.pcp", "--", "-n"}, "file=f.pcp"},
         {&kLine, {"--", "-f.pcp"}, "file=-f.pcp"},
         {&kLine, {"-n", "--"}, "no-plot"},
         {&kLine, {"-"}, "file=-"},
@@ -178,6 +185,27 @@ TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)
     for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--stats", "--weighted", "--help",
                                "--version"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
+}
+
+// Whatever a program's body lets through ends the run with one line and status 1.
+TEST(RunGuarded, TurnsAnEscapingExceptionIntoOneLineAndStatusOne)
+{
+    struct Guarded {
+        int (*body)(int, char**);
+        std::string err;
+        int status;
+    } cases[] = {
+        {[](int, char**) -> int { throw std::bad_alloc(); }, "veldafit: not enough memory to finish the run\n", 1},
+        {[](int, char**) -> int { throw std::length_error("vector too long"); }, "veldafit: vector too long\n", 1},
+        {[](int, char**) -> int { throw 7; }, "veldafit: an unexpected failure ended the run\n", 1},
+        {[](int argc, char**) { return argc; }, "", 3},
+    };
+    for (const Guarded& c : cases) {
+        testing::internal::CaptureStderr();
+        const int status = RunGuarded(kLine, c.body, 3, nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+        EXPECT_EQ(status, c.status);
+    }
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ TEST(VeldafitOnCSV, MissingCSVFileFailsTheRun)
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.out,
               "Loading CSV file /nonexistent/data.csv...\n"
+              "Can't load /nonexistent/data.csv: No such file or directory.\n"
               "Can't open /nonexistent/data.csv for reading!\n"
               "Error loading PCP file\n");
 }

@@ -203,7 +203,9 @@ TEST(CSVImport, UnreadableFileIsReported)
     PCPFile record{0, 3, 1, nullptr};
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadCSVFile("/nonexistent/data.csv", &record), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open /nonexistent/data.csv for reading!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Can't load /nonexistent/data.csv: No such file or directory.\n"
+              "Can't open /nonexistent/data.csv for reading!\n");
     EXPECT_EQ(record.count, 0);
     EXPECT_EQ(record.tag, 3);
     EXPECT_EQ(record.points, nullptr);
@@ -226,7 +228,8 @@ TEST(CSVImport, DirectoryIsRefusedAsUnopenable)
     PCPFile record{};
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadCSVFile(dir.path().c_str(), &record), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open " + dir.path() + " for reading!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Can't load " + dir.path() + ": Is a directory.\nCan't open " + dir.path() + " for reading!\n");
     EXPECT_EQ(record.points, nullptr);
 }
 

@@ -148,10 +148,18 @@ TEST(PolynomialFit, EqualSigmasGiveTheUnweightedFitWithTheirOwnErrors)
     ExpectRelative(weighted.residual_sd, plain.residual_sd / 0.25, 1e-12, "residual sd");
 }
 
+std::vector<double> Steps(size_t count, double step)
+{
+    std::vector<double> values;
+    for (size_t i = 0; i < count; ++i) values.push_back(static_cast<double>(i) * step);
+    return values;
+}
+
 TEST(LineAndPolynomialFit, DataThatCannotBeFittedIsRefusedWithAReason)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<double> three = {1, 2, 3}, four = {1, 2, 3, 4};
+    const std::vector<double> many = Steps(100002, 1), thousand = Steps(1000, 1);
     struct Case {
         std::vector<double> x, y, sigma;
         int order;  // 1: fit_line
@@ -166,6 +174,12 @@ TEST(LineAndPolynomialFit, DataThatCannotBeFittedIsRefusedWithAReason)
         {four, four, {}, 3, "a polynomial of order 3 needs more than 4 points"},
         {{1, 1, 2, 2, 3}, {1, 2, 3, 4, 5}, {}, 3, "fewer distinct x values than the 4 coefficients"},
         {four, four, {}, 0, "the order must be at least 1"},
+        // Refused at once, without a matrix of 10^10 cells.
+        {many, many, {}, 100000, "the order must be at most 100"},
+        {thousand, thousand, {}, 50, "numerically singular at order 50"},
+        // A slope beyond the largest double.
+        {{0, 1e-300, 2e-300}, {0, 1e300, 2e300}, {}, 1, "the result is out of range"},
+        {{1, 2, 3, 4}, {-1.7e308, 1.7e308, -1.7e308, 1.7e308}, {}, 1, "the result is out of range"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -182,6 +196,53 @@ TEST(LineAndPolynomialFit, DataThatCannotBeFittedIsRefusedWithAReason)
         }
         EXPECT_EQ(error, c.error);
     }
+}
+
+// Rank is a matter of the powers of x, not of how far apart the weights lie
+// or how large the numbers are.
+TEST(LineAndPolynomialFit, FitsWhatIsSolvableWhateverTheWeightsAndUnits)
+{
+    struct Case {
+        const char* name;
+        double x_scale, pinned_sigma;
+        int order;
+    } cases[] = {
+        {"line pinned to its first point", 1, 1e-13, 1},
+        {"cubic pinned to its first point", 1, 1e-13, 3},
+        {"x of order 1e200", 1e200, 1, 1},
+        {"x of order 1e-200", 1e-200, 1, 1},
+        {"cubic in years", 1, 1, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double offset = std::string(c.name).find("years") != std::string::npos ? 2000 : 0;
+        Columns data = ColumnsOf(ExactData(offset, {1.5, -0.25, 0.125, 0.0625}, c.order, 12));
+        for (double& x : data.x) x *= c.x_scale;
+        std::fill(data.sigma.begin(), data.sigma.end(), 1.0);
+        data.sigma[0] = c.pinned_sigma;
+        fitcore::PolynomialFit fit = fitcore::fit_polynomial(data.x, data.y, c.order, data.sigma);
+        ASSERT_TRUE(fit.ok) << fit.error;
+        for (double value : fit.coefficient_errors) EXPECT_TRUE(std::isfinite(value) && value >= 0);
+        std::vector<Point> points;  // the same fit read from points in place
+        for (size_t i = 0; i < data.x.size(); ++i) points.push_back({data.x[i], data.y[i], data.sigma[i], 0, 0});
+        EXPECT_EQ(fitcore::fit_polynomial(points, c.order, true).coefficients, fit.coefficients);
+        if (c.order == 1)
+            ExpectSameLine(fitcore::fit_line(data.x, data.y, data.sigma), ClosedFormLine(data, true), 1e-9);
+    }
+}
+
+TEST(LineAndPolynomialFit, ConstantYIsFittedExactlyWithRSquaredOne)
+{
+    const std::vector<double> x = {1, 2, 3, 4, 5}, y(5, 0.1);
+    fitcore::LineFit line = fitcore::fit_line(x, y);
+    ASSERT_TRUE(line.ok) << line.error;
+    EXPECT_EQ(line.r_squared, 1);
+    std::vector<Point> points;
+    for (size_t i = 0; i < x.size(); ++i) points.push_back({x[i], y[i], 0, 0, 0});
+    fitcore::PolynomialFit cubic = fitcore::fit_polynomial(points, 3);
+    ASSERT_TRUE(cubic.ok) << cubic.error;
+    EXPECT_EQ(cubic.r_squared, 1);
+    EXPECT_NEAR(cubic.coefficients[0], 0.1, 1e-15);
 }
 
 }  // namespace

@@ -67,4 +67,41 @@ TEST(ComputeLineStatistics, DegenerateDataGiveNonFiniteValuesNotCrashes)
     EXPECT_TRUE(std::isnan(equal_x[1].fit));
 }
 
+// Scaling x (and y) scales every printed error as the data's units do, and
+// nothing else: the statistics are formed without overflow or underflow.
+// The errors of the falling line are non-negative, the x intercept's too.
+TEST(LineReportValues, ScaleWithTheDataAndAreNeverNegative)
+{
+    struct Case {
+        double x_scale, y_scale;
+        bool weighted;
+    } cases[] = {
+        {1e200, 1, false}, {1e-200, 1, false}, {1e160, 1, false}, {1, 1e300, false},
+        {1e-300, 1e-300, false}, {1e200, 1e-100, true}, {1e-200, 1, true},
+    };
+    const std::vector<Point> base = Points({{1, -1}, {2, -2}, {3, -3.1}, {4, -3.9}, {5, -5.2}});
+    auto values_of = [](std::vector<Point> points, bool weighted) {
+        for (size_t i = 0; i < points.size(); ++i) points[i].sigma = 1 + static_cast<double>(i % 2);
+        Line line = FitLine(points.data(), 5);
+        if (!weighted) return DeriveLineReportValues(ComputeLineStatistics(points.data(), 5, line.slope, line.intercept));
+        WeightPoints(points.data(), 5);
+        return DeriveLineReportValues(ComputeWeightedLineStatistics(points.data(), 5, line.slope, line.intercept));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x_scale << " " << c.y_scale << (c.weighted ? " weighted" : ""));
+        std::vector<Point> scaled = base;
+        for (Point& point : scaled) point.x *= c.x_scale, point.y *= c.y_scale, point.sigma *= c.y_scale;
+        const LineReportValues plain = values_of(base, c.weighted), got = values_of(scaled, c.weighted);
+        const double expected[] = {plain.standard_deviation * c.y_scale, plain.correlation,
+                                   plain.slope_error * (c.y_scale / c.x_scale), plain.intercept_error * c.y_scale,
+                                   plain.x_intercept_error * c.x_scale};
+        const double actual[] = {got.standard_deviation, got.correlation, got.slope_error, got.intercept_error,
+                                 got.x_intercept_error};
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_GT(actual[i], 0) << i;
+            EXPECT_NEAR(actual[i], expected[i], 1e-12 * expected[i]) << i;
+        }
+    }
+}
+
 }  // namespace

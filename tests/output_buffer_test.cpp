@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -85,8 +86,10 @@ TEST(OutputBuffer, FailedWriteIsReportedAndLaterTextDropped)
         out.Append("some text", 9);
         EXPECT_FALSE(out.Flush());
         EXPECT_TRUE(out.failed());
+        EXPECT_EQ(out.error(), ENOSPC);  // the failing write's own reason, kept
         out.Append("more", 4);
         EXPECT_FALSE(out.Flush());
+        EXPECT_EQ(out.error(), ENOSPC);
     }
     std::fclose(full);
 }

@@ -218,7 +218,8 @@ TEST_F(PcpFileTest, MissingFileIsReportedAndLeavesTheRecordEmpty)
     std::string path = dir.File("missing.pcp");
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadPCPFile(path.c_str(), file.get()), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open " + path + " for reading!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Can't load " + path + ": No such file or directory.\nCan't open " + path + " for reading!\n");
     EXPECT_EQ(file->count, 0);
     EXPECT_EQ(file->points, nullptr);
 
@@ -226,7 +227,8 @@ TEST_F(PcpFileTest, MissingFileIsReportedAndLeavesTheRecordEmpty)
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadFile(dir.path().c_str(), file.get()), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Loading PCP file " + dir.path() + "...\nCan't open " + dir.path() + " for reading!\n");
+              "Loading PCP file " + dir.path() + "...\nCan't load " + dir.path() + ": Is a directory.\nCan't open " +
+                  dir.path() + " for reading!\n");
     EXPECT_EQ(file->points, nullptr);
 }
 

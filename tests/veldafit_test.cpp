@@ -61,6 +61,7 @@ TEST(Veldafit, LoadFailurePrintsTheReadersLineThenItsOwn)
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.out,
               "Loading PCP file missing.pcp...\n"
+              "Can't load missing.pcp: No such file or directory.\n"
               "Can't open missing.pcp for reading!\n"
               "Error loading PCP file\n");
     EXPECT_EQ(run.err, "");
@@ -92,7 +93,7 @@ TEST(Veldafit, RefusesANameTooLongForItsBuffer)
     RunResult prompted = RunVeldafit({}, long_name + "\n");
     EXPECT_EQ(prompted.exit_status, 1);
     EXPECT_EQ(prompted.out,
-              "Please enter a filename: File name too long: at most 1023 characters are allowed.\n");
+              "Please enter a filename: \nFile name too long: at most 1023 characters are allowed.\n");
 
     // 1023 characters is still a name: it is looked up, not refused.
     RunResult longest = RunVeldafit({std::string(1023, 'a')});

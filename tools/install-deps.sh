@@ -4,8 +4,9 @@ set -e
 # pkgconf, dpkg-dev (dpkg-shlibdeps), file and groff-base serve the install,
 # package and man page tests; nlohmann-json3-dev reads the programs' JSON
 # back in the tests, bash-completion runs the completion test, and
-# libboost-math-dev computes the t and chi-square distributions.
-packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base nlohmann-json3-dev bash-completion libboost-math-dev"
+# libboost-math-dev computes the t and chi-square distributions;
+# python3-numpy and python3-scipy are the comparison of bench/model_comparison.sh.
+packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev pkgconf dpkg-dev file groff-base nlohmann-json3-dev bash-completion libboost-math-dev python3-numpy python3-scipy"
 command -v gnuplot >/dev/null 2>&1 || packages="$packages gnuplot-nox"
 # The Windows build: the MinGW-w64 cross compiler with POSIX threads, Google
 # Test's sources to build for it, and Wine to run its programs and tests,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include <fitcore/pcpfile.h>
 #include <fitcore/table.h>
@@ -14,6 +15,7 @@ namespace fitcore {
 struct DataFileInfo {
     std::string x_name;        // the header's name of the x column; empty without one
     std::string y_name;        // the same for y
+    std::vector<std::string> x_names;  // the header's names of every x column chosen; empty without one
     std::size_t skipped = 0;   // table rows skipped for a missing value
 };
 
@@ -37,5 +39,15 @@ bool asks_for_table(const TableOptions& options);
 // the bad lines of a table ("Bad input line: N"), "Skipped N rows with
 // missing values", and every failure's reason, all on standard output.
 DataFileResult LoadDataFile(const char* path, const TableOptions& options, PCPFile* file, DataFileInfo* info);
+
+// Loads as LoadDataFile does, except that a file read as a table (a text
+// table, a CSV file read as one, standard input holding one) keeps its rows
+// in *table with every chosen column: the x columns (several where
+// `options.columns` names several), y and sigma. The record then holds the
+// count and whether there is sigma, but no points. A PCP file or a plain
+// CSV file, which hold one x column, is loaded into the record and leaves
+// *table without rows.
+DataFileResult LoadDataRows(const char* path, const TableOptions& options, PCPFile* file, Table* table,
+                            DataFileInfo* info);
 
 }  // namespace fitcore

@@ -7,7 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <fitcore/point.h>
+
 namespace fitcore {
+
+// The highest order fit_polynomial takes. Powers of one variable beyond
+// about order 40 are numerically dependent on any data anyway.
+constexpr int kMaxFitOrder = 100;
 
 // The line y = slope * x + intercept that fits the points by least squares.
 //
@@ -25,7 +31,7 @@ struct LineFit {
     double intercept_error = 0;
     double covariance = 0;   // of slope and intercept
     double residual_sd = 0;  // sqrt(SSR / (N - 2)); weighted sqrt(chi^2 / (N - 2))
-    double r_squared = 0;    // 1 - SSR / SST, both weighted in the weighted fit
+    double r_squared = 0;    // 1 - SSR / SST, both weighted in the weighted fit; 1 when all y are equal
     double adjusted_r_squared = 0;  // 1 - (1 - r_squared) (N - 1) / ndf
     double residual_squares = 0;    // SSR; weighted chi^2 = sum ((y - fit) / sigma)^2
     std::size_t ndf = 0;            // degrees of freedom: N - 2
@@ -44,7 +50,7 @@ struct PolynomialFit {
     std::vector<double> coefficients;        // c_0 first; empty when !ok
     std::vector<double> coefficient_errors;  // one per coefficient
     double residual_sd = 0;                  // sqrt(SSR / (N - n - 1)); weighted sqrt(chi^2 / (N - n - 1))
-    double r_squared = 0;
+    double r_squared = 0;                    // as for the line; 1 when all y are equal
     double adjusted_r_squared = 0;           // 1 - (1 - r_squared) (N - 1) / ndf
     double residual_squares = 0;             // SSR; weighted chi^2
     std::size_t ndf = 0;                     // degrees of freedom: N - n - 1
@@ -63,6 +69,11 @@ struct PolynomialFit {
     std::string error;
 };
 
+// Every fit below gives ok == true only with finite values throughout; a
+// value that would not be finite (data near the limits of double) is refused
+// as "the result is out of range". Nothing is thrown: not enough memory is a
+// refusal too.
+
 // Ordinary least squares. Refused (ok false) for x and y of different
 // lengths, fewer than 3 points, a value that is not finite, or a single x.
 LineFit fit_line(std::span<const double> x, std::span<const double> y);
@@ -71,9 +82,13 @@ LineFit fit_line(std::span<const double> x, std::span<const double> y);
 // another length or a sigma that is not positive and finite.
 LineFit fit_line(std::span<const double> x, std::span<const double> y, std::span<const double> sigma);
 
-// Least squares of any order >= 1 with more points than coefficients.
-// Refused for an order below 1, too few points, a value that is not finite,
-// or fewer distinct x values than coefficients. The fit is computed by an
+// Least squares of any order from 1 to kMaxFitOrder with more points than
+// coefficients. Refused, before anything is allocated for the fit, for an
+// order outside that range or too few points; then for a value that is not
+// finite, fewer distinct x values than coefficients, or powers of x that are
+// numerically dependent over the data ("numerically singular at order N",
+// decided with each column scaled to length 1, so that neither the units nor
+// the weights' spread decide it). The fit is computed by an
 // orthogonal (Householder) factorization in x centred on and scaled to its
 // range, so that nearly collinear cases (high orders over a narrow range far
 // from zero) keep as many correct digits as the data allow.
@@ -82,5 +97,10 @@ PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> 
 // The same, weighted by 1 / sigma^2.
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order,
                              std::span<const double> sigma);
+
+// The same fits of the points' x and y, read in place; `weighted` by
+// 1 / sigma^2 of their sigma.
+LineFit fit_line(std::span<const Point> points, bool weighted = false);
+PolynomialFit fit_polynomial(std::span<const Point> points, int order, bool weighted = false);
 
 }  // namespace fitcore

@@ -2,6 +2,7 @@
 // statistics, plain and weighted by each point's sigma. Nothing is printed.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include <fitcore/point.h>
@@ -20,6 +21,13 @@ struct Line {
 
 // The values the line report prints. Filled by ComputeLineStatistics, or by
 // ComputeWeightedLineStatistics in the weighted program.
+//
+// The five variances are those of the data measured in units of x_scale and
+// y_scale: of x / x_scale and y / y_scale. Both scales are powers of two and
+// are 1 unless the root mean square of x (or of y) lies outside 2^-128 to
+// 2^128; then they are near it, so that no variance and nothing derived
+// from them overflows or underflows, and the errors printed change with the
+// data's scale only as that scale itself does.
 struct LineStatistics {
     double slope;
     double intercept;
@@ -30,6 +38,8 @@ struct LineStatistics {
     double intercept_variance;
     double x_variance;          // mean squared deviation of x from xbar
     double y_variance;          // mean squared deviation of y from ybar
+    double x_scale = 1;
+    double y_scale = 1;
 };
 
 // Ordinary least squares through all points: b = Cxy / Cxx and
@@ -79,9 +89,32 @@ struct LineReportValues {
     double slope_error;         // sqrt(slope_variance)
     double intercept_error;     // sqrt(intercept_variance)
     double x_intercept;         // -a / b
-    double x_intercept_error;   // no covariance term; divided by b itself, so it takes b's sign
+    double x_intercept_error;   // no covariance term; a standard error, never negative
 };
 
 LineReportValues DeriveLineReportValues(const LineStatistics& stats);
+
+// The table's Err/sd of fitted points, (y - fit) / e with
+// e^2 = intercept_variance + x^2 slope_variance + y_variance + b^2 x_variance:
+// the variance of the fitted value (without the slope/intercept covariance)
+// plus the spreads of y and of b*x. Prepared once for a table.
+class PointErrorRatio {
+public:
+    explicit PointErrorRatio(const LineStatistics& stats);
+
+    double operator()(const Point& point) const
+    {
+        const double x = x_scale_ == 1 ? point.x : point.x / x_scale_;
+        const double error = std::sqrt(stats_.intercept_variance + x * x * stats_.slope_variance + stats_.y_variance +
+                                       slope_term_);
+        const double residual = point.y - point.fit;
+        return stats_.y_scale == 1 ? residual / error : residual / stats_.y_scale / error;
+    }
+
+private:
+    LineStatistics stats_;
+    double x_scale_;
+    double slope_term_;  // b^2 x_variance, b in the statistics' units
+};
 
 }  // namespace fitcore

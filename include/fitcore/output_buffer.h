@@ -42,6 +42,8 @@ public:
     // buffer is not flushed). False once any write has failed.
     bool Flush();
     bool failed() const { return failed_; }
+    // errno as the first failed write left it; 0 while none has failed.
+    int error() const { return error_; }
 
 private:
     void Write(const char* text, size_t length);
@@ -52,6 +54,7 @@ private:
     size_t capacity_;
     size_t used_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 // Writes the text of row i; returns the end of it. It writes at most the

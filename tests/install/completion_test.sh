@@ -58,8 +58,12 @@ expect "2 3 4 5 6 7 8 9 " build/bin/cadrafit -n --order ""
 expect "" veldafit -o ""
 expect "--order= " cadrafit --o
 expect "" veldafit --o
-expect "--help --json --no-plot --plot= --points --stats --version --weighted " sorrafit --
+expect "--decimal-comma --delimiter= --help --json --no-plot --plot-timeout= --plot= --points --stats --using= --version --weighted " sorrafit --
+expect "--decimal-comma --delimiter= --fix= --help --json --max-iterations= --no-plot --plot-timeout= --plot= --points --start= --using= --version --weighted " modelfit --
+expect "" modelfit --start a=1 ""
+expect "$all_files" modelfit -u 1,2:3 'a*x1+b*x2' ""
+expect "" modelfit 'a*x' a.pcp ""
 expect "--compare --compare= " cadrafit --c
-expect "--plot= --points " veldafit -n --p
+expect "--plot-timeout= --plot= --points " veldafit -n --p
 
 echo "completion offers what each program takes"

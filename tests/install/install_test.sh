@@ -18,7 +18,7 @@ expect_file "$prefix/share/doc/fitcore/examples/calibration.pcp"
 library=$(find "$prefix" -name libfitcore.a)
 [ -n "$library" ] || fail "libfitcore.a not installed"
 expect_man_pages_for_programs "$prefix/bin" "$prefix/share/man/man1"
-for program in veldafit sorrafit cadrafit; do
+for program in veldafit sorrafit cadrafit modelfit; do
     expect_file "$prefix/share/bash-completion/completions/$program"
 done
 

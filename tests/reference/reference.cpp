@@ -95,7 +95,7 @@ void ReferencePrintLineReport(const LineStatistics& stats, const Point* points, 
     std::printf("Slope\t%e\t%e\n", b, std::sqrt(stats.slope_variance));
     std::printf("y intercept\t%e\t%e\n", a, std::sqrt(stats.intercept_variance));
     std::printf("x intercept\t%e\t%e\n", -a / b,
-                std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / b);
+                std::sqrt(stats.intercept_variance + (a * a / (b * b)) * stats.slope_variance) / std::fabs(b));
     std::printf("\nPoint\tx\ty\tfit\tErr/sd\n");
     for (int32_t i = 0; i < count; ++i) {
         const Point& point = points[i];
