@@ -129,7 +129,9 @@ TEST(Infer, ShiftOfXChangesNoSlopeStatistic)
                                       {"residual_se", near_zero.residual_se, shifted.residual_se},
                                       {"r_squared", near_zero.r_squared, shifted.r_squared}})
                 EXPECT_NEAR(y, x, 1e-9 * std::fabs(x)) << what;
-            if (weighted) EXPECT_NEAR(shifted.chi2, near_zero.chi2, 1e-9 * near_zero.chi2);
+            if (weighted) {
+                EXPECT_NEAR(shifted.chi2, near_zero.chi2, 1e-9 * near_zero.chi2);
+            }
         }
     }
 }
