@@ -16,6 +16,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 repeats=${1:-3}
 bin=${BUILD_DIR:-$root/build}/bin
 python=${PYTHON:-/usr/bin/python3}
+# Debian's numpy and scipy for the Debian python, installed where missing.
+if [ "$python" = /usr/bin/python3 ] && ! "$python" -c 'import numpy, scipy' 2>/dev/null; then
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq python3-numpy python3-scipy >/dev/null
+fi
 "$python" -c 'import numpy, scipy' || { echo "$0: $python lacks numpy or scipy" >&2; exit 1; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -50,16 +56,21 @@ fit a*exp(-b*x)+c ARG1 every ::1 via a, b, c
 print a, b, c
 PY
 
-# Wall seconds and peak resident kilobytes of one run.
+# Wall seconds (to the millisecond, from the clock's nanoseconds around the
+# run) and peak resident kilobytes of one run.
 measure() {
-    if ! /usr/bin/time -f "%e %M" -o "$scratch/time" "$@" >/dev/null 2>&1; then
+    local start end
+    start=$(date +%s%N)
+    if ! /usr/bin/time -f "%M" -o "$scratch/time" "$@" >/dev/null 2>&1; then
         echo "$0: failed: $*" >&2
         exit 1
     fi
-    tail -n 1 "$scratch/time"
+    end=$(date +%s%N)
+    printf '%.3f %s\n' "$(echo "($end - $start) / 1000000000" | bc -l)" "$(tail -n 1 "$scratch/time")"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 : >"$scratch/modelfit_large"; : >"$scratch/scipy_large"; : >"$scratch/modelfit_small"; : >"$scratch/gnuplot_small"
 for ((i = 0; i < repeats; i++)); do
     measure "$bin/modelfit" -j --start a=1,b=1,c=0.1 'a*exp(-b*x)+c' "$scratch/large.pcp" >>"$scratch/modelfit_large"
@@ -79,6 +90,7 @@ for case in "1000000 modelfit_large modelfit -j" "1000000 scipy_large numpy load
     shift 2
     printf '| %s | %s | %s | %.0f |\n' "$points" "$*" "$(time_of "$file")" "$(echo "$(memory_of "$file") / 1024" | bc -l)"
 done
+printf '\nLoad average before the runs: %s; after: %s.\n' "$load_before" "$(cut -d' ' -f1-3 /proc/loadavg)"
 printf '\nmodelfit is %.1f times as fast as numpy and scipy on 1e6 points and %.0f times as fast as gnuplot on 1e5.\n' \
     "$(echo "$(time_of scipy_large) / $(time_of modelfit_large)" | bc -l)" \
     "$(echo "$(time_of gnuplot_small) / $(time_of modelfit_small)" | bc -l)"

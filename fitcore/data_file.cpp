@@ -10,6 +10,7 @@
 #include <string>
 
 #include <fitcore/platform.h>
+#include "file_system_name.h"
 #include "line_reader.h"
 #include "open_failure.h"
 #include "pcp_stream.h"
@@ -71,7 +72,7 @@ CSVStart LookAtCSV(const char* path)
     CSVStart start;
     // A pipe can be read once only: its data go to the reader.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return start;
+    if (!std::filesystem::is_regular_file(FileSystemPath(path), error)) return start;
     FilePtr in(OpenForReading(path), &std::fclose);
     if (!in) return start;
     LineReader reader(in.get(), 4096);
@@ -138,7 +139,7 @@ DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* f
                        Table* kept)
 {
     CSVStart start = LookAtCSV(path);
-    if (!asks_for_table(options) && !start.semicolons) {
+    if (!asks_for_table(options) && !options.needs_sigma && !start.semicolons) {
         std::printf("Loading CSV file %s...\n", path);
         info->x_name = start.x_name;
         info->y_name = start.y_name;

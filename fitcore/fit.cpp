@@ -173,6 +173,7 @@ struct Solution {
     double adjusted_r_squared = 0;
     Variable variable;
     std::vector<double> centred;  // the coefficients in t
+    std::vector<double> centred_covariance;
 };
 
 Solution Failed(std::string error)
@@ -321,6 +322,12 @@ Solution Solve(const Samples& data, int order)
             : static_cast<double>(1 - residual_squares / total_squares * (static_cast<Real>(data.count) - 1) / degrees);
     solution.variable = survey.variable;
     for (int k = 0; k < d; ++k) solution.centred.push_back(static_cast<double>(b[k]));
+    for (int i = 0; i < d; ++i)
+        for (int j = 0; j < d; ++j) {
+            Real sum = 0;  // (R^-1 R^-T)(i, j); R^-1 is upper triangular
+            for (int k = std::max(i, j); k < d; ++k) sum += inverse[i * d + k] * inverse[j * d + k];
+            solution.centred_covariance.push_back(static_cast<double>(scale * sum));
+        }
     if (!AllFinite(solution)) return Failed("the result is out of range");
     return solution;
 }
@@ -363,6 +370,7 @@ PolynomialFit PolynomialFrom(Solution solution, std::size_t count)
     fit.centre = static_cast<double>(solution.variable.centre);
     fit.scale = static_cast<double>(solution.variable.scale);
     fit.centred_coefficients = std::move(solution.centred);
+    fit.centred_covariance = std::move(solution.centred_covariance);
     return fit;
 }
 

@@ -167,28 +167,18 @@ bool WriteDataFile(int fd, int count, Lines& lines)
     return out.Flush();
 }
 
-// The procedure every data plot shares, once its arguments have been checked:
-// refuse a 3-D plot after any other plot, respect the file limit, write a new
-// data file, record it and send the plot command naming it. 0 sent, 1 not.
-template <typename Lines>
-int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const char* title, Lines lines)
+bool RoomForAnotherFile(const gnuplot_connection* handle)
 {
-    if (three_d && handle->plot_count > 0) return 1;
-    if (handle->temp_count >= GNUPLOT_MAX_TEMP_FILES) {
-        std::fprintf(stderr, "maximum # of temporary files reached (%d): cannot open more",
-                     GNUPLOT_MAX_TEMP_FILES);
-        return 1;
-    }
-    if (title != nullptr && !fitcore::QuotableText(title, "the title")) return 1;
+    if (handle->temp_count < GNUPLOT_MAX_TEMP_FILES) return true;
+    std::fprintf(stderr, "maximum # of temporary files reached (%d): cannot open more", GNUPLOT_MAX_TEMP_FILES);
+    return false;
+}
 
-    const char* word = three_d ? "splot" : PlotWord(handle);
-    char name[GNUPLOT_TEMP_NAME_SIZE];
-    std::snprintf(name, sizeof name, "%s/gnuplot-i-XXXXXX", ".");
-    char command[GNUPLOT_COMMAND_SIZE];
-    // A command that does not fit with a name in the working directory is
-    // refused before any file is made.
-    if (!ComposePlotCommand(command, word, name, title, handle->style)) return 1;
-
+// Creates a new data file (see CreateDataFile), its name in `name`, records
+// it in the connection and writes the `count` lines into it. 0 written, 1 not.
+template <typename Lines>
+int WriteRecordedFile(gnuplot_connection* handle, char (&name)[GNUPLOT_TEMP_NAME_SIZE], int count, Lines& lines)
+{
     int fd = CreateDataFile(name);
     if (fd < 0) {
         std::fputs(kCannotCreate, stderr);
@@ -204,6 +194,27 @@ int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const c
         std::fputs(kCannotCreate, stderr);
         return 1;
     }
+    return 0;
+}
+
+// The procedure every data plot shares, once its arguments have been checked:
+// refuse a 3-D plot after any other plot, respect the file limit, write a new
+// data file, record it and send the plot command naming it. 0 sent, 1 not.
+template <typename Lines>
+int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const char* title, Lines lines)
+{
+    if (three_d && handle->plot_count > 0) return 1;
+    if (!RoomForAnotherFile(handle)) return 1;
+    if (title != nullptr && !fitcore::QuotableText(title, "the title")) return 1;
+
+    const char* word = three_d ? "splot" : PlotWord(handle);
+    char name[GNUPLOT_TEMP_NAME_SIZE];
+    std::snprintf(name, sizeof name, "%s/gnuplot-i-XXXXXX", ".");
+    char command[GNUPLOT_COMMAND_SIZE];
+    // A command that does not fit with a name in the working directory is
+    // refused before any file is made.
+    if (!ComposePlotCommand(command, word, name, title, handle->style)) return 1;
+    if (WriteRecordedFile(handle, name, count, lines) != 0) return 1;
     // A name in the fallback folder may be longer than the one checked.
     if (!ComposePlotCommand(command, word, name, title, handle->style)) return 1;
     gnuplot_cmd(handle, "%s", command);
@@ -271,4 +282,23 @@ int gnuplot_plot_Point_xy(gnuplot_connection* handle, const Point* points, int c
     return PlotThroughFile(handle, false, count, title, IndependentLines{[points](char* out, size_t i) {
         return fitcore::AppendGeneralLine(out, points[i].x, points[i].y);
     }});
+}
+
+int gnuplot_write_columns(gnuplot_connection* handle, const double* const* columns, int column_count, int count,
+                          char* name)
+{
+    if (handle == nullptr || columns == nullptr || name == nullptr || count < 1) return 1;
+    if (column_count < 1 || column_count > 3) return 1;
+    for (int column = 0; column < column_count; ++column)
+        if (columns[column] == nullptr) return 1;
+    if (!RoomForAnotherFile(handle)) return 1;
+    char drawn[GNUPLOT_TEMP_NAME_SIZE];
+    IndependentLines lines{[columns, column_count](char* out, size_t i) {
+        if (column_count == 1) return fitcore::AppendGeneralLine(out, columns[0][i]);
+        if (column_count == 2) return fitcore::AppendGeneralLine(out, columns[0][i], columns[1][i]);
+        return fitcore::AppendGeneralLine(out, columns[0][i], columns[1][i], columns[2][i]);
+    }};
+    if (WriteRecordedFile(handle, drawn, count, lines) != 0) return 1;
+    std::strcpy(name, drawn);
+    return 0;
 }

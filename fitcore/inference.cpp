@@ -2,6 +2,7 @@
 // estimates and covariance; information criteria across polynomial orders.
 #include <fitcore/inference.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -148,6 +149,60 @@ OrderComparison compare_orders(std::span<const double> x, std::span<const double
                                std::span<const double> sigma)
 {
     return Compare(x, y, from, to, sigma, true);
+}
+
+ConfidenceBand confidence_band(const PolynomialFit& fit, std::span<const double> x, double level)
+{
+    ConfidenceBand band;
+    band.level = level;
+    if (!fit.ok) {
+        band.error = fit.error;
+        return band;
+    }
+    const std::size_t d = fit.centred_coefficients.size();
+    const double ndf = static_cast<double>(fit.ndf);
+    // Weighted covariances come from the sigmas alone; scaled, they take
+    // the scatter the residuals show.
+    const double scale = fit.weighted ? fit.residual_squares / ndf : 1;
+    const double factor = student_t_interval_factor(level, ndf);
+    std::vector<double> g(d);
+    for (double at : x) {
+        const double t = (at - fit.centre) / fit.scale;
+        double power = 1, value = 0;
+        for (std::size_t k = 0; k < d; ++k, power *= t) {
+            g[k] = power;
+            value += fit.centred_coefficients[k] * power;
+        }
+        double variance = 0;
+        for (std::size_t i = 0; i < d; ++i)
+            for (std::size_t j = 0; j < d; ++j) variance += g[i] * fit.centred_covariance[i * d + j] * g[j];
+        const double half = factor * std::sqrt(std::max(variance, 0.0) * scale);
+        band.x.push_back(at);
+        band.fit.push_back(value);
+        band.low.push_back(value - half);
+        band.high.push_back(value + half);
+    }
+    band.ok = true;
+    return band;
+}
+
+std::vector<double> band_abscissae(std::span<const double> x, std::size_t samples)
+{
+    std::vector<double> at;
+    for (double value : x)
+        if (std::isfinite(value)) at.push_back(value);
+    if (at.empty()) return at;
+    const auto [least, greatest] = std::minmax_element(at.begin(), at.end());
+    const double from = *least, to = *greatest;
+    const std::size_t steps = std::max<std::size_t>(samples, 2) - 1;
+    for (std::size_t i = 0; i <= steps; ++i) {
+        const double share = static_cast<double>(i) / static_cast<double>(steps);
+        // Both ends exactly, whatever the rounding between.
+        at.push_back(i == steps ? to : from + (to - from) * share);
+    }
+    std::sort(at.begin(), at.end());
+    at.erase(std::unique(at.begin(), at.end()), at.end());
+    return at;
 }
 
 }  // namespace fitcore

@@ -68,7 +68,7 @@ NumberScanner::NumberScanner(std::string_view prefix, std::FILE* in)
     : in_(in), buf_(new char[std::max(kBlockSize, prefix.size() + kBlockSize / 2) + 1]),
       capacity_(std::max(kBlockSize, prefix.size() + kBlockSize / 2) + 1)
 {
-    std::memcpy(Data(), prefix.data(), prefix.size());
+    if (!prefix.empty()) std::memcpy(Data(), prefix.data(), prefix.size());
     end_ = prefix.size();
     buf_[end_] = '\0';
 }

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include <fitcore/platform.h>
+#include "file_system_name.h"
 #include "signal_cleanup.h"
 
 namespace fitcore {
@@ -46,15 +47,15 @@ std::string TemporaryName(const fs::path& target, unsigned draw)
 {
     char digits[8];
     std::snprintf(digits, sizeof digits, "%06u", draw % 1000000u);
-    fs::path name = "." + target.filename().string() + "." + digits + target.extension().string();
-    return (target.parent_path() / name).string();
+    std::string name = "." + FileName(target.filename()) + "." + digits + FileName(target.extension());
+    return FileName(target.parent_path() / FileSystemPath(name.c_str()));
 }
 
 }  // namespace
 
 bool BeginReplacement(const char* target, ReplacementFile* file, std::string* reason)
 {
-    const fs::path resolved = Resolved(target);
+    const fs::path resolved = Resolved(FileSystemPath(target));
     if (const char* refusal = RefusalOf(resolved)) {
         *reason = refusal;
         return false;
@@ -69,8 +70,9 @@ bool BeginReplacement(const char* target, ReplacementFile* file, std::string* re
         CloseFile(fd);
         std::error_code error;
         fs::file_status existing = fs::status(resolved, error);
-        if (fs::is_regular_file(existing)) fs::permissions(name, existing.permissions(), error);
-        file->target = resolved.string();
+        if (fs::is_regular_file(existing))
+            fs::permissions(FileSystemPath(name.c_str()), existing.permissions(), error);
+        file->target = FileName(resolved);
         file->temporary = name;
         DeleteOnSignal(file);
         return true;
@@ -102,7 +104,7 @@ void AbandonReplacement(ReplacementFile* file)
 bool ReplacementWritten(const ReplacementFile& file)
 {
     std::error_code error;
-    std::uintmax_t size = fs::file_size(file.temporary, error);
+    std::uintmax_t size = fs::file_size(FileSystemPath(file.temporary.c_str()), error);
     return !error && size > 0;
 }
 

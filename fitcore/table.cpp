@@ -64,7 +64,7 @@ public:
         : in_(in), capacity_(std::max(kBlockSize, prefix.size() + kBlockSize / 2)), end_(prefix.size())
     {
         text_.reset(new char[capacity_]);
-        std::memcpy(text_.get(), prefix.data(), prefix.size());
+        if (!prefix.empty()) std::memcpy(text_.get(), prefix.data(), prefix.size());
     }
     const char* begin() const { return text_.get() + pos_; }
     const char* end() const { return text_.get() + end_; }
@@ -241,7 +241,8 @@ public:
         Take(halves_[0], table);
         if (!split) return;
         values_.Reserve((table.rows + halves_[1].rows) * width_);
-        std::memcpy(values_.data() + table.rows * width_, side_.data(), halves_[1].rows * width_ * sizeof(double));
+        if (halves_[1].rows != 0)
+            std::memcpy(values_.data() + table.rows * width_, side_.data(), halves_[1].rows * width_ * sizeof(double));
         Take(halves_[1], table);
     }
 

@@ -174,11 +174,13 @@ void Send(std::FILE* gnuplot, const std::string& text)
 }
 
 // Passes every input line on, mapping the "windows" terminal; with a user's
-// output file, the file is opened again before each plot while the mapped
-// terminal is in force, so it holds the latest picture only.
+// output file, the file is opened again before each picture while the mapped
+// terminal is in force, so it holds the latest picture only. A picture is one
+// plot line, or the lines from "set multiplot" to "unset multiplot".
 void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings, DrawingSync& sync)
 {
     bool screen_terminal = false;
+    bool in_multiplot = false;
     for (std::string text; ReadInputLine(text);) {
         if (text.back() != '\n') text += '\n';
         if (IsWindowsTerminalLine(text) && !settings.windows_terminal) {
@@ -187,9 +189,13 @@ void ForwardInput(std::FILE* gnuplot, const ScreenSettings& settings, DrawingSyn
             continue;
         }
         if (IsTerminalLine(text)) screen_terminal = false;
-        if (screen_terminal && IsPlotLine(text)) Send(gnuplot, OutputFileCommand(settings));
+        const MultiplotLine multiplot = MultiplotLineOf(text);
+        const bool starts_picture = multiplot == MultiplotLine::Start || (!in_multiplot && IsPlotLine(text));
+        const bool ends_picture = multiplot == MultiplotLine::End || (!in_multiplot && IsPlotLine(text));
+        if (multiplot != MultiplotLine::None) in_multiplot = multiplot == MultiplotLine::Start;
+        if (screen_terminal && starts_picture) Send(gnuplot, OutputFileCommand(settings));
         Send(gnuplot, text);
-        if (screen_terminal && IsPlotLine(text) && sync.active()) sync.AwaitDrawing(gnuplot);
+        if (screen_terminal && ends_picture && sync.active()) sync.AwaitDrawing(gnuplot);
     }
 }
 

@@ -138,6 +138,16 @@ bool IsPlotLine(const std::string& line)
                               Abbreviates(words[0], "splot", 2));
 }
 
+MultiplotLine MultiplotLineOf(const std::string& line)
+{
+    std::vector<std::string_view> words = Words(line);
+    if (line.find(';') != std::string::npos || words.size() < 2 || !Abbreviates(words[1], "multiplot", 5))
+        return MultiplotLine::None;
+    if (words[0] == "set") return MultiplotLine::Start;
+    if (Abbreviates(words[0], "unset", 3)) return MultiplotLine::End;
+    return MultiplotLine::None;
+}
+
 std::string ScreenTerminalCommands(const ScreenSettings& settings)
 {
     if (!settings.terminal.empty()) {

@@ -35,6 +35,12 @@ bool IsTerminalLine(const std::string& line);
 // A "plot", "replot" or "splot" line (or their abbreviations).
 bool IsPlotLine(const std::string& line);
 
+// "set multiplot" (with any options) starts a page of several plots and
+// "unset multiplot" ends it; gnuplot shows the page, and takes no new output
+// file, in between.
+enum class MultiplotLine { None, Start, End };
+MultiplotLine MultiplotLineOf(const std::string& line);
+
 // The lines (each ending in a newline) that select the screen terminal and
 // reset gnuplot's output for it.
 std::string ScreenTerminalCommands(const ScreenSettings& settings);

@@ -27,6 +27,10 @@ int Run(int argc, char** argv)
     PCPFile* file = OpenDataFile(&run, {.load_error_names_file = true, .requires_sigma = run.command.weighted},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
+    if (!DataSuitsOptions(run, *file, &exit_status)) {
+        DisposePCPFile(file);
+        return FinishRun(exit_status);
+    }
     if (run.command.weighted && !SigmasUsable(file->points, file->count)) {
         DisposePCPFile(file);
         return FinishRun(1);
@@ -63,7 +67,7 @@ int Run(int argc, char** argv)
         PrintPolynomialReport(polynomial, rms, file->points, file->count);
         if (run.command.stats) PrintStatistics(inference, PolynomialParameterNames(order));
     }
-    if (PlotResult(run, file->points, file->count, PolynomialCurveCommand(polynomial)) != 0) exit_status = 1;
+    if (PlotResult(run, file->points, file->count, PolynomialCurve(polynomial)) != 0) exit_status = 1;
 
     DisposePCPFile(file);
     return FinishRun(exit_status);

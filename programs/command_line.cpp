@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -17,15 +19,29 @@
 
 namespace {
 
-constexpr int kPointsKey = 256;  // getopt's values for the options without a letter
+// getopt's values for the options without a letter.
+constexpr int kPointsKey = 256;
 constexpr int kPlotTimeoutKey = 257;
-constexpr int kDelimiterKey = 258;
-constexpr int kDecimalCommaKey = 259;
-constexpr int kCompareKey = 260;
-constexpr int kStartKey = 261;
-constexpr int kFixKey = 262;
-constexpr int kMaxIterationsKey = 263;
+constexpr int kErrorBarsKey = 258;
+constexpr int kResidualsKey = 259;
+constexpr int kTitleKey = 260;
+constexpr int kXLabelKey = 261;
+constexpr int kYLabelKey = 262;
+constexpr int kLogXKey = 263;
+constexpr int kLogYKey = 264;
+constexpr int kDelimiterKey = 265;
+constexpr int kDecimalCommaKey = 266;
+constexpr int kCompareKey = 267;
+constexpr int kBandKey = 268;
+constexpr int kEquationKey = 269;
+constexpr int kStartKey = 270;
+constexpr int kFixKey = 271;
+constexpr int kMaxIterationsKey = 272;
 constexpr int kMaxPlotTimeout = 2147483;  // seconds whose milliseconds an int holds
+
+// The longest text of --title, --xlabel and --ylabel, in bytes: it goes to
+// gnuplot on one command line.
+constexpr std::size_t kMaxPictureText = 1000;
 
 // The programs an option is offered to.
 enum class Offer {
@@ -67,6 +83,24 @@ constexpr OptionEntry kOptions[] = {
      "is no plot unless --plot is given",
      Offer::all},
     {"points", kPointsKey, nullptr, "add every point and its fitted value to the JSON", Offer::all},
+    {"errorbars", kErrorBarsKey, nullptr,
+     "draw each point with its sigma as a vertical error\n"
+     "bar; FILE must hold sigmas",
+     Offer::fixed_form},
+    {"residuals", kResidualsKey, nullptr, "add a panel of the residuals y - fit below the plot", Offer::all},
+    {"title", kTitleKey, "TEXT", "give the plot the title TEXT", Offer::all},
+    {"xlabel", kXLabelKey, "TEXT", "label the x axis TEXT instead of x", Offer::all},
+    {"ylabel", kYLabelKey, "TEXT", "label the y axis TEXT instead of y", Offer::all},
+    {"logx", kLogXKey, nullptr, "draw the x axis on a logarithmic scale", Offer::all},
+    {"logy", kLogYKey, nullptr, "draw the y axis on a logarithmic scale", Offer::all},
+    {"band", kBandKey, "LEVEL",
+     "draw the confidence band of the fitted curve at LEVEL\n"
+     "percent (default 95), scaled errors with -w",
+     Offer::fixed_form, true},
+    {"equation", kEquationKey, nullptr,
+     "name the curve by its equation, each value with its\n"
+     "standard error, and R^2 (chi^2/ndf with -w)",
+     Offer::fixed_form},
     {"using", 'u', "X:Y[:S]",
      "read x, y and sigma from these columns of a table or\n"
      "CSV file, by number from 1 or by header name",
@@ -164,6 +198,65 @@ int SecondsFrom(std::string_view text)
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+// The length of the UTF-8 sequence that starts `text`, or 0 when it is not
+// one (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF).
+std::size_t Utf8SequenceLength(std::string_view text)
+{
+    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4                                ? 4
+                                                                                             : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    const unsigned char second = byte(1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// Why the text of a picture option can't be shown, or "" when it can: it is
+// UTF-8 without control characters other than tabs and line breaks.
+std::string PictureTextProblem(std::string_view text)
+{
+    if (text.size() > kMaxPictureText) return "is longer than " + std::to_string(kMaxPictureText) + " bytes";
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return "holds a control character";
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length == 0) return "is not valid UTF-8";
+        i += length;
+    }
+    return "";
+}
+
+// Takes the text of --title, --xlabel or --ylabel into `field`; false with
+// `error` set when it can't be shown.
+bool TakePictureText(CommandLine& command, const char* option, const char* argument, const char*& field)
+{
+    std::string problem = PictureTextProblem(argument);
+    if (!problem.empty()) {
+        command.error = "the text of '--" + std::string(option) + "' " + problem;
+        return false;
+    }
+    field = argument;
+    return true;
+}
+
+// The confidence level of --band=LEVEL, a percentage strictly between 0
+// and 100, as a fraction; 0 for anything else.
+double BandLevelFrom(const char* text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double percent = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno != 0 || !(percent > 0 && percent < 100)) return 0;
+    return percent / 100;
+}
+
 // The separator --delimiter names: "tab", "space" (runs of blanks and tabs)
 // or one punctuation character that can't be part of a number or a quote; 0
 // for anything else.
@@ -215,6 +308,22 @@ bool Apply(CommandLine& command, int key, const char* argument, const ProgramInf
     case 'n': command.no_plot = true; break;
     case 'j': command.json = true; break;
     case kPointsKey: command.points = true; break;
+    case kErrorBarsKey: command.error_bars = true; break;
+    case kResidualsKey: command.residuals = true; break;
+    case kLogXKey: command.log_x = true; break;
+    case kLogYKey: command.log_y = true; break;
+    case kTitleKey: return TakePictureText(command, "title", argument, command.title);
+    case kXLabelKey: return TakePictureText(command, "xlabel", argument, command.x_label);
+    case kYLabelKey: return TakePictureText(command, "ylabel", argument, command.y_label);
+    case kEquationKey: command.equation = true; break;
+    case kBandKey:
+        command.band_level = argument == nullptr ? 0.95 : BandLevelFrom(argument);
+        if (command.band_level == 0) {
+            command.error = "invalid confidence level " + Quoted(argument) +
+                            ": give a percentage between 0 and 100, such as 95";
+            return false;
+        }
+        break;
     case kDecimalCommaKey: command.decimal_comma = true; break;
     case 'u': return TakeColumns(command, argument, program);
     case kDelimiterKey:

@@ -25,6 +25,16 @@ struct CommandLine {
     int plot_timeout = 120;          // --plot-timeout=SECONDS: how long gnuplot may take to draw FILE
     bool json = false;               // -j, --json
     bool points = false;             // --points
+    // What the picture shows besides the points and the curve.
+    bool error_bars = false;         // --errorbars: the points with their sigma as error bars
+    bool residuals = false;          // --residuals: a panel of y - fit below the plot
+    const char* title = nullptr;     // --title=TEXT: the picture's title; null: none
+    const char* x_label = nullptr;   // --xlabel=TEXT; null: the x axis's name
+    const char* y_label = nullptr;   // --ylabel=TEXT; null: the y axis's name
+    bool log_x = false;              // --logx
+    bool log_y = false;              // --logy
+    double band_level = 0;           // --band[=LEVEL]: the confidence band at LEVEL / 100; 0: none
+    bool equation = false;           // --equation: the fitted equation in the key
     const char* columns = nullptr;   // -u X:Y[:S] (X1,X2,...:Y[:S] for a model): the table's columns by number or name
     char delimiter = 0;              // --delimiter=C: ' ' for runs of blanks; 0: detected
     bool decimal_comma = false;      // --decimal-comma

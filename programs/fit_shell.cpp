@@ -10,12 +10,12 @@
 #include <string>
 
 #include <fitcore/platform.h>
+#include "console_io.h"
+#include "fit_picture.h"
 #include "result_plot.h"
 
 namespace {
 
-int output_error = 0;         // errno of the first failed flush of standard output
-bool answered_line = false;   // the rest of an answered prompt's line is still unread
 const char* program_name = "";  // for FinishRun's message; set by StartFitRun
 
 fitcore::TableOptions TableOptionsOf(const CommandLine& command)
@@ -24,17 +24,12 @@ fitcore::TableOptions TableOptionsOf(const CommandLine& command)
     if (command.columns != nullptr) options.columns = command.columns;
     options.delimiter = command.delimiter;
     options.decimal_comma = command.decimal_comma;
+    options.needs_sigma = command.weighted || command.error_bars;
     return options;
 }
 
-// A column's name as an axis label: where the file names it and gnuplot can take it.
-std::string AxisLabel(const std::string& name, const char* fallback)
-{
-    if (name.empty() || name.find_first_of("\"`\\") != std::string::npos) return fallback;
-    for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20) return fallback;
-    return name;
-}
+// A column's name as an axis label, or `fallback` where the file names none.
+std::string AxisName(const std::string& name, const char* fallback) { return name.empty() ? fallback : name; }
 
 bool NameFromArgument(const char* argument, char (&name)[kFileNameSize])
 {
@@ -69,54 +64,33 @@ bool NameFromPrompt(char (&name)[kFileNameSize])
 
 void StartRun() { fitcore::OpenNullOnClosedStandardStreams(); }
 
-bool FlushOutput()
-{
-    if (std::fflush(stdout) != 0 && output_error == 0) output_error = errno;
-    return std::ferror(stdout) == 0;
-}
-
 int FinishRun(int exit_status)
 {
     if (FlushOutput()) return exit_status;
     // A failure long flushed away has left no reason behind.
-    if (output_error != 0)
+    if (OutputError() != 0)
         std::fprintf(stderr, "%s: writing to standard output failed: %s\n", program_name,
-                     std::strerror(output_error));
+                     std::strerror(OutputError()));
     else
         std::fprintf(stderr, "%s: writing to standard output failed\n", program_name);
     return 1;
 }
 
-void NoteFailedWrite(int error)
-{
-    if (output_error == 0) output_error = error;
-}
-
 int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv)
 {
-    const char* failure = nullptr;
+    // Copied, since the text of what() ends with the exception at the end of its handler.
+    char failure[256] = "an unexpected failure ended the run";
     try {
         return body(argc, argv);
     } catch (const std::bad_alloc&) {
-        failure = "not enough memory to finish the run";
+        std::snprintf(failure, sizeof failure, "%s", "not enough memory to finish the run");
     } catch (const std::exception& exception) {
-        failure = exception.what();
+        std::snprintf(failure, sizeof failure, "%s", exception.what());
     } catch (...) {
-        failure = "an unexpected failure ended the run";
     }
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", program.name, failure);
     return FinishRun(1);
-}
-
-void NoteAnsweredPrompt() { answered_line = true; }
-
-void DiscardRestOfAnsweredLine()
-{
-    if (!answered_line) return;
-    answered_line = false;
-    for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
-    }
 }
 
 bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run, int* exit_status)
@@ -207,36 +181,41 @@ int JsonWritten(const FitRun& run, bool written)
     return 1;
 }
 
-namespace {
-
-template <typename Curve>
-int PlotWith(const FitRun& run, Point* points, int32_t count, const Curve& curve)
+int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve)
 {
     const CommandLine& command = run.command;
-    const AxisLabels labels{AxisLabel(run.data.x_name, "x"), AxisLabel(run.data.y_name, "y")};
-    if (command.plot_file != nullptr) {
-        std::string reason;
-        if (DrawResultPlot(points, count, curve, command.plot_file, command.plot_terminal,
-                           command.plot_timeout, &reason, labels) == 0)
-            return 0;
-        std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
-                     reason.c_str());
-        return 1;
-    }
     // Standard input that held the data is not the user's keyboard to wait on.
     const bool data_from_input = command.file != nullptr && std::strcmp(command.file, "-") == 0;
-    if (!command.no_plot && !command.json && !data_from_input) ShowResultPlot(points, count, curve, labels);
-    return 0;
+    const bool shown = !command.no_plot && !command.json && !data_from_input;
+    if (command.plot_file == nullptr && !shown) return 0;
+
+    PictureOptions picture = PictureFor(command, {AxisName(run.data.x_name, "x"), AxisName(run.data.y_name, "y")});
+    std::string reason;
+    if (!AddFitDetails(command, points, count, curve.order, &picture, &reason)) {
+        std::fprintf(stderr, "%s: cannot draw the plot: %s\n", run.program->name, reason.c_str());
+        return 1;
+    }
+    if (command.plot_file == nullptr) {
+        ShowResultPicture(points, count, curve, picture);
+        return 0;
+    }
+    if (DrawResultPicture(points, count, curve, picture, command.plot_file, command.plot_terminal,
+                          command.plot_timeout, &reason) == 0)
+        return 0;
+    std::fprintf(stderr, "%s: cannot draw the plot into '%s': %s\n", run.program->name, command.plot_file,
+                 reason.c_str());
+    return 1;
 }
 
-}  // namespace
-
-int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command)
+bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status)
 {
-    return PlotWith(run, points, count, curve_command);
+    if (!run.command.error_bars || file.has_sigma != 0) return true;
+    PrintUsageError(*run.program, "option '--errorbars' needs a sigma column in the data file");
+    *exit_status = 2;
+    return false;
 }
 
 int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve)
 {
-    return PlotWith(run, points, count, curve);
+    return PlotResult(run, points, count, SampledResultCurve(curve));
 }

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "command_line.h"
+#include "console_io.h"
 #include "json_report.h"
+#include "result_plot.h"
 #include <fitcore/data_file.h>
 #include <fitcore/pcpfile.h>
 
@@ -25,25 +27,10 @@ void StartRun();
 // file size limit). The plot's data files are gone by then.
 int FinishRun(int exit_status);
 
-// Writes out what standard output holds, as a prompt must be before its
-// answer is read. False when standard output has failed; FinishRun reports it.
-bool FlushOutput();
-
-// Keeps the reason (an errno value) of a failed write to standard output
-// that went past its stdio buffer, for FinishRun to report; the first one
-// counts.
-void NoteFailedWrite(int error);
-
 // Runs a program's `body`. An exception it lets through ends the run with
 // one line on standard error ("not enough memory" for a failed allocation)
 // and status 1, after FinishRun's checks.
 int RunGuarded(const ProgramInfo& program, int (*body)(int, char**), int argc, char** argv);
-
-// An answered prompt leaves the rest of its line unread, for the next
-// prompt to take from. The result plot discards that rest before it waits,
-// so that only a space typed after the plot ends the wait.
-void NoteAnsweredPrompt();
-void DiscardRestOfAnsweredLine();
 
 // Where the programs differ in their entry.
 struct ShellOptions {
@@ -86,9 +73,14 @@ int JsonWritten(const FitRun& run, bool written);
 // The plot the options ask for: shown until the user types a space (no
 // option; not when the data came from standard input), none (--no-plot;
 // --json without --plot), or drawn into the file of --plot. The axes are
-// named after the file's columns where it names them. The exit status: 1, after one line on standard error, when the
-// plot file could not be made; else 0.
-int PlotResult(const FitRun& run, Point* points, int32_t count, const std::string& curve_command);
-// The same with a curve given by its samples.
-struct SampledCurve;
+// named after the file's columns where it names them. The exit status: 1,
+// after one line on standard error, when the plot file could not be made or
+// the band or the equation could not be worked out; else 0.
+int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve);
+// The same with a model's curve given by its samples.
 int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve);
+
+// Whether the loaded `file` holds what the options need (sigmas for
+// --errorbars). False after the usage error on standard error, with
+// *exit_status 2.
+bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status);

@@ -34,12 +34,12 @@ void SetFittedValues(const fitcore::Polynomial& polynomial, Point* points, int32
 }
 
 // The curve of the plot: a line through its value at the centre, or the polynomial.
-std::string CurveCommand(const fitcore::Polynomial& polynomial)
+ResultCurve CurveOf(const fitcore::Polynomial& polynomial)
 {
-    if (polynomial.order > 1) return PolynomialCurveCommand(polynomial);
+    if (polynomial.order > 1) return PolynomialCurve(polynomial);
     const fitcore::Line line{polynomial.coefficients[1], polynomial.coefficients[0], polynomial.centring.centre,
                              polynomial.centred[0]};
-    return LineCurveCommand(line);
+    return LineCurve(line);
 }
 
 // The points in place, for the library's fits: no copy of millions of values.
@@ -118,7 +118,7 @@ int WeightedFitRun(const FitRun& run, const char* name, PCPFile* file, int order
         PrintWeightedReport(WeightedTitle(order), inference, names, file->points, file->count);
         if (run.command.stats) PrintStatistics(inference, names);
     }
-    if (PlotResult(run, file->points, file->count, CurveCommand(polynomial)) != 0) exit_status = 1;
+    if (PlotResult(run, file->points, file->count, CurveOf(polynomial)) != 0) exit_status = 1;
     return exit_status;
 }
 
@@ -147,7 +147,7 @@ int CompareOrdersRun(const FitRun& run, const char* name, PCPFile* file)
         PrintOrderComparison(comparison, file->count, command.weighted);
     // Only a plot file asked for shows the order of lowest BIC.
     if (command.plot_file != nullptr &&
-        PlotResult(run, file->points, file->count, CurveCommand(polynomial)) != 0)
+        PlotResult(run, file->points, file->count, CurveOf(polynomial)) != 0)
         exit_status = 1;
     return exit_status;
 }

@@ -68,6 +68,6 @@ int ReportAndPlotLine(const FitRun& run, const char* name, PCPFile* file, const 
         PrintLineReport(stats, file->points, file->count);
         if (run.command.stats) PrintStatistics(inference, LineParameterNames());
     }
-    if (PlotResult(run, file->points, file->count, LineCurveCommand(line)) != 0) exit_status = 1;
+    if (PlotResult(run, file->points, file->count, LineCurve(line)) != 0) exit_status = 1;
     return exit_status;
 }

@@ -9,7 +9,8 @@
 #include <fitcore/whole_number.h>
 
 #include "exponential_text.h"
-#include "fit_shell.h"
+#include "console_io.h"
+#include "fit_shell.h"  // kFileNameSize
 
 namespace {
 

@@ -9,11 +9,70 @@
 #include <fitcore/point.h>
 #include <fitcore/polyfit.h>
 
-// The names of the plot's axes.
+#include "command_line.h"
+
+// A curve given by its values rather than a formula for gnuplot: drawn as a
+// line through samples dense enough to look smooth, sent in a data file of
+// its own, so that the line drawn is the fitted model itself. No samples: no curve.
+struct SampledCurve {
+    std::vector<double> x;
+    std::vector<double> y;
+    std::string title;
+};
+
+// The fitted curve as the picture draws it: a gnuplot expression in x, or
+// else its samples, and its entry in the key.
+struct ResultCurve {
+    std::string expression;  // empty: the samples are the curve
+    std::string title;
+    int order = 1;  // of the fitted polynomial, 1 for a line; 0: a model's samples
+    SampledCurve samples;
+};
+
+// A model's samples as the picture's curve.
+ResultCurve SampledResultCurve(const SampledCurve& curve);
+
+// The curves of PolynomialCurveCommand and LineCurveCommand, whose commands
+// are "replot EXPRESSION title 'TITLE' with lines" and a line end.
+ResultCurve PolynomialCurve(const fitcore::Polynomial& polynomial);
+ResultCurve LineCurve(const fitcore::Line& line);
+std::string CurveCommand(const ResultCurve& curve);
+
+// An area around the curve, filled: at each x from `low` to `high`. No x: none.
+struct ResultBand {
+    std::vector<double> x, low, high;
+    std::string title;
+};
+
+// The names of the plot's axes: the data's columns where it names them.
 struct AxisLabels {
     std::string x = "x";
     std::string y = "y";
 };
+
+// What the picture shows besides the points and the curve. The default is
+// the plain plot, sent as it always has been.
+struct PictureOptions {
+    bool error_bars = false;  // the points with their sigma as vertical error bars
+    bool residuals = false;   // a panel of y - fit below the plot, on its x range
+    std::string title;        // of the picture; empty: none
+    // The axis labels. The plain plot takes the data's names; labels of
+    // the user's own (`labels_chosen`) are shown as written.
+    std::string x_label = "x";
+    std::string y_label = "y";
+    bool labels_chosen = false;
+    bool log_x = false;
+    bool log_y = false;
+    std::string curve_title;  // the curve's key entry instead of its own, one line of the key per line; empty: its own
+    ResultBand band;          // drawn under the curve when it has points
+};
+
+// The picture that the options of `command` ask for, labelled with `axes`
+// where they give no labels. The band and the equation are the caller's.
+PictureOptions PictureFor(const CommandLine& command, const AxisLabels& axes = {});
+
+// True for the plain plot of the points and the curve.
+bool IsPlainPicture(const PictureOptions& picture);
 
 // The curve commands sent after the points, each followed by its title
 // suffix: "replot " and one term "+(c_k)*(x**k)" per coefficient, or the
@@ -33,6 +92,10 @@ std::string LineCurveCommand(const fitcore::Line& line);
 void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command,
                     const AxisLabels& labels = {});
 
+// ShowResultPlot with the picture `picture` asks for; the plain picture is
+// ShowResultPlot's own.
+void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture);
+
 // Draws the same plot with the real gnuplot into `file`, on the gnuplot
 // `terminal` (for instance "pngcairo"), and returns once gnuplot has ended:
 // no window, no prompt, no wait. gnuplot draws into a new file beside `file`
@@ -45,14 +108,9 @@ int DrawResultPlot(Point* points, int32_t count, const std::string& curve_comman
                    const char* terminal, int timeout_seconds, std::string* reason,
                    const AxisLabels& labels = {});
 
-// A curve given by its values rather than a formula for gnuplot: drawn as a
-// line through samples dense enough to look smooth, sent in a data file of
-// its own, so that the line drawn is the fitted model itself.
-struct SampledCurve {
-    std::vector<double> x;
-    std::vector<double> y;
-    std::string title;
-};
+// DrawResultPlot with the picture `picture` asks for.
+int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
+                      const char* file, const char* terminal, int timeout_seconds, std::string* reason);
 
 // The same plots with a sampled curve.
 void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve, const AxisLabels& labels);

@@ -33,6 +33,15 @@ std::string Described(const CommandLine& command)
     if (command.plot_timeout != 120) add("timeout=" + std::to_string(command.plot_timeout));
     if (command.json) add("json");
     if (command.points) add("points");
+    if (command.error_bars) add("errorbars");
+    if (command.residuals) add("residuals");
+    if (command.title) add(std::string("title=") + command.title);
+    if (command.x_label) add(std::string("xlabel=") + command.x_label);
+    if (command.y_label) add(std::string("ylabel=") + command.y_label);
+    if (command.log_x) add("logx");
+    if (command.log_y) add("logy");
+    if (command.band_level != 0) add("band=" + std::to_string(command.band_level));
+    if (command.equation) add("equation");
     if (command.columns) add(std::string("using=") + command.columns);
     if (command.delimiter) add(std::string("delimiter=[") + command.delimiter + "]");
     if (command.decimal_comma) add("decimal-comma");
@@ -60,6 +69,7 @@ struct Case {
 };
 
 const std::string kRange = ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
+const std::string kLevel = ": give a percentage between 0 and 100, such as 95";
 const std::string kFormats = ": the name must end in .png, .svg, .pdf, .eps or .ps";
 const std::string kSeconds = ": give a whole number of seconds from 1 to 2147483";
 
@@ -125,6 +135,32 @@ TEST(ParseCommandLine, EveryOptionAndEveryUsageError)
         {&kLine, {"-jn", "--po", "f"}, "no-plot json points file=f"},
         {&kPolynomial, {"-jo3", "-p", "x.svg"}, "order=3 plot=x.svg:svg json"},
         {&kLine, {"--points"}, "error: option '--points' needs '--json'"},
+        // What the picture shows: any UTF-8 text without control characters but line breaks and tabs.
+        {&kLine, {"--errorbars", "--residuals", "--logx", "--logy", "f"}, "errorbars residuals logx logy file=f"},
+        {&kLine, {"--err", "--res", "--logx", "--logy", "f"}, "errorbars residuals logx logy file=f"},
+        {&kLine, {"--title=it's \"χ²\"\\n", "--xlabel", "a\r\nb\tc", "--ylabel="},
+         "title=it's \"χ²\"\\n xlabel=a\r\nb\tc ylabel="},
+        {&kLine, {"--title", std::string(1000, 't')}, "title=" + std::string(1000, 't')},
+        {&kLine, {"--title", std::string(1001, 't')}, "error: the text of '--title' is longer than 1000 bytes"},
+        {&kLine, {"--xlabel=a\x1b[2J"}, "error: the text of '--xlabel' holds a control character"},
+        {&kLine, {"--ylabel=\x7f"}, "error: the text of '--ylabel' holds a control character"},
+        {&kLine, {"--title=\xff"}, "error: the text of '--title' is not valid UTF-8"},
+        {&kLine, {"--title=\xc3"}, "error: the text of '--title' is not valid UTF-8"},        // cut short
+        {&kLine, {"--title=\xc0\xaf"}, "error: the text of '--title' is not valid UTF-8"},    // overlong
+        {&kLine, {"--title=\xed\xa0\x80"}, "error: the text of '--title' is not valid UTF-8"},  // surrogate
+        {&kLine, {"--title=\xf4\x90\x80\x80"}, "error: the text of '--title' is not valid UTF-8"},
+        {&kLine, {"--title=\xf0\x9f\x93\x88"}, "title=\xf0\x9f\x93\x88"},
+        {&kLine, {"--title"}, "error: option '--title' needs an argument"},
+        {&kLine, {"--log"}, "error: option '--log' is ambiguous: --logx, --logy"},
+        {&kLine, {"--residuals=1"}, "error: option '--residuals' takes no argument"},
+        {&kLine, {"--band", "--equation", "f"}, "band=0.950000 equation file=f"},
+        {&kLine, {"--band=99.5", "--band=68"}, "band=0.680000"},
+        {&kLine, {"--band", "99", "f"}, "band=0.950000 file=99"},
+        {&kLine, {"--band=100"}, "error: invalid confidence level '100'" + kLevel},
+        {&kLine, {"--band=0"}, "error: invalid confidence level '0'" + kLevel},
+        {&kLine, {"--band=95%"}, "error: invalid confidence level '95%'" + kLevel},
+        {&kLine, {"--band=nan"}, "error: invalid confidence level 'nan'" + kLevel},
+        {&kLine, {"--band="}, "error: invalid confidence level ''" + kLevel},
         // The columns and fields of a table.
         {&kLine, {"-u", "2:3", "b.csv"}, "using=2:3 file=b.csv"},
         {&kLine, {"--using=t:V:dV", "-"}, "using=t:V:dV file=-"},
@@ -182,8 +218,9 @@ TEST(PrintHelp, ListsTheOrderOnlyWhereItIsTaken)
     EXPECT_NE(polynomial.find("\n      --compare[=FROM-TO]\n                     compare the orders"), std::string::npos)
         << polynomial;
     EXPECT_NE(polynomial.find("\n  -o, --order=N      fit the polynomial"), std::string::npos) << polynomial;
-    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--stats", "--weighted", "--help",
-                               "--version"})
+    for (const char* option : {"--no-plot", "--plot=FILE", "--json", "--points", "--errorbars", "--residuals",
+                               "--title=TEXT", "--xlabel=TEXT", "--ylabel=TEXT", "--logx", "--logy",
+                               "--band[=LEVEL]", "--equation", "--stats", "--weighted", "--help", "--version"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 }
 

@@ -131,6 +131,54 @@ TEST(Formula, DerivativesAreThoseOfTheFormula)
     }
 }
 
+// Parts of a formula that do not depend on x, with parameters held fixed
+// among them, and formulas constant in x: the block's values and
+// derivatives are those of the formula at each point, none for a fixed
+// parameter, over a block whose length is no multiple of a vector's.
+TEST(Formula, DerivativesOfPartsConstantInX)
+{
+    struct Case {
+        const char* text;
+        std::vector<int> free;  // per parameter: its place among the free, or -1
+    };
+    const Case cases[] = {
+        {"a*b+x", {0, 1}},          {"exp(a-b)*x+c", {0, -1, 1}}, {"(a+1)/(b*2)-x/c", {-1, 0, 1}},
+        {"a^2*b", {0, 1}},          {"sin(a)*cos(b)+c", {0, 1, -1}}, {"x-a*(b-c)", {0, -1, 1}},
+        {"max(a, x)+min(b, 2)", {0, 1}}, {"atan2(a, b)*x**c", {0, 1, 2}},
+    };
+    const std::vector<double> parameters = {0.7, 1.3, 2.1};
+    std::vector<double> x;
+    for (int i = 0; i < 7; ++i) x.push_back(0.25 + 0.5 * i);
+    const std::vector<ModelColumn> columns = {{x.data(), 1}};
+    for (const Case& c : cases) {
+        const Formula formula(c.text);
+        ASSERT_TRUE(formula.ok()) << c.text;
+        const std::size_t p = formula.parameters().size();
+        ASSERT_EQ(c.free.size(), p) << c.text;
+        FormulaEvaluator evaluator(formula, c.free);
+        const std::vector<double> values(parameters.begin(), parameters.begin() + p);
+        evaluator.Evaluate(columns, 0, x.size(), values);
+        for (std::size_t k = 0; k < p; ++k) {
+            const double* derivative = c.free[k] >= 0 ? evaluator.derivative(c.free[k]) : nullptr;
+            if (c.free[k] >= 0) {
+                ASSERT_NE(derivative, nullptr) << c.text << " by " << k;
+            }
+            for (std::size_t i = 0; i < x.size() && derivative != nullptr; ++i) {
+                const double h = 1e-6;
+                std::vector<double> up = values, down = values;
+                up[k] += h;
+                down[k] -= h;
+                const double difference = (formula.value(std::vector<double>{x[i]}, up) -
+                                           formula.value(std::vector<double>{x[i]}, down)) / (2 * h);
+                EXPECT_NEAR(derivative[i], difference, 1e-7 * std::max(1.0, std::fabs(difference))) << c.text << " by " << k;
+            }
+        }
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            EXPECT_EQ(evaluator.values()[i], formula.value(std::vector<double>{x[i]}, values)) << c.text;
+        }
+    }
+}
+
 // Random text from the language's own characters never crashes the
 // compiler; every error lies within the text, and what compiles evaluates.
 TEST(Formula, RandomTextCompilesOrFailsCleanly)

@@ -842,6 +842,74 @@ TEST_F(GnuplotConnection, CppPlotSendsSpansAndClosesOnDestruction)
     EXPECT_EQ(DataCopy(1), "1 4\n2.5 -5\n1e-07 123456789\n");
 }
 
+// Pictures of several elements: one plot line each, the band first, texts
+// that reach gnuplot as text, and panels on one page.
+TEST_F(GnuplotConnection, CppPlotDrawsElementsTextsAndPanels)
+{
+    const Point points[] = {{1, 2, 0.5, 1.5, 0}, {3, -4, 0.25, -4, 0}};
+    const std::vector<double> x = {1, 3}, low = {0, -5}, high = {2, 1e300};
+    {
+        fitcore::Plot plot;
+        ASSERT_TRUE(plot.started());
+        EXPECT_EQ(plot.draw(), 1);  // nothing to draw
+        plot.title("it's \"q\" \\ `date` @x\r\nχ²");
+        plot.axis_labels("time (s)", "");
+        plot.log_axes(true, false);
+        plot.begin_panels();
+        plot.panel(0.33, 0.67);
+        EXPECT_EQ(plot.add_error_bars(points, "Points"), 0);
+        EXPECT_EQ(plot.add_band(x, low, high, "band"), 0);
+        EXPECT_EQ(plot.add_band(x, low, std::span(high.data(), 1), "uneven"), 1);
+        EXPECT_EQ(plot.add_points({}, "none"), 1);
+        plot.add_curve("2*x", "");
+        plot.add_key_text("  + x³, it's");
+        EXPECT_EQ(plot.draw(), 0);
+        plot.keep_x_range();
+        plot.panel(0, 0.33);
+        plot.residual_tics(points, false);  // from 0 to 0.5: a step of 0.2
+        plot.residual_tics(std::span(points, 1), true);  // from 0 to 1: 0.5
+        plot.residual_tics({}, true);  // nothing to space
+        EXPECT_EQ(plot.add_residuals(points, "", false), 0);
+        EXPECT_EQ(plot.add_points(points, "p"), 0);
+        EXPECT_EQ(plot.draw(), 0);
+        plot.end_panels();
+        EXPECT_EQ(DataFiles().size(), 4u);
+    }
+    EXPECT_TRUE(DataFiles().empty());
+    EXPECT_EQ(WithoutFileNames(Log()),
+              (std::vector<std::string>{
+                  "set terminal windows",
+                  "set title 'it''s \"q\" \\ `date` @x'.\"\\n\".'χ²' noenhanced",
+                  "set xlabel 'time (s)' noenhanced", "set ylabel '' noenhanced",
+                  "set logscale x", "unset logscale y",
+                  "set multiplot", "set lmargin 12", "set rmargin 4", "set origin 0,0.33", "set size 1,0.67",
+                  "plot \"FILE\" title 'band' noenhanced with filledcurves fillstyle transparent solid 0.25 "
+                  "noborder, \"FILE\" title 'Points' noenhanced with yerrorbars, 2*x notitle with lines, "
+                  "keyentry with lines lt nodraw title '  + x³, it''s' noenhanced",
+                  "set xrange [GPVAL_X_MIN:GPVAL_X_MAX]", "set origin 0,0", "set size 1,0.33",
+                  "set ytics 0.2", "set ytics 0.5",
+                  "plot \"FILE\" notitle with points, \"FILE\" title 'p' noenhanced with points",
+                  "unset multiplot", "set autoscale x", "set ytics autofreq", "unset lmargin", "unset rmargin"}));
+    EXPECT_EQ(DataCopy(1), "1 0 2\n3 -5 1e+300\n");  // the band, drawn first
+    EXPECT_EQ(DataCopy(2), "1 2 0.5\n3 -4 0.25\n");
+    EXPECT_EQ(DataCopy(3), "1 0.5\n3 0\n");         // y - fit
+    EXPECT_EQ(DataCopy(4), "1 2\n3 -4\n");
+}
+
+TEST(GnuplotString, GivesTheTextBackOnOneLine)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "''"},
+        {"plain x", "'plain x'"},
+        {"it's", "'it''s'"},
+        {"\"\\n\" `cmd` @m $1", "'\"\\n\" `cmd` @m $1'"},
+        {"a\nb\r\nc\rd", "'a'.\"\\n\".'b'.\"\\n\".'c'.\"\\n\".'d'"},
+        {"\n", "''.\"\\n\".''"},
+        {"±χ²", "'±χ²'"},
+    };
+    for (const auto& [text, quoted] : cases) EXPECT_EQ(fitcore::GnuplotString(text), quoted) << text;
+}
+
 TEST(DataFileHandle, LoadsOrSaysWhyNot)
 {
     TempDir dir;

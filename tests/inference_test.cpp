@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "line_band.h"
+
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <numbers>
 #include <random>
 #include <tuple>
 #include <string>
@@ -160,7 +164,7 @@ TEST(CompareOrders, FindsTheCubicWhereverXLies)
     ASSERT_EQ(near_zero.rows.size(), 6u);
     EXPECT_LT(near_zero.rows[2].top_p, 1e-10);  // the cubic term is needed
     const double n = 25, rss = near_zero.rows[2].rms * near_zero.rows[2].rms * n;
-    EXPECT_NEAR(near_zero.rows[2].bic, n * std::log(2 * M_PI * rss / n) + n + 4 * std::log(n), 1e-9);
+    EXPECT_NEAR(near_zero.rows[2].bic, n * std::log(2 * std::numbers::pi * rss / n) + n + 4 * std::log(n), 1e-9);
     EXPECT_NEAR(near_zero.rows[2].aic - near_zero.rows[2].bic, 8 - 4 * std::log(n), 1e-9);
 
     const Cubic far(1e4);
@@ -204,6 +208,87 @@ TEST(Infer, AFailedFitGivesItsReason)
     const FitInference weighted = infer(fit_polynomial(kX, kY, 2, Scaled(kSigma, 0)));
     EXPECT_FALSE(weighted.ok);
     EXPECT_NE(weighted.error.find("sigma"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConfidenceBand, OfALineIsItsFormulaWhereverXLies)
+{
+    const struct {
+        const char* what;
+        double offset;
+        bool weighted;
+        double level;
+    } cases[] = {
+        {"plain", 0, false, 0.95},
+        {"plain, Unix times", 1.7e9, false, 0.95},
+        {"weighted", 0, true, 0.95},
+        {"weighted, Unix times", 1.7e9, true, 0.95},
+        {"weighted at 99 %, years", 2024, true, 0.99},
+        {"plain at 68 %, far below zero", -3e7, false, 0.68},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<double> x = Shifted(kX, c.offset);
+        const std::vector<double> at = band_abscissae(x, 7);
+        const std::vector<double> no_sigma;
+        const PolynomialFit fit = c.weighted ? fit_polynomial(x, kY, 1, kSigma) : fit_polynomial(x, kY, 1);
+        const ConfidenceBand band = confidence_band(fit, at, c.level);
+        const double t = student_t_interval_factor(c.level, 8);
+        ASSERT_TRUE(band.ok) << band.error;
+        ASSERT_EQ(band.x, at);
+        const double y_range = 4.5;
+        for (std::size_t i = 0; i < at.size(); ++i) {
+            const LineBandAt expected = LineBandByFormula(x, kY, c.weighted ? kSigma : no_sigma, at[i], t);
+            EXPECT_NEAR(band.low[i], expected.value - expected.half_width, 1e-9 * y_range) << at[i];
+            EXPECT_NEAR(band.high[i], expected.value + expected.half_width, 1e-9 * y_range) << at[i];
+            EXPECT_NEAR((band.low[i] + band.high[i]) / 2, band.fit[i], 1e-12 * y_range);
+        }
+    }
+}
+
+// A polynomial's band moves with its data: the same widths over x shifted far from zero.
+TEST(ConfidenceBand, OfAPolynomialMovesWithItsData)
+{
+    const std::vector<double> y = {0.8, 1.9, 2.4, 2.7, 2.7, 2.5, 2.1, 1.6, 0.9, 0.2};
+    for (int order : {2, 3}) {
+        for (double offset : {2024.0, 1.7e9}) {
+            SCOPED_TRACE(std::to_string(order) + " at " + std::to_string(offset));
+            const std::vector<double> at = band_abscissae(kX, 5);
+            const ConfidenceBand near = confidence_band(fit_polynomial(kX, y, order, kSigma), at);
+            const std::vector<double> x = Shifted(kX, offset);
+            const ConfidenceBand far = confidence_band(fit_polynomial(x, y, order, kSigma), Shifted(at, offset));
+            ASSERT_TRUE(near.ok && far.ok);
+            for (std::size_t i = 0; i < at.size(); ++i) {
+                EXPECT_GT(near.high[i], near.low[i]);
+                EXPECT_NEAR(far.low[i], near.low[i], 1e-9 * 2.5) << at[i];
+                EXPECT_NEAR(far.high[i], near.high[i], 1e-9 * 2.5) << at[i];
+            }
+        }
+    }
+    const ConfidenceBand refused = confidence_band(fit_polynomial(kX, y, 9), kX);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_FALSE(refused.error.empty());
+}
+
+TEST(BandAbscissae, SpanTheDataAndHoldEveryX)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        std::vector<double> x;
+        std::size_t samples;
+        std::vector<double> expected;
+    } cases[] = {
+        {{3, 1, 2}, 3, {1, 2, 3}},
+        {{0, 0.3, 1}, 3, {0, 0.3, 0.5, 1}},
+        {{5, -inf, std::nan(""), 1}, 2, {1, 5}},
+        {{7, 7}, 4, {7}},
+        {{std::nan("")}, 4, {}},
+        {{1e9, 1e9 + 4}, 5, {1e9, 1e9 + 1, 1e9 + 2, 1e9 + 3, 1e9 + 4}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(band_abscissae(c.x, c.samples), c.expected);
 }
 
 }  // namespace

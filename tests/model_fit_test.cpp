@@ -348,3 +348,40 @@ TEST(TriangularRows, FoldsRowsOfFarScales)
         }
     }
 }
+
+// A block folded in at once gives the factor of its rows rotated in one by
+// one: the same least-squares solution, residual sum of squares and column
+// norms, for blocks of every length around the fold's unrolling, on data
+// far from zero.
+TEST(TriangularRows, FoldsABlockAsItsRowsOneByOne)
+{
+    constexpr std::size_t kColumns = 3;
+    for (std::size_t count : {1u, 3u, 4u, 5u, 7u, 8u, 37u, 256u}) {
+        std::vector<double> block((kColumns + 1) * count);
+        TriangularRows by_rows(kColumns);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double x = 2.0e9 + 0.37 * double(i);
+            std::vector<double> row = {1.0, std::sin(double(i)), x - 2.0e9};
+            const double residual = 1e6 + std::cos(3.0 * double(i));
+            for (std::size_t j = 0; j < kColumns; ++j) block[j * count + i] = row[j];
+            block[kColumns * count + i] = residual;
+            by_rows.Add(row, residual);
+        }
+        TriangularRows by_block(kColumns);
+        by_block.AddBlock(block, count);
+        EXPECT_NEAR(by_block.sum_of_squares, by_rows.sum_of_squares, 1e-13 * by_rows.sum_of_squares) << count;
+        for (std::size_t j = 0; j < kColumns; ++j) {
+            EXPECT_NEAR(by_block.ColumnNorm(j), by_rows.ColumnNorm(j), 1e-13 * by_rows.ColumnNorm(j)) << count;
+        }
+        if (count < kColumns) continue;
+        const std::vector<double> scale(kColumns, 1.0);
+        double predicted = 0;
+        const std::vector<double> block_step = by_block.DampedStep(scale, 0, &predicted);
+        const std::vector<double> row_step = by_rows.DampedStep(scale, 0, &predicted);
+        double largest = 0;  // the step's error is relative to its largest part
+        for (double part : row_step) largest = std::max(largest, std::fabs(part));
+        for (std::size_t j = 0; j < kColumns; ++j) {
+            EXPECT_NEAR(block_step[j], row_step[j], 1e-12 * largest) << count << " " << j;
+        }
+    }
+}

@@ -30,6 +30,23 @@ TEST(TerminalMapping, RecognisesTheWindowsTerminalLineAndItsAbbreviations)
     EXPECT_FALSE(IsPlotLine("\n"));
 }
 
+// A page of panels: output files are opened, and drawings awaited, around it only.
+TEST(TerminalMapping, RecognisesTheStartAndEndOfAPageOfPanels)
+{
+    const std::pair<const char*, MultiplotLine> cases[] = {
+        {"set multiplot\n", MultiplotLine::Start},
+        {"set multi layout 2,1\n", MultiplotLine::Start},
+        {"unset multiplot\n", MultiplotLine::End},
+        {" uns multi\n", MultiplotLine::End},
+        {"set mult\n", MultiplotLine::None},  // too short to be sure
+        {"set multiplot; plot x\n", MultiplotLine::None},
+        {"plot 'multiplot'\n", MultiplotLine::None},
+        {"show multiplot\n", MultiplotLine::None},
+        {"\n", MultiplotLine::None},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(MultiplotLineOf(line), expected) << line;
+}
+
 TEST(TerminalMapping, WithoutADisplayDrawsTextOnTheConsoleOrStandardError)
 {
     ScreenSettings settings;

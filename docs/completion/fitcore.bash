@@ -17,6 +17,7 @@ _fitcore()
             _filedir '@(png|svg|pdf|eps|ps|PNG|SVG|PDF|EPS|PS)'
             return
             ;;
+        --title | --xlabel | --ylabel) return ;;
         --start | --fix | --max-iterations)
             [[ ${1##*/} == modelfit ]] && return
             ;;
@@ -33,7 +34,7 @@ _fitcore()
                 ((i + 1 + formulas == cword)) && _filedir
                 return
                 ;;
-            -o | --order | -p | --plot | -u | --using | --delimiter | --plot-timeout | --start | --fix | --max-iterations) ((i++)) ;;
+            -o | --order | -p | --plot | -u | --using | --delimiter | --plot-timeout | --start | --fix | --max-iterations | --title | --xlabel | --ylabel) ((i++)) ;;
             -*) ;;
             *)
                 ((formulas-- > 0)) && continue
@@ -45,8 +46,8 @@ _fitcore()
     [[ $cur != -* ]] && ((formulas > 0)) && return
 
     if [[ $cur == -* ]]; then
-        local options='--no-plot --plot= --plot-timeout= --json --points --using= --delimiter= --decimal-comma --weighted --help --version'
-        [[ ${1##*/} != modelfit ]] && options="--stats $options"
+        local options='--no-plot --plot= --plot-timeout= --json --points --using= --delimiter= --decimal-comma --weighted --residuals --title= --xlabel= --ylabel= --logx --logy --help --version'
+        [[ ${1##*/} != modelfit ]] && options="--stats --errorbars --band --band= --equation $options"
         [[ ${1##*/} == cadrafit ]] && options="--order= --compare --compare= $options"
         [[ ${1##*/} == modelfit ]] && options="--start= --fix= --max-iterations= $options"
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

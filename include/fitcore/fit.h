@@ -64,6 +64,10 @@ struct PolynomialFit {
     double centre = 0;
     double scale = 1;
     std::vector<double> centred_coefficients;
+    // The covariance matrix of centred_coefficients, laid out as `covariance`.
+    // Far from zero it keeps the digits that the covariance in powers of x
+    // loses to cancellation.
+    std::vector<double> centred_covariance;
     std::size_t count = 0;
     bool ok = false;
     std::string error;

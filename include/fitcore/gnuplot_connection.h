@@ -119,6 +119,15 @@ int gnuplot_plot_obj_xy(gnuplot_connection* handle, void* object, PointCallback 
 int gnuplot_plot_Point_xy(gnuplot_connection* handle, const Point* points, int count,
                           const char* title);
 
+// Writes `count` lines of `column_count` (1 to 3) values, columns[0][i] and
+// so on, to a new data file as the data plots do, records it in the
+// connection (deleted with the others) and copies its name, as a plot
+// command names it, into `name` (GNUPLOT_TEMP_NAME_SIZE characters). Sends
+// nothing and counts no plot: the caller names the file in a command of its
+// own. 0 written; 1 refused or failed as a data plot is.
+int gnuplot_write_columns(gnuplot_connection* handle, const double* const* columns, int column_count, int count,
+                          char* name);
+
 // Opens a connection of its own, plots x (against the line number when y is
 // null) or x and y with the given style (default "lines"), labels (default
 // "X" and "Y") and title, asks to press ENTER, waits for a line end on

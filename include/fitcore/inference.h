@@ -54,6 +54,27 @@ struct FitInference {
 FitInference infer(const LineFit& fit, double level = 0.95);
 FitInference infer(const PolynomialFit& fit, double level = 0.95);
 
+// The confidence band of a fitted curve: at each x, the interval in which
+// the curve's true value lies at the confidence level asked for,
+//   fit(x) -+ q sqrt(g^T C g),
+// q the two-sided quantile of Student's t with ndf degrees of freedom, g the
+// powers of the centred variable at x and C the covariance of the centred
+// coefficients (scaled by chi^2 / ndf when weighted, as the scaled errors
+// are). For a line this is fit(x) -+ q s sqrt(1/N + (x - xbar)^2 / Sxx), and
+// its weighted form with the weights 1/sigma^2.
+struct ConfidenceBand {
+    bool ok = false;  // false when the fit was not; `error` says why
+    std::string error;
+    double level = 0;
+    std::vector<double> x, fit, low, high;  // one of each per x asked for
+};
+ConfidenceBand confidence_band(const PolynomialFit& fit, std::span<const double> x, double level = 0.95);
+
+// Where to sample a band over data at `x`: `samples` (at least 2) evenly
+// spaced from the least to the greatest finite x, and every finite x itself,
+// in increasing order without repeats. Empty when no x is finite.
+std::vector<double> band_abscissae(std::span<const double> x, std::size_t samples);
+
 // One polynomial order in a comparison. With k = order + 1 parameters, N
 // points and RSS the residual sum of squares (chi^2 when weighted):
 //   rms = sqrt(RSS / N)

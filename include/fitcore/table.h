@@ -49,6 +49,10 @@ struct TableOptions {
     // "1,5" reads as 1.5. Also taken without being asked in a table whose
     // fields are separated by ';' and whose numbers hold commas and no points.
     bool decimal_comma = false;
+    // The caller needs each point's sigma: a CSV file is then read as a
+    // table, whose third column (or the S of `columns`) gives it. Not a
+    // table option: a PCP file is read as ever.
+    bool needs_sigma = false;
 };
 
 struct FreeValues {

@@ -58,11 +58,14 @@ expect "2 3 4 5 6 7 8 9 " build/bin/cadrafit -n --order ""
 expect "" veldafit -o ""
 expect "--order= " cadrafit --o
 expect "" veldafit --o
-expect "--decimal-comma --delimiter= --help --json --no-plot --plot-timeout= --plot= --points --stats --using= --version --weighted " sorrafit --
-expect "--decimal-comma --delimiter= --fix= --help --json --max-iterations= --no-plot --plot-timeout= --plot= --points --start= --using= --version --weighted " modelfit --
+expect "--band --band= --decimal-comma --delimiter= --equation --errorbars --help --json --logx --logy --no-plot --plot-timeout= --plot= --points --residuals --stats --title= --using= --version --weighted --xlabel= --ylabel= " sorrafit --
+expect "--decimal-comma --delimiter= --fix= --help --json --logx --logy --max-iterations= --no-plot --plot-timeout= --plot= --points --residuals --start= --title= --using= --version --weighted --xlabel= --ylabel= " modelfit --
 expect "" modelfit --start a=1 ""
 expect "$all_files" modelfit -u 1,2:3 'a*x1+b*x2' ""
 expect "" modelfit 'a*x' a.pcp ""
+expect "--band --band= " veldafit --b
+expect "$all_files" veldafit --title "A fit" ""
+expect "" sorrafit --xlabel ""
 expect "--compare --compare= " cadrafit --c
 expect "--plot-timeout= --plot= --points " veldafit -n --p
 

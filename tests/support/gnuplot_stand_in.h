@@ -5,8 +5,9 @@
 #include <vector>
 
 // Writes an executable "pgnuplot.exe" into `directory`. It appends every line
-// it receives to `directory`/log and copies the data file named in the n-th
-// plot command to `directory`/data.n as the line arrives (the library deletes
+// it receives to `directory`/log and copies the data files named in plot
+// commands, the first after "plot \"" and any further "./gnuplot-i-" ones of
+// the same line, to `directory`/data.n in turn (n from 1) as the line arrives (the library deletes
 // the data files when the connection closes); a line is logged once its file
 // has been copied. For Windows programs (the Windows switch on, see
 // windows_programs.h, or tests built for Windows), this and the vanishing,

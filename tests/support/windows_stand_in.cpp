@@ -3,8 +3,9 @@
 // Wine. It keeps its records beside itself, in the folder of its .exe, and
 // does what the file "stand-in-mode" there says:
 //   record  (or no file) appends every line it receives to "log" and copies
-//           the data file named in the n-th plot command to "data.n" as the
-//           line arrives; a line is logged once its file has been copied;
+//           the data files named in plot commands to "data.n", n from 1, as
+//           the line arrives (see WriteRecordingStandIn); a line is logged
+//           once its files have been copied;
 //   vanish  closes its input, leaves the file "closed" and ends at once;
 //   die     logs two lines and ends;
 //   hang    reads its whole input and then does not end, as a gnuplot that
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <io.h>
@@ -53,13 +55,22 @@ void Log(const fs::path& folder, const std::string& line)
     std::ofstream(folder / "log", std::ios::binary | std::ios::app) << line << '\n';
 }
 
-// The file between the quotes that follow "plot \"", or "" for another line.
-std::string PlottedFile(const std::string& line)
+// The file between the quotes that follow "plot \"", then every further
+// "./gnuplot-i-" file quoted on the line; none for another line.
+std::vector<std::string> PlottedFiles(const std::string& line)
 {
+    std::vector<std::string> files;
     std::size_t at = line.find("plot \"");
-    if (at == std::string::npos) return "";
-    std::size_t start = at + 6, end = line.find('"', start);
-    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (at == std::string::npos) return files;
+    const std::string further = "\"./gnuplot-i-";
+    for (std::size_t start = at + 6; start != std::string::npos && start < line.size();) {
+        std::size_t end = line.find('"', start);
+        files.push_back(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) break;
+        start = line.find(further, end + 1);
+        if (start != std::string::npos) ++start;
+    }
+    return files;
 }
 
 }  // namespace
@@ -82,8 +93,8 @@ int main()
     int lines_left = mode.starts_with("die") ? 2 : -1;
     int plots = 0;
     for (std::string line; lines_left != 0 && ReadLine(line); --lines_left) {
-        std::string plotted = PlottedFile(line);
-        if (!plotted.empty()) {
+        for (const std::string& plotted : PlottedFiles(line)) {
+            if (plotted.empty()) continue;
             std::error_code ignored;
             fs::copy_file(plotted, folder / ("data." + std::to_string(++plots)),
                           fs::copy_options::overwrite_existing, ignored);

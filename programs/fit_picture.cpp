@@ -1,0 +1,111 @@
+// fit_picture.cpp - the confidence band and the fitted equation of the picture.
+#include "fit_picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include <fitcore/fit.h>
+
+#include "library_fits.h"
+
+namespace {
+
+// The terms of the equation on one line of the key, which is as wide as the picture.
+constexpr std::size_t kTermsPerLine = 3;
+
+// "%.*f" of the value, in the C locale's form the programs print in.
+std::string Fixed(double value, int decimals)
+{
+    char text[400];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string General(double value, int precision)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g", precision, value);
+    return text;
+}
+
+// The UTF-8 superscript of 2 to 9 for the powers of x in the key.
+const char* Superscript(int power)
+{
+    static const char* const kDigits[] = {"⁰", "¹", "²", "³", "⁴", "⁵", "⁶", "⁷", "⁸", "⁹"};
+    return kDigits[power];
+}
+
+// The term of c_k in the equation: " x", " x²", ...
+std::string PowerOfX(std::size_t k)
+{
+    if (k == 0) return "";
+    if (k == 1) return " x";
+    return std::string(" x") + Superscript(static_cast<int>(k));
+}
+
+}  // namespace
+
+std::string ValueWithError(double value, double error)
+{
+    if (!std::isfinite(value) || !(error > 0) || !std::isfinite(error))
+        return "(" + General(value, 6) + " ± " + General(error, 2) + ")";
+    // The place of the error's second significant digit, and the value's first.
+    const int place = static_cast<int>(std::floor(std::log10(error))) - 1;
+    const double larger = std::max(std::fabs(value), error);
+    const int exponent = static_cast<int>(std::floor(std::log10(larger)));
+    if (exponent <= 5 && place >= -6) {
+        const int decimals = place < 0 ? -place : 0;
+        return "(" + Fixed(value, decimals) + " ± " + Fixed(error, decimals) + ")";
+    }
+    const double unit = std::pow(10.0, exponent);
+    const int decimals = std::max(exponent - place, 0);
+    char power[16];
+    std::snprintf(power, sizeof power, "e%+03d", exponent);
+    return "(" + Fixed(value / unit, decimals) + " ± " + Fixed(error / unit, decimals) + ")" + power;
+}
+
+std::string EquationText(const fitcore::FitInference& inference)
+{
+    std::string text = "y =";
+    for (std::size_t k = 0; k < inference.parameters.size(); ++k) {
+        const fitcore::ParameterInference& parameter = inference.parameters[k];
+        const char* joint = k == 0 ? " " : k % kTermsPerLine == 0 ? "\n    + " : " + ";
+        text += joint + ValueWithError(parameter.estimate, parameter.error) + PowerOfX(k);
+    }
+    // After a full line of terms the quality takes a line of its own.
+    const bool full_line = inference.parameters.size() % kTermsPerLine == 0;
+    text += full_line ? "\n    " : ", ";
+    if (inference.weighted) return text + "χ²/ndf = " + General(inference.reduced_chi2, 4);
+    return text + "R² = " + General(inference.r_squared, 6);
+}
+
+bool AddFitDetails(const CommandLine& command, const Point* points, int32_t count, int order,
+                   PictureOptions* picture, std::string* reason)
+{
+    if (command.band_level == 0 && !command.equation) return true;
+    if (order < 1) {
+        *reason = "the band and the equation are those of a line or a polynomial";
+        return false;
+    }
+    const FitColumns columns = ColumnsOf(points, count);
+    const fitcore::PolynomialFit fit = command.weighted
+                                           ? fitcore::fit_polynomial(columns.x, columns.y, order, columns.sigma)
+                                           : fitcore::fit_polynomial(columns.x, columns.y, order);
+    if (!fit.ok) {
+        *reason = "the fit for the " + std::string(command.band_level != 0 ? "band" : "equation") +
+                  " could not be made: " + fit.error;
+        return false;
+    }
+    if (command.equation) picture->curve_title = EquationText(fitcore::infer(fit));
+    if (command.band_level != 0) {
+        const std::vector<double> at = fitcore::band_abscissae(columns.x, kBandSamples);
+        fitcore::ConfidenceBand band = fitcore::confidence_band(fit, at, command.band_level);
+        picture->band.x = std::move(band.x);
+        picture->band.low = std::move(band.low);
+        picture->band.high = std::move(band.high);
+        picture->band.title = General(command.band_level * 100, 6) + "% confidence band";
+    }
+    return true;
+}
