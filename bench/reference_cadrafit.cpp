@@ -11,6 +11,7 @@
 
 int main(int argc, char** argv)
 {
+    const bool plot = !TakeNoPlotOption(&argc, &argv);
     PCPFile* file = OpenReferenceDataFile(argc, argv, false);
     if (file == nullptr) return 1;
     int order = 0;
@@ -21,7 +22,7 @@ int main(int argc, char** argv)
         return 1;
     }
     ReferencePrintPolynomialReport(polynomial, fitcore::RmsError(file->points, file->count), file->points, file->count);
-    ShowResultPlot(file->points, file->count, PolynomialCurveCommand(polynomial));
+    if (plot) ShowResultPlot(file->points, file->count, PolynomialCurveCommand(polynomial));
     DisposePCPFile(file);
     return 0;
 }

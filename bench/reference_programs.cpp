@@ -2,6 +2,7 @@
 #include "reference_programs.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "reference.h"
 
@@ -26,4 +27,13 @@ PCPFile* OpenReferenceDataFile(int argc, char** argv, bool requires_sigma)
     }
     std::printf("Loaded file '%s' sucessfully, %d points present\n", argv[1], file->count);
     return file;
+}
+
+bool TakeNoPlotOption(int* argc, char*** argv)
+{
+    if (*argc < 2 || std::strcmp((*argv)[1], "-n") != 0) return false;
+    (*argv)[1] = (*argv)[0];
+    --*argc;
+    ++*argv;
+    return true;
 }

@@ -8,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    const bool plot = !TakeNoPlotOption(&argc, &argv);
     PCPFile* file = OpenReferenceDataFile(argc, argv, true);
     if (file == nullptr) return 1;
     fitcore::Line line = FitLine(file->points, file->count);
@@ -15,7 +16,7 @@ int main(int argc, char** argv)
     ReferencePrintLineReport(
         ComputeWeightedLineStatistics(file->points, file->count, line.slope, line.intercept),
         file->points, file->count);
-    ShowResultPlot(file->points, file->count, LineCurveCommand(line));
+    if (plot) ShowResultPlot(file->points, file->count, LineCurveCommand(line));
     DisposePCPFile(file);
     return 0;
 }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "exponential_digits.h"
+
 // libstdc++'s floating-point std::to_chars with a precision produces exactly
 // the digits of printf's correctly rounded "%e", "%f" and "%g" in the C
 // locale, including "nan"/"-nan" and "inf"/"-inf". A library without it
@@ -144,6 +146,7 @@ char* AppendExactGeneral(char* out, double value)
 
 char* AppendExponential(char* out, double value, int precision, int width)
 {
+    if (char* end = AppendDecidedExponential(out, value, precision, width)) return end;
     return PadLeft(out, Convert(out, MaxExponentialLength(precision), value, 'e', precision), width);
 }
 

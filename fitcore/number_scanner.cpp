@@ -10,6 +10,7 @@
 
 #include <fitcore/whole_number.h>
 
+#include "short_decimal.h"
 #include "text_chars.h"
 #include "two_halves.h"
 
@@ -44,8 +45,12 @@ Converted ConvertPlain(const char* first, const char* last, double* values, size
         const char* mantissa = *at == '-' ? at + 1 : at;
         if (!(IsDigit(*mantissa) || *mantissa == '.')) break;
         double parsed;
-        auto [stop, error] = std::from_chars(at, last, parsed);
-        if (error != std::errc() || stop == last || !IsSpace(*stop)) break;
+        const char* stop = fitcore::ReadShortDecimal(at, last, &parsed);
+        if (stop == nullptr) {
+            auto [end, error] = std::from_chars(at, last, parsed);
+            if (error != std::errc() || end == last || !IsSpace(*end)) break;
+            stop = end;
+        }
         values[count] = parsed;
         at = stop;
     }
@@ -151,6 +156,11 @@ bool NumberScanner::ReadPlainDecimal(double* value)
     // from_chars also takes "inf" and "nan(...)", which "%lg" reads differently.
     if (mantissa == last || !(IsDigit(*mantissa) || *mantissa == '.')) return false;
     double parsed;
+    if (const char* end = fitcore::ReadShortDecimal(first, last, &parsed)) {
+        *value = parsed;
+        pos_ += static_cast<size_t>(end - first);
+        return true;
+    }
     auto [stop, error] = std::from_chars(first, last, parsed);
     if (error != std::errc()) return false;
     if (stop == last ? !eof_ : !IsSpace(*stop)) return false;

@@ -94,8 +94,11 @@ void OutputBuffer::Printf(const char* format, ...)
 
 namespace {
 
-// Rows of at most this much text are formatted as one range split in two.
-constexpr size_t kRowRangeBytes = size_t{32} << 20;
+// Rows of at most this much text are formatted as one range split in two:
+// the second half's text waits aside, so this bounds the memory a table
+// takes beside the points; a range still takes far longer to format than a
+// thread takes to start.
+constexpr size_t kRowRangeBytes = size_t{2} << 20;
 
 char* FormatRows(const RowTable& table, size_t first, size_t last, char* at)
 {

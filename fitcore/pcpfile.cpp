@@ -63,10 +63,11 @@ int ReadHeader(NumberScanner& scan, PCPFile* file, const char* path)
 
 // Reads up to `count` points; returns how many were read in full. A point
 // that does not convert completely ends the reading and stays all zero, as
-// the array came. The numbers are read in chunks of many points.
+// the array came. The numbers are read in chunks of a block's worth of
+// points or so, small beside the point array.
 int32_t ReadPoints(NumberScanner& scan, Point* points, int32_t count, bool has_sigma)
 {
-    constexpr size_t kChunkPoints = size_t{1} << 18;
+    constexpr size_t kChunkPoints = size_t{1} << 15;
     const size_t per_point = has_sigma ? 3 : 2;
     const size_t total = count > 0 ? static_cast<size_t>(count) : 0;
     std::vector<double> values(std::min(total, kChunkPoints) * per_point);

@@ -103,19 +103,110 @@ int GaussJordan(const double* a, const double* b, double* solution, int dimensio
 
 namespace fitcore {
 
+namespace {
+
+// Points whose powers are summed together, their t and running powers kept
+// in long double arrays on the stack.
+constexpr size_t kPowerBlock = 128;
+
+// Adds the powers `first` to first + N - 1 of a block of `count` points to
+// the sums (and, WithY, their products with y to sum_ty), taking each point's
+// running power on by N products. The N sums of one call stay in registers
+// over the whole block instead of going through memory for every point.
+template <int N, bool WithY>
+void AddPowers(long double* power, const long double* t, const Point* points, size_t count, int first,
+               long double* sum_t, long double* sum_ty)
+{
+    long double s[N], sy[N];
+    for (int j = 0; j < N; ++j) {
+        s[j] = sum_t[first + j];
+        if (WithY) sy[j] = sum_ty[first + j];
+    }
+    for (size_t i = 0; i < count; ++i) {
+        long double p = power[i];
+        const long double ti = t[i];
+#pragma GCC unroll 4
+        for (int j = 0; j < N; ++j) {
+            s[j] += p;
+            if (WithY) sy[j] += p * points[i].y;
+            p *= ti;
+        }
+        power[i] = p;
+    }
+    for (int j = 0; j < N; ++j) {
+        sum_t[first + j] = s[j];
+        if (WithY) sum_ty[first + j] = sy[j];
+    }
+}
+
+// Powers first to last - 1 of a block, in calls of two with y (up to
+// `order`) and of up to four without.
+void AddBlockPowers(long double* power, const long double* t, const Point* points, size_t count, int order,
+                    int first, int last, long double* sum_t, long double* sum_ty)
+{
+    for (int k = first; k < last;) {
+        if (k <= order) {
+            if (k + 1 <= order && k + 1 < last) {
+                AddPowers<2, true>(power, t, points, count, k, sum_t, sum_ty);
+                k += 2;
+            } else {
+                AddPowers<1, true>(power, t, points, count, k, sum_t, sum_ty);
+                k += 1;
+            }
+            continue;
+        }
+        switch (std::min(last - k, 4)) {
+        case 4: AddPowers<4, false>(power, t, points, count, k, sum_t, sum_ty); k += 4; break;
+        case 3: AddPowers<3, false>(power, t, points, count, k, sum_t, sum_ty); k += 3; break;
+        case 2: AddPowers<2, false>(power, t, points, count, k, sum_t, sum_ty); k += 2; break;
+        default: AddPowers<1, false>(power, t, points, count, k, sum_t, sum_ty); k += 1; break;
+        }
+    }
+}
+
+// The centred sums of the powers first to last - 1 (of 0 to 2 * order), and
+// for those up to `order` with y too. Every power comes from the same chain
+// of products from t^0 on, whichever powers are summed, and every sum takes
+// the points in array order, so the sums are the same to the bit as those of
+// one pass over all powers, point after point.
+void SumCentredPowers(const Point* points, int32_t count, int order, Centring centring, int first, int last,
+                      long double* sum_t, long double* sum_ty)
+{
+    long double st[2 * kMaxPolynomialOrder + 1] = {};
+    long double sty[kMaxPolynomialOrder + 1] = {};
+    long double t[kPowerBlock], power[kPowerBlock];
+    const size_t total = static_cast<size_t>(count > 0 ? count : 0);
+    for (size_t start = 0; start < total; start += kPowerBlock) {
+        const size_t block = std::min(kPowerBlock, total - start);
+        for (size_t i = 0; i < block; ++i) {
+            t[i] = (points[start + i].x - static_cast<long double>(centring.centre)) / centring.scale;
+            long double p = 1;
+            for (int k = 0; k < first; ++k) p *= t[i];
+            power[i] = p;
+        }
+        AddBlockPowers(power, t, points + start, block, order, first, last, st, sty);
+    }
+    for (int k = first; k < last; ++k) {
+        sum_t[k] = st[k];
+        if (k <= order) sum_ty[k] = sty[k];
+    }
+}
+
+}  // namespace
+
 void CentredNormalEquations(const Point* points, int32_t count, int order, Centring centring,
                             double* a, double* b)
 {
     long double sum_t[2 * kMaxPolynomialOrder + 1] = {};
     long double sum_ty[kMaxPolynomialOrder + 1] = {};
-    for (int32_t i = 0; i < count; ++i) {
-        const long double t = (points[i].x - static_cast<long double>(centring.centre)) / centring.scale;
-        long double power = 1;
-        for (int k = 0; k <= 2 * order; ++k, power *= t) {
-            sum_t[k] += power;
-            if (k <= order) sum_ty[k] += power * points[i].y;
-        }
-    }
+    // Powers 0 to order with their sums with y, and order + 1 to 2 * order
+    // after a chain of as many products: about the same work in each half.
+    const size_t bytes = static_cast<size_t>(count > 0 ? count : 0) * sizeof(Point);
+    RunHalves(0, static_cast<size_t>(order) + 1, 2 * static_cast<size_t>(order) + 1, bytes,
+              [&](size_t first, size_t last) {
+                  SumCentredPowers(points, count, order, centring, static_cast<int>(first), static_cast<int>(last),
+                                   sum_t, sum_ty);
+              });
     const int d = order + 1;
     for (int i = 0; i < d; ++i) {
         for (int j = 0; j < d; ++j) a[i * d + j] = static_cast<double>(sum_t[i + j]);
@@ -152,11 +243,37 @@ double PolynomialAt(const Polynomial& polynomial, double x)
 
 namespace {
 
+// PolynomialAt of the centred polynomial at the points [first, last), two
+// points at a time: the two chains of products are independent, so each
+// waits less for its own, and every value is computed exactly as
+// PolynomialAt computes it.
+void SetCentredValues(Point* first, Point* last, const Polynomial& polynomial)
+{
+    const long double centre = polynomial.centring.centre;
+    const double scale = polynomial.centring.scale;
+    const double* coefficients = polynomial.centred;
+    for (; last - first >= 2; first += 2) {
+        const long double t0 = (first[0].x - centre) / scale, t1 = (first[1].x - centre) / scale;
+        long double value0 = 0, value1 = 0;
+        for (int k = polynomial.order; k >= 0; --k) {
+            value0 = value0 * t0 + coefficients[k];
+            value1 = value1 * t1 + coefficients[k];
+        }
+        first[0].fit = static_cast<double>(value0);
+        first[1].fit = static_cast<double>(value1);
+    }
+    if (first != last) first->fit = PolynomialAt(polynomial, first->x);
+}
+
 // Every point's value is its own, so halves of the array may be done at once.
 void SetFittedValues(Point* points, int32_t count, const Polynomial& polynomial)
 {
     size_t points_count = static_cast<size_t>(count > 0 ? count : 0);
     RunHalves(0, points_count / 2, points_count, points_count * sizeof(Point), [&](size_t first, size_t last) {
+        if (!polynomial.centring.IsIdentity()) {
+            SetCentredValues(points + first, points + last, polynomial);
+            return;
+        }
         for (Point* point = points + first; point != points + last; ++point)
             point->fit = PolynomialAt(polynomial, point->x);
     });

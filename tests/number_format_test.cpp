@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "exponential_digits.h"
 #include "property_count.h"
 #include "reference.h"
 
@@ -164,6 +165,52 @@ TEST(NumberFormat, MeasuredValuesAndFormSwitches)
     EXPECT_EQ(General<6>(0.0001), "0.0001");
     EXPECT_EQ(General<6>(0.00001), "1e-05");
     EXPECT_EQ(General<6>(100000), "100000");
+}
+
+// Every precision, beyond the fast path's range too, on values that carry
+// into the next power of ten, sit just beside one, or are drawn at random.
+TEST(NumberFormat, ExponentialOfEveryPrecision)
+{
+    std::mt19937_64 random(5);
+    size_t mismatches = 0;
+    auto check = [&mismatches](double value, int precision) {
+        char expected[512], text[MaxExponentialLength(kMaxPrecision)];
+        std::snprintf(expected, sizeof expected, "%.*e", precision, value);
+        const std::string got(text, AppendExponential(text, value, precision));
+        if (got != expected && ++mismatches <= 10)
+            ADD_FAILURE() << "%." << precision << "e of " << std::hexfloat << value << ": got \"" << got
+                          << "\", printf gives \"" << expected << "\"";
+    };
+    for (int precision = 0; precision <= 20; ++precision) {
+        for (int decade = -325; decade <= 308; ++decade) {
+            const double power = std::pow(10.0, decade);
+            for (double value : {power, std::nextafter(power, 0.0), std::nextafter(power, 1e308),
+                                 power * (1 - 0.4 * std::pow(10.0, -precision))})
+                check(value, precision);
+        }
+        for (size_t i = 0, n = PropertyCount(4000); i < n; ++i) {
+            check(FromBits(random()), precision);
+            check(static_cast<double>(random() % 100000000) * std::pow(10.0, static_cast<int>(random() % 40) - 20),
+                  precision);
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+// The integer path must decide nearly every value, or the tables fall back
+// to the slow conversion without a visible fault.
+TEST(NumberFormat, IntegerPathDecidesAlmostEveryValue)
+{
+    std::mt19937_64 random(6);
+    size_t decided = 0, n = 100000;
+    for (size_t i = 0; i < n; ++i) {
+        char text[MaxExponentialLength(kMaxFastExponentialPrecision)];
+        // Decimal midpoints of the printed digits are left undecided, so the
+        // values are not short decimals: they have all 53 bits.
+        const double value = std::ldexp(1 + static_cast<double>(random() >> 12) * 0x1p-52, static_cast<int>(random() % 200) - 100);
+        for (int precision : {3, 5, 6}) decided += AppendDecidedExponential(text, value, precision) != nullptr;
+    }
+    EXPECT_GE(decided, 3 * n * 999 / 1000);
 }
 
 TEST(NumberFormat, IntegersWithAndWithoutWidth)

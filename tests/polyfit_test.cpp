@@ -1,6 +1,8 @@
 // polyfit_test.cpp - normal equations, the Gauss-Jordan solver and the polynomial fit.
 #include <fitcore/polyfit.h>
 
+#include "two_halves.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -145,3 +147,31 @@ TEST(FitPolynomial, RefusesSystemsWithTooFewDistinctX)
     EXPECT_NE(FitPolynomial(one_x.data(), 3, 2, &polynomial), 0);
     for (const Point& point : two_x) EXPECT_EQ(point.fit, 7);  // left as it was
 }
+
+namespace {
+
+// The fitted values are PolynomialAt's to the bit, centred or not, odd and
+// even counts, on one thread and on two.
+TEST(FitPolynomial, FittedValuesArePolynomialAtsToTheBit)
+{
+    std::mt19937_64 random(41);
+    for (double offset : {0.0, 2000.0}) {
+        for (int32_t count : {11, 12, 4001}) {
+            std::vector<Point> points(static_cast<size_t>(count));
+            std::uniform_real_distribution<double> spread(-1, 1);
+            for (Point& point : points) point = {offset + spread(random), spread(random), 0, 0, 0};
+            for (size_t threshold : {size_t{0}, fitcore::kSplitMinimumBytes}) {
+                fitcore::SplitThresholdForTests split(threshold);
+                fitcore::Polynomial polynomial{};
+                ASSERT_EQ(fitcore::FitPolynomial(points.data(), count, 5, &polynomial), 0);
+                EXPECT_EQ(polynomial.centring.IsIdentity(), offset == 0);
+                for (const Point& point : points)
+                    ASSERT_EQ(std::bit_cast<uint64_t>(point.fit),
+                              std::bit_cast<uint64_t>(fitcore::PolynomialAt(polynomial, point.x)))
+                        << "offset " << offset << ", " << count << " points, x " << point.x;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -69,7 +69,7 @@ struct RowTable {
     const void* context;    // handed to every call of `format`
 };
 
-// Appends the rows in order. A long table is formatted up to 32 MiB of rows
+// Appends the rows in order. A long table is formatted up to 2 MiB of rows
 // at a time, each part as two halves at once, on this thread and one more; the
 // text is the same as on this thread alone, which is where everything is
 // done when no second thread (or no room for its half) can be had.

@@ -55,7 +55,9 @@ namespace fitcore {
 
 // The normal equations in t = (x - centre) / scale: a(i, j) = sum of t^(i+j),
 // b_i = sum of t^i * y, with t and its powers (by repeated multiplication)
-// and every sum in long double, one pass over the points in array order.
+// and every sum in long double, each sum over the points in array order.
+// Large inputs share the powers between two threads; the results are
+// bit-identical to one pass over all powers.
 void CentredNormalEquations(const Point* points, int32_t count, int order, Centring centring,
                             double* a, double* b);
 
