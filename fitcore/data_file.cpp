@@ -2,6 +2,7 @@
 #include <fitcore/data_file.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -92,6 +93,24 @@ CSVStart LookAtCSV(const char* path)
     return start;
 }
 
+// A CSV line whose x or y reads as NaN is a missing value, as in a table:
+// its point is dropped and counted, and a file left without points is
+// refused. Files without NaN keep every point as read.
+DataFileResult DropMissingPoints(const char* path, PCPFile* file, DataFileInfo* info)
+{
+    Point* kept = file->points;
+    for (int32_t i = 0; i < file->count; ++i)
+        if (!std::isnan(file->points[i].x) && !std::isnan(file->points[i].y)) *kept++ = file->points[i];
+    const auto left = static_cast<int32_t>(kept - file->points);
+    if (left == file->count) return DataFileResult::Loaded;
+    info->skipped = static_cast<std::size_t>(file->count - left);
+    file->count = left;
+    std::printf("Skipped %zu rows with missing values\n", info->skipped);
+    if (left > 0) return DataFileResult::Loaded;
+    std::printf("Can't load %s: it holds no usable point.\n", path);
+    return DataFileResult::Failed;
+}
+
 // Prints what the table reader met and moves its rows into the record.
 // With `kept`, the table itself goes there and the record holds no points.
 DataFileResult TakeTable(Table table, const char* path, PCPFile* file, DataFileInfo* info, Table* kept)
@@ -143,7 +162,8 @@ DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* f
         std::printf("Loading CSV file %s...\n", path);
         info->x_name = start.x_name;
         info->y_name = start.y_name;
-        return FromPCPResult(LoadCSVFile(path, file));
+        const DataFileResult result = FromPCPResult(LoadCSVFile(path, file));
+        return result == DataFileResult::Loaded ? DropMissingPoints(path, file, info) : result;
     }
     std::printf("Loading CSV file %s...\n", path);
     FilePtr in(OpenForReading(path), &std::fclose);

@@ -33,6 +33,7 @@ TEST(TableFits, EveryFormOfTheDataGivesTheSameLine)
         {"veldafit", {"lin_named.dat"}, nullptr, 10, 0.9994182, 0.0033091, "x", 0},
         {"veldafit", {"lin_euro.csv"}, nullptr, 10, 0.9994182, 0.0033091, "x", 0},
         {"veldafit", {"lin_missing.dat"}, nullptr, 10, 0.9994182, 0.0033091, "x", 2},
+        {"veldafit", {"lin_nan.csv"}, nullptr, 10, 0.9994182, 0.0033091, "x", 1},
         {"veldafit", {"-"}, "lin.dat", 10, 0.9994182, 0.0033091, "x", 0},
         {"veldafit", {"--using", "2:3", "b.csv"}, nullptr, 4, 1, 0.07, "t", 0},
         {"veldafit", {"--using=t:V", "b.csv"}, nullptr, 4, 1, 0.07, "t", 0},
@@ -42,7 +43,7 @@ TEST(TableFits, EveryFormOfTheDataGivesTheSameLine)
     for (const Fit& fit : fits) {
         ProgramRun run;
         for (const char* name : {"lin.dat", "lin_tab.dat", "LIN.CSV", "lin_named.dat", "lin_euro.csv",
-                                 "lin_missing.dat", "b.csv"})
+                                 "lin_missing.dat", "lin_nan.csv", "b.csv"})
             run.Copy(name);
         std::vector<std::string> args = {"-n", "-j"};
         args.insert(args.end(), fit.args.begin(), fit.args.end());
