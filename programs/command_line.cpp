@@ -86,7 +86,7 @@ constexpr OptionEntry kOptions[] = {
     {"errorbars", kErrorBarsKey, nullptr,
      "draw each point with its sigma as a vertical error\n"
      "bar; FILE must hold sigmas",
-     Offer::fixed_form},
+     Offer::all},
     {"residuals", kResidualsKey, nullptr, "add a panel of the residuals y - fit below the plot", Offer::all},
     {"title", kTitleKey, "TEXT", "give the plot the title TEXT", Offer::all},
     {"xlabel", kXLabelKey, "TEXT", "label the x axis TEXT instead of x", Offer::all},
@@ -96,11 +96,11 @@ constexpr OptionEntry kOptions[] = {
     {"band", kBandKey, "LEVEL",
      "draw the confidence band of the fitted curve at LEVEL\n"
      "percent (default 95), scaled errors with -w",
-     Offer::fixed_form, true},
+     Offer::all, true},
     {"equation", kEquationKey, nullptr,
      "name the curve by its equation, each value with its\n"
      "standard error, and R^2 (chi^2/ndf with -w)",
-     Offer::fixed_form},
+     Offer::all},
     {"using", 'u', "X:Y[:S]",
      "read x, y and sigma from these columns of a table or\n"
      "CSV file, by number from 1 or by header name",

@@ -45,6 +45,15 @@ std::string PowerOfX(std::size_t k)
     return std::string(" x") + Superscript(static_cast<int>(k));
 }
 
+// The band into the picture, titled by its level.
+void SetBand(fitcore::ConfidenceBand band, PictureOptions* picture)
+{
+    picture->band.x = std::move(band.x);
+    picture->band.low = std::move(band.low);
+    picture->band.high = std::move(band.high);
+    picture->band.title = General(band.level * 100, 6) + "% confidence band";
+}
+
 }  // namespace
 
 std::string ValueWithError(double value, double error)
@@ -99,13 +108,40 @@ bool AddFitDetails(const CommandLine& command, const Point* points, int32_t coun
         return false;
     }
     if (command.equation) picture->curve_title = EquationText(fitcore::infer(fit));
-    if (command.band_level != 0) {
-        const std::vector<double> at = fitcore::band_abscissae(columns.x, kBandSamples);
-        fitcore::ConfidenceBand band = fitcore::confidence_band(fit, at, command.band_level);
-        picture->band.x = std::move(band.x);
-        picture->band.low = std::move(band.low);
-        picture->band.high = std::move(band.high);
-        picture->band.title = General(command.band_level * 100, 6) + "% confidence band";
+    if (command.band_level != 0)
+        SetBand(fitcore::confidence_band(fit, fitcore::band_abscissae(columns.x, kBandSamples), command.band_level),
+                picture);
+    return true;
+}
+
+std::string ModelEquationText(const fitcore::Formula& formula, const fitcore::ModelFit& fit)
+{
+    std::string text = formula.text();
+    for (std::size_t k = 0; k < fit.parameters.size(); ++k) {
+        const fitcore::ModelParameter& parameter = fit.parameters[k];
+        // The formula is the line's first term.
+        text += (k + 1) % kTermsPerLine == 0 ? ",\n    " : ", ";
+        text += parameter.name + " = " +
+                (parameter.fixed ? General(parameter.value, 6) + " (fixed)"
+                                 : ValueWithError(parameter.value, parameter.error));
     }
+    if (fit.weighted) return text + ", χ²/ndf = " + General(fit.reduced_chi2, 4);
+    return text + ", R² = " + General(fit.r_squared, 6);
+}
+
+bool AddModelDetails(const CommandLine& command, const fitcore::Formula& formula, const fitcore::ModelFit& fit,
+                     const Point* points, int32_t count, PictureOptions* picture, std::string* reason)
+{
+    if (command.equation) picture->curve_title = ModelEquationText(formula, fit);
+    if (command.band_level == 0) return true;
+    std::vector<double> x(count > 0 ? static_cast<std::size_t>(count) : 0);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = points[i].x;
+    fitcore::ConfidenceBand band =
+        fitcore::model_band(formula, fit, fitcore::band_abscissae(x, kBandSamples), command.band_level);
+    if (!band.ok) {
+        *reason = "the band could not be worked out: " + band.error;
+        return false;
+    }
+    SetBand(std::move(band), picture);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <fitcore/inference.h>
+#include <fitcore/model.h>
 #include <fitcore/point.h>
 
 #include "command_line.h"
@@ -33,3 +34,15 @@ std::string EquationText(const fitcore::FitInference& inference);
 // out; false with *reason set when the fit could not be made.
 bool AddFitDetails(const CommandLine& command, const Point* points, int32_t count, int order,
                    PictureOptions* picture, std::string* reason);
+
+// A fitted model as the key shows it: the formula, then each free
+// parameter as "name = (value ± error)" and each fixed one as
+// "name = value (fixed)", three terms to a line (the formula the first),
+// then ", R² = r" or, for a weighted fit, ", χ²/ndf = q". Further lines are
+// indented.
+std::string ModelEquationText(const fitcore::Formula& formula, const fitcore::ModelFit& fit);
+
+// AddFitDetails for a fitted model: the band of fitcore::model_band over the
+// points' x, and the equation of ModelEquationText.
+bool AddModelDetails(const CommandLine& command, const fitcore::Formula& formula, const fitcore::ModelFit& fit,
+                     const Point* points, int32_t count, PictureOptions* picture, std::string* reason);

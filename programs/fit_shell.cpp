@@ -181,7 +181,10 @@ int JsonWritten(const FitRun& run, bool written)
     return 1;
 }
 
-int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve)
+namespace {
+
+int PlotWithDetails(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve,
+                    const FitDetailsAdder& add_details)
 {
     const CommandLine& command = run.command;
     // Standard input that held the data is not the user's keyboard to wait on.
@@ -191,7 +194,7 @@ int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurv
 
     PictureOptions picture = PictureFor(command, {AxisName(run.data.x_name, "x"), AxisName(run.data.y_name, "y")});
     std::string reason;
-    if (!AddFitDetails(command, points, count, curve.order, &picture, &reason)) {
+    if (!add_details(&picture, &reason)) {
         std::fprintf(stderr, "%s: cannot draw the plot: %s\n", run.program->name, reason.c_str());
         return 1;
     }
@@ -207,6 +210,15 @@ int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurv
     return 1;
 }
 
+}  // namespace
+
+int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve)
+{
+    return PlotWithDetails(run, points, count, curve, [&](PictureOptions* picture, std::string* reason) {
+        return AddFitDetails(run.command, points, count, curve.order, picture, reason);
+    });
+}
+
 bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status)
 {
     if (!run.command.error_bars || file.has_sigma != 0) return true;
@@ -215,7 +227,8 @@ bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status)
     return false;
 }
 
-int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve)
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve,
+               const FitDetailsAdder& add_details)
 {
-    return PlotResult(run, points, count, SampledResultCurve(curve));
+    return PlotWithDetails(run, points, count, SampledResultCurve(curve), add_details);
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "command_line.h"
@@ -77,8 +78,14 @@ int JsonWritten(const FitRun& run, bool written);
 // after one line on standard error, when the plot file could not be made or
 // the band or the equation could not be worked out; else 0.
 int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurve& curve);
-// The same with a model's curve given by its samples.
-int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve);
+// Adds to the picture what the fit itself tells (the band and the equation
+// the options ask for); false with *reason set when it can't be worked out.
+using FitDetailsAdder = std::function<bool(PictureOptions* picture, std::string* reason)>;
+
+// The same with a model's curve given by its samples, and its band and
+// equation from `add_details`, called only when a plot is made.
+int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve,
+               const FitDetailsAdder& add_details);
 
 // Whether the loaded `file` holds what the options need (sigmas for
 // --errorbars). False after the usage error on standard error, with

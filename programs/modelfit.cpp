@@ -11,6 +11,7 @@
 #include <fitcore/model.h>
 #include <fitcore/table.h>
 
+#include "fit_picture.h"
 #include "fit_shell.h"
 #include "model_report.h"
 #include "result_plot.h"
@@ -161,6 +162,10 @@ int main(int argc, char** argv)
         &run, {.load_error_names_file = false, .requires_sigma = command.weighted, .keep_rows = true}, name,
         &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
+    if (!DataSuitsOptions(run, *file, &exit_status)) {
+        DisposePCPFile(file);
+        return FinishRun(exit_status);
+    }
     const fitcore::ModelColumns columns = ColumnsOf(run.rows, file, command.weighted);
     const fitcore::ModelFit fit = fitcore::fit_model(formula, columns, options);
     if (!fit.ok) {
@@ -173,7 +178,8 @@ int main(int argc, char** argv)
     Point* points = file->points;
     if (run.json == nullptr || command.points || command.plot_file != nullptr) {
         if (run.rows.values != nullptr) {
-            table_points = PointsOf(columns);
+            // The sigmas of --errorbars are drawn even where the fit is not weighted by them.
+            table_points = PointsOf(ColumnsOf(run.rows, file, command.weighted || command.error_bars));
             points = table_points.data();
         }
         SetFittedValues(formula, fit, columns, points);
@@ -189,7 +195,11 @@ int main(int argc, char** argv)
     } else {
         PrintModelReport(report, fit, points, file->count);
     }
-    if (PlotResult(run, points, file->count, CurveOf(formula, fit, points, file->count)) != 0) exit_status = 1;
+    const int32_t count = file->count;
+    const FitDetailsAdder details = [&](PictureOptions* picture, std::string* reason) {
+        return AddModelDetails(command, formula, fit, points, count, picture, reason);
+    };
+    if (PlotResult(run, points, count, CurveOf(formula, fit, points, count), details) != 0) exit_status = 1;
     if (!fit.converged) exit_status = 1;
 
     DisposePCPFile(file);

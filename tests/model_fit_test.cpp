@@ -294,6 +294,78 @@ TEST(ModelFit, HoldsAFixedParameter)
     EXPECT_NEAR(fit.parameters[1].value, 1.3, 1e-9);
 }
 
+// The band of a polynomial formula is the linear fit's band, also far from
+// zero and weighted; a fixed parameter adds no width; no band is made where
+// there is no single x or the fit failed.
+TEST(ModelBand, MatchesTheLinearBandOfAPolynomial)
+{
+    struct Case {
+        const char* name;
+        double x_offset;
+        bool weighted;
+        double level;
+    };
+    const Case cases[] = {{"near zero", 0, false, 0.95}, {"weighted", 0, true, 0.9}, {"years", 2000, false, 0.99},
+                          {"years weighted", 2000, true, 0.95}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double x0 = c.x_offset;
+        DataSet data = Sampled(x0 - 3, x0 + 7, 25, [x0](double x) { return 1 - 2 * (x - x0) + 0.25 * (x - x0) * (x - x0); });
+        for (int i = 0; i < 25; ++i) {
+            data.y[i] += Noise(i, 0.3);
+            if (c.weighted) data.sigma.push_back(0.2 + 0.01 * i);
+        }
+        const Formula formula("c0+c1*(x-" + std::to_string(static_cast<int>(x0)) + ")+c2*(x-" +
+                              std::to_string(static_cast<int>(x0)) + ")^2");
+        const ModelFit fit = fit_model(formula, data.Columns(), {{0, 0, 0}, {}, 500});
+        const PolynomialFit linear = c.weighted ? fit_polynomial(data.x[0], data.y, 2, data.sigma)
+                                                : fit_polynomial(data.x[0], data.y, 2);
+        ASSERT_TRUE(fit.converged && linear.ok);
+        const std::vector<double> at = band_abscissae(data.x[0], 40);
+        const ConfidenceBand band = model_band(formula, fit, at, c.level);
+        const ConfidenceBand expected = confidence_band(linear, at, c.level);
+        ASSERT_TRUE(band.ok) << band.error;
+        ASSERT_EQ(band.x.size(), at.size());
+        for (std::size_t i = 0; i < at.size(); ++i) {
+            const double half = expected.high[i] - expected.fit[i];
+            EXPECT_EQ(band.x[i], at[i]);
+            EXPECT_NEAR(band.fit[i], expected.fit[i], 1e-9);
+            EXPECT_NEAR(band.high[i] - band.fit[i], half, 1e-8 * half) << at[i];
+            EXPECT_NEAR(band.fit[i] - band.low[i], half, 1e-8 * half) << at[i];
+        }
+    }
+}
+
+TEST(ModelBand, LeavesOutFixedParametersAndRefusesWhatHasNoBand)
+{
+    const DataSet data = Sampled(0, 5, 30, [](double x) { return 2 + 0.5 * x + 0.01 * std::sin(7 * x); });
+    const Formula line("a+b*x");
+    const ModelFit held = fit_model(line, data.Columns(), {{1, 0.5}, {false, true}, 500});
+    ASSERT_TRUE(held.converged);
+    const std::vector<double> at = {-10, 0, 2.5, 100};
+    const ConfidenceBand band = model_band(line, held, at);
+    ASSERT_TRUE(band.ok) << band.error;
+    const double half = held.parameters[0].ci95[1] - held.parameters[0].value;  // the slope adds nothing
+    for (std::size_t i = 0; i < at.size(); ++i) EXPECT_NEAR(band.high[i] - band.fit[i], half, 1e-9 * half);
+
+    // Where the model is undefined, the band passes the x over.
+    const Formula root("a*sqrt(x)");
+    const ModelFit rooted = fit_model(root, data.Columns(), {{1}, {}, 500});
+    const std::vector<double> with_negative = {-1, 1, 4};
+    EXPECT_EQ(model_band(root, rooted, with_negative).x, (std::vector<double>{1, 4}));
+
+    DataSet two = data;
+    two.x.push_back(data.x[0]);
+    const Formula plane("a+b*x1+c*x2^2");
+    const ModelFit planar = fit_model(plane, two.Columns(), {{1, 1, 1}, {}, 500});
+    ASSERT_TRUE(planar.ok);
+    EXPECT_FALSE(model_band(plane, planar, at).ok);
+    ModelFit failed;
+    failed.error = "no data";
+    EXPECT_EQ(model_band(line, failed, at).error, "no data");
+    EXPECT_FALSE(model_band(root, held, at).ok);  // the fit of another formula
+}
+
 TEST(ModelFit, RefusesDataItCannotFit)
 {
     const DataSet line = Sampled(0, 1, 5, [](double x) { return x; });

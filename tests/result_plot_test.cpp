@@ -170,6 +170,7 @@ TEST(ResultPicture, ErrorBarsWithoutSigmasAreAUsageError)
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"veldafit", {"--errorbars", "line_five.pcp"}},
         {"cadrafit", {"--errorbars", "-o", "2", "line_five.pcp"}},
+        {"modelfit", {"--errorbars", "a+b*x", "line_five.pcp"}},
     };
     for (const auto& [program, args] : cases) {
         PlotDir plot("line_five.pcp");
@@ -345,6 +346,11 @@ TEST(FitPicture, BandEquationErrorBarsAndResidualsOfANamedTable)
         {"sorrafit", {"-w", "--errorbars", "--band", "--equation"}, true, 2.306004135, false, "χ²/ndf = 2.178'"},
         {"veldafit", {"--band=99", "--equation"}, false, 3.355387331, false,
          "title 'y = (0.0033 ± 0.0051) + (0.9994 ± 0.0019) x, R² = 0.999971' noenhanced"},
+        // A model's band, from its derivatives, is the line's own for a line.
+        {"modelfit", {"-w", "--errorbars", "--residuals", "--band", "--equation", "a+b*x"}, true, 2.306004135, true,
+         "title 'a+b*x, a = (0.0045 ± 0.0039), b = (0.9987 ± 0.0019), χ²/ndf = 2.178' noenhanced"},
+        {"modelfit", {"--errorbars", "--band=99", "--equation", "--start=b=2", "a+b*x"}, false, 3.355387331, false,
+         "title 'a+b*x, a = (0.0033 ± 0.0051), b = (0.9994 ± 0.0019), R² = 0.999971' noenhanced"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + std::string(" ") + c.args.back());

@@ -46,8 +46,8 @@ _fitcore()
     [[ $cur != -* ]] && ((formulas > 0)) && return
 
     if [[ $cur == -* ]]; then
-        local options='--no-plot --plot= --plot-timeout= --json --points --using= --delimiter= --decimal-comma --weighted --residuals --title= --xlabel= --ylabel= --logx --logy --help --version'
-        [[ ${1##*/} != modelfit ]] && options="--stats --errorbars --band --band= --equation $options"
+        local options='--no-plot --plot= --plot-timeout= --json --points --using= --delimiter= --decimal-comma --weighted --errorbars --residuals --band --band= --equation --title= --xlabel= --ylabel= --logx --logy --help --version'
+        [[ ${1##*/} != modelfit ]] && options="--stats $options"
         [[ ${1##*/} == cadrafit ]] && options="--order= --compare --compare= $options"
         [[ ${1##*/} == modelfit ]] && options="--start= --fix= --max-iterations= $options"
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

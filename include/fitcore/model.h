@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include <fitcore/inference.h>
+
 namespace fitcore {
 
 // A formula compiled into a flat list of operations. The language:
@@ -185,5 +187,20 @@ struct ModelFit {
 // a relative 1e-9 or a thousandth of its standard error, and no parameter
 // has run off undetermined (StopReason::not_determined).
 ModelFit fit_model(const Formula& formula, const ModelColumns& columns, const ModelOptions& options = {});
+
+// The confidence band of a fitted model in one predictor: at each x, the
+// interval in which the model's true value lies at the confidence level asked
+// for,
+//   value(x) -+ q sqrt(g^T C g),
+// q the two-sided quantile of Student's t with the fit's ndf degrees of
+// freedom, g the exact derivatives of the formula by the free parameters at
+// x and C their covariance, taken from the fit's errors and correlations (so
+// scaled by chi^2 / ndf when weighted, as the scaled errors are). A fixed
+// parameter has no variance and adds nothing. An x where the model or its
+// band is not finite is passed over. Refused (ok false) for a fit that is not
+// ok, a formula in more than one predictor or other than the fit's, or a fit
+// whose parameters the data do not determine.
+ConfidenceBand model_band(const Formula& formula, const ModelFit& fit, std::span<const double> x,
+                          double level = 0.95);
 
 }  // namespace fitcore

@@ -59,7 +59,7 @@ expect "" veldafit -o ""
 expect "--order= " cadrafit --o
 expect "" veldafit --o
 expect "--band --band= --decimal-comma --delimiter= --equation --errorbars --help --json --logx --logy --no-plot --plot-timeout= --plot= --points --residuals --stats --title= --using= --version --weighted --xlabel= --ylabel= " sorrafit --
-expect "--decimal-comma --delimiter= --fix= --help --json --logx --logy --max-iterations= --no-plot --plot-timeout= --plot= --points --residuals --start= --title= --using= --version --weighted --xlabel= --ylabel= " modelfit --
+expect "--band --band= --decimal-comma --delimiter= --equation --errorbars --fix= --help --json --logx --logy --max-iterations= --no-plot --plot-timeout= --plot= --points --residuals --start= --title= --using= --version --weighted --xlabel= --ylabel= " modelfit --
 expect "" modelfit --start a=1 ""
 expect "$all_files" modelfit -u 1,2:3 'a*x1+b*x2' ""
 expect "" modelfit 'a*x' a.pcp ""
