@@ -231,13 +231,13 @@ std::vector<Row> Rows()
          kNoFrontEnd, 0},
         {"SpecialValuesCsv", "veldafit", {"values.csv"},
          {{"values.csv", "x,y\n0x1p0,2\n-0,nan\n3,1e400\n"}}, "",
-         Loading("values.csv", "CSV") + Loaded("values.csv", 3) +
-             "Linear fit\nThe standard deviation of fit=nan\nCorrelation coefficient=nan\n\n"
-             "xbar\t1.333333e+00\nybar\tnan\nSlope\tnan\tnan\ny intercept\tnan\tnan\nx intercept\t-nan\tnan\n\n"
+         // The NaN is a missing value; the infinity stays and is reported.
+         Loading("values.csv", "CSV") + "Skipped 1 rows with missing values\n" + Loaded("values.csv", 2) +
+             "Linear fit\nThe standard deviation of fit=-nan\nCorrelation coefficient=-nan\n\n"
+             "xbar\t2.000000e+00\nybar\tinf\nSlope\t-nan\t-nan\ny intercept\t-nan\t-nan\nx intercept\tnan\t-nan\n\n"
              "Point\tx\ty\tfit\tErr/sd\n"
-             "1\t1.000000e+00\t2.000000e+00\tnan\tnan\n"
-             "2\t-0.000000e+00\tnan\tnan\tnan\n"
-             "3\t3.000000e+00\tinf\tnan\tnan\n" +
+             "1\t1.000000e+00\t2.000000e+00\t-nan\t-nan\n"
+             "2\t3.000000e+00\tinf\t-nan\t-nan\n" +
              kNoPlot,
          kNoFrontEnd, 0},
         {"LongLine", "veldafit", {"long.pcp"}, {{"long.pcp", "3 0 0\n1 " + long_number + "\n2 4\n3 6\n"}}, "",
