@@ -27,10 +27,6 @@ int Run(int argc, char** argv)
     PCPFile* file = OpenDataFile(&run, {.load_error_names_file = true, .requires_sigma = run.command.weighted},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
-    if (!DataSuitsOptions(run, *file, &exit_status)) {
-        DisposePCPFile(file);
-        return FinishRun(exit_status);
-    }
     if (run.command.weighted && !SigmasUsable(file->points, file->count)) {
         DisposePCPFile(file);
         return FinishRun(1);

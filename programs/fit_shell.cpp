@@ -162,6 +162,12 @@ PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFi
         return nullptr;
     }
     std::printf("Loaded file '%s' sucessfully, %d points present\n", name, file->count);
+    if (run->command.error_bars && file->has_sigma == 0) {
+        DisposePCPFile(file);
+        PrintUsageError(*run->program, "option '--errorbars' needs a sigma column in the data file");
+        *exit_status = 2;
+        return nullptr;
+    }
     *exit_status = 0;
     return file;
 }
@@ -217,14 +223,6 @@ int PlotResult(const FitRun& run, Point* points, int32_t count, const ResultCurv
     return PlotWithDetails(run, points, count, curve, [&](PictureOptions* picture, std::string* reason) {
         return AddFitDetails(run.command, points, count, curve.order, picture, reason);
     });
-}
-
-bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status)
-{
-    if (!run.command.error_bars || file.has_sigma != 0) return true;
-    PrintUsageError(*run.program, "option '--errorbars' needs a sigma column in the data file");
-    *exit_status = 2;
-    return false;
 }
 
 int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve,

@@ -61,7 +61,8 @@ bool StartFitRun(int argc, char** argv, const ProgramInfo& program, FitRun* run,
 // where required, and prints the "Loaded file" line. Returns the loaded
 // record, owned by the caller; or null after printing why, with
 // *exit_status set to the status the program ends with (2 when table
-// options were given for a PCP file).
+// options were given for a PCP file, or --errorbars for a file without
+// sigmas).
 PCPFile* OpenDataFile(FitRun* run, const ShellOptions& options, char (&name)[kFileNameSize], int* exit_status);
 
 // The members every program's JSON starts with, for the record loaded from `name`.
@@ -87,7 +88,3 @@ using FitDetailsAdder = std::function<bool(PictureOptions* picture, std::string*
 int PlotResult(const FitRun& run, Point* points, int32_t count, const SampledCurve& curve,
                const FitDetailsAdder& add_details);
 
-// Whether the loaded `file` holds what the options need (sigmas for
-// --errorbars). False after the usage error on standard error, with
-// *exit_status 2.
-bool DataSuitsOptions(const FitRun& run, const PCPFile& file, int* exit_status);

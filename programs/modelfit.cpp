@@ -162,10 +162,6 @@ int main(int argc, char** argv)
         &run, {.load_error_names_file = false, .requires_sigma = command.weighted, .keep_rows = true}, name,
         &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
-    if (!DataSuitsOptions(run, *file, &exit_status)) {
-        DisposePCPFile(file);
-        return FinishRun(exit_status);
-    }
     const fitcore::ModelColumns columns = ColumnsOf(run.rows, file, command.weighted);
     const fitcore::ModelFit fit = fitcore::fit_model(formula, columns, options);
     if (!fit.ok) {

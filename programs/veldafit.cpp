@@ -22,10 +22,6 @@ int Run(int argc, char** argv)
     PCPFile* file = OpenDataFile(&run, {.load_error_names_file = false, .requires_sigma = run.command.weighted},
                                  name, &exit_status);
     if (file == nullptr) return FinishRun(exit_status);
-    if (!DataSuitsOptions(run, *file, &exit_status)) {
-        DisposePCPFile(file);
-        return FinishRun(exit_status);
-    }
     if (run.command.weighted) {
         exit_status = SigmasUsable(file->points, file->count) ? WeightedFitRun(run, name, file, 1) : 1;
         DisposePCPFile(file);
