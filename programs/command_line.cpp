@@ -17,6 +17,8 @@
 #include <fitcore/table.h>
 #include <fitcore/whole_number.h>
 
+#include "json_writer.h"
+
 namespace {
 
 // getopt's values for the options without a letter.
@@ -198,26 +200,6 @@ int SecondsFrom(std::string_view text)
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-// The length of the UTF-8 sequence that starts `text`, or 0 when it is not
-// one (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF).
-std::size_t Utf8SequenceLength(std::string_view text)
-{
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4                                ? 4
-                                                                                             : 0;
-    if (length == 0 || text.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i)
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-    const unsigned char second = byte(1);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
-        (lead == 0xF4 && second > 0x8F))
-        return 0;
-    return length;
-}
-
 // Why the text of a picture option can't be shown, or "" when it can: it is
 // UTF-8 without control characters other than tabs and line breaks.
 std::string PictureTextProblem(std::string_view text)
@@ -226,9 +208,9 @@ std::string PictureTextProblem(std::string_view text)
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return "holds a control character";
-        const std::size_t length = Utf8SequenceLength(text.substr(i));
-        if (length == 0) return "is not valid UTF-8";
-        i += length;
+        bool valid = false;
+        i += Utf8Sequence(text.substr(i), &valid);
+        if (!valid) return "is not valid UTF-8";
     }
     return "";
 }

@@ -6,9 +6,25 @@
 
 namespace {
 
-// The length of the valid UTF-8 sequence at the start of `text`, or, when
-// it is invalid, the length of its longest valid beginning (at least 1).
-// `valid` tells which.
+void AppendEscaped(std::string& out, unsigned char c)
+{
+    switch (c) {
+    case '"': out += "\\\""; return;
+    case '\\': out += "\\\\"; return;
+    case '\b': out += "\\b"; return;
+    case '\f': out += "\\f"; return;
+    case '\n': out += "\\n"; return;
+    case '\r': out += "\\r"; return;
+    case '\t': out += "\\t"; return;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    out += "\\u00";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+}
+
+}  // namespace
+
 std::size_t Utf8Sequence(std::string_view text, bool* valid)
 {
     auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -42,25 +58,6 @@ std::size_t Utf8Sequence(std::string_view text, bool* valid)
     *valid = true;
     return length;
 }
-
-void AppendEscaped(std::string& out, unsigned char c)
-{
-    switch (c) {
-    case '"': out += "\\\""; return;
-    case '\\': out += "\\\\"; return;
-    case '\b': out += "\\b"; return;
-    case '\f': out += "\\f"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
-    }
-    static const char kHex[] = "0123456789abcdef";
-    out += "\\u00";
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
-}
-
-}  // namespace
 
 char* AppendJsonNumber(char* out, double value)
 {

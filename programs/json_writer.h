@@ -6,6 +6,12 @@
 #include <string>
 #include <string_view>
 
+// The length of the valid UTF-8 sequence at the start of the non-empty
+// `text`, or, when it is invalid (a stray continuation byte, an overlong
+// form, a surrogate, beyond U+10FFFF, cut short), the length of its longest
+// valid beginning (at least 1). `valid` tells which.
+std::size_t Utf8Sequence(std::string_view text, bool* valid);
+
 // The longest number AppendJsonNumber writes, "-2.2250738585072014e-308" and the like.
 constexpr std::size_t kMaxJsonNumberLength = 24;
 
