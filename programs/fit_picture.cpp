@@ -8,8 +8,6 @@
 
 #include <fitcore/fit.h>
 
-#include "library_fits.h"
-
 namespace {
 
 // The terms of the equation on one line of the key, which is as wide as the picture.
@@ -98,19 +96,20 @@ bool AddFitDetails(const CommandLine& command, const Point* points, int32_t coun
         *reason = "the band and the equation are those of a line or a polynomial";
         return false;
     }
-    const FitColumns columns = ColumnsOf(points, count);
-    const fitcore::PolynomialFit fit = command.weighted
-                                           ? fitcore::fit_polynomial(columns.x, columns.y, order, columns.sigma)
-                                           : fitcore::fit_polynomial(columns.x, columns.y, order);
+    const std::span<const Point> data(points, count > 0 ? static_cast<std::size_t>(count) : 0);
+    const fitcore::PolynomialFit fit = fitcore::fit_polynomial(data, order, command.weighted);
     if (!fit.ok) {
         *reason = "the fit for the " + std::string(command.band_level != 0 ? "band" : "equation") +
                   " could not be made: " + fit.error;
         return false;
     }
     if (command.equation) picture->curve_title = EquationText(fitcore::infer(fit));
-    if (command.band_level != 0)
-        SetBand(fitcore::confidence_band(fit, fitcore::band_abscissae(columns.x, kBandSamples), command.band_level),
+    if (command.band_level != 0) {
+        std::vector<double> x(data.size());
+        std::transform(data.begin(), data.end(), x.begin(), [](const Point& point) { return point.x; });
+        SetBand(fitcore::confidence_band(fit, fitcore::band_abscissae(x, kBandSamples), command.band_level),
                 picture);
+    }
     return true;
 }
 
