@@ -1,6 +1,7 @@
 // data_file.cpp - loading a data file by its name and its first bytes.
 #include <fitcore/data_file.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -98,11 +99,12 @@ CSVStart LookAtCSV(const char* path)
 // refused. Files without NaN keep every point as read.
 DataFileResult DropMissingPoints(const char* path, PCPFile* file, DataFileInfo* info)
 {
-    Point* kept = file->points;
-    for (int32_t i = 0; i < file->count; ++i)
-        if (!std::isnan(file->points[i].x) && !std::isnan(file->points[i].y)) *kept++ = file->points[i];
+    const auto missing = [](const Point& point) { return std::isnan(point.x) || std::isnan(point.y); };
+    Point* const end = file->points + file->count;
+    Point* first = std::find_if(file->points, end, missing);  // read only: most files have none
+    if (first == end) return DataFileResult::Loaded;
+    const Point* kept = std::remove_if(first, end, missing);
     const auto left = static_cast<int32_t>(kept - file->points);
-    if (left == file->count) return DataFileResult::Loaded;
     info->skipped = static_cast<std::size_t>(file->count - left);
     file->count = left;
     std::printf("Skipped %zu rows with missing values\n", info->skipped);
