@@ -48,13 +48,42 @@ void TriangularRows::Add(std::span<double> row, double residual)
 
 namespace {
 
+// The sum of a[i] * b[i] in four interleaved partial sums: four chains of
+// additions run at once where one would wait for each addition in turn.
+double Dot(const double* a, const double* b, std::size_t count)
+{
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        s0 += a[i] * b[i];
+        s1 += a[i + 1] * b[i + 1];
+        s2 += a[i + 2] * b[i + 2];
+        s3 += a[i + 3] * b[i + 3];
+    }
+    for (; i < count; ++i) s0 += a[i] * b[i];
+    return (s0 + s1) + (s2 + s3);
+}
+
+// y[i] -= a * x[i] over `count` values of arrays that do not overlap, four
+// at a time so that the compiler can pair them in vector registers.
+void SubtractMultiple(double* __restrict y, const double* __restrict x, double a, std::size_t count)
+{
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        y[i] -= a * x[i];
+        y[i + 1] -= a * x[i + 1];
+        y[i + 2] -= a * x[i + 2];
+        y[i + 3] -= a * x[i + 3];
+    }
+    for (; i < count; ++i) y[i] -= a * x[i];
+}
+
 // The Euclidean norm of `count` values: summed as they are in one pass, and
 // again scaled by a power of two near the largest where the plain sum
 // overflows or loses digits to underflow.
 double NormOf(const double* values, std::size_t count)
 {
-    double sum = 0;
-    for (std::size_t i = 0; i < count; ++i) sum += values[i] * values[i];
+    double sum = Dot(values, values, count);
     constexpr double kSafeLow = 1e-280, kSafeHigh = 1e280;
     if (sum > kSafeLow && sum < kSafeHigh) return std::sqrt(sum);
     double largest = 0;
@@ -75,8 +104,7 @@ void TriangularRows::AddBlock(std::span<double> block, std::size_t count)
 {
     const std::size_t n = n_;
     double* residuals = block.data() + n * count;
-    double squares = 0;
-    for (std::size_t i = 0; i < count; ++i) squares += residuals[i] * residuals[i];
+    const double squares = Dot(residuals, residuals, count);
     // Householder reflections make the block's columns upper triangular;
     // the residual column is reflected with them.
     const std::size_t steps = std::min(n, count);
@@ -91,10 +119,8 @@ void TriangularRows::AddBlock(std::span<double> block, std::size_t count)
         v[k] = head;
         for (std::size_t j = k + 1; j <= n; ++j) {
             double* column = block.data() + j * count;
-            double dot = 0;
-            for (std::size_t i = k; i < count; ++i) dot += v[i] * column[i];
-            const double scale = dot * factor;
-            for (std::size_t i = k; i < count; ++i) column[i] -= scale * v[i];
+            const double scale = Dot(v + k, column + k, count - k) * factor;
+            SubtractMultiple(column + k, v + k, scale, count - k);
         }
         v[k] = alpha;
     }

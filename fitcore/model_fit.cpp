@@ -58,6 +58,23 @@ struct Linearization {
     bool finite = true;
 };
 
+// True when none of the values is infinite or NaN. v - v is 0 for a finite
+// v and NaN otherwise; the sums of these, in four interleaved parts, need no
+// branch per value.
+bool AllFinite(const double* values, std::size_t count)
+{
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        s0 += values[i] - values[i];
+        s1 += values[i + 1] - values[i + 1];
+        s2 += values[i + 2] - values[i + 2];
+        s3 += values[i + 3] - values[i + 3];
+    }
+    for (; i < count; ++i) s0 += values[i] - values[i];
+    return (s0 + s1) + (s2 + s3) == 0;
+}
+
 void LinearizeRange(const Problem& problem, std::span<const double> parameters, std::size_t first, std::size_t last,
                     Linearization* out)
 {
@@ -74,7 +91,6 @@ void LinearizeRange(const Problem& problem, std::span<const double> parameters, 
         double* residuals = block.data() + p * count;
         const double* values = evaluator.values();
         const ModelColumn y{columns.y.data + start * columns.y.stride, columns.y.stride};
-        bool finite = true;
         if (weighted) {
             const ModelColumn sigma{columns.sigma.data + start * columns.sigma.stride, columns.sigma.stride};
             for (std::size_t i = 0; i < count; ++i) inverse_sigma[i] = 1 / sigma[i];
@@ -82,7 +98,6 @@ void LinearizeRange(const Problem& problem, std::span<const double> parameters, 
         } else {
             for (std::size_t i = 0; i < count; ++i) residuals[i] = values[i] - y[i];
         }
-        for (std::size_t i = 0; i < count; ++i) finite = finite && std::isfinite(residuals[i]);
         for (std::size_t j = 0; j < p; ++j) {
             double* column = block.data() + j * count;
             const double* derivative = evaluator.derivative(static_cast<int>(j));
@@ -95,9 +110,8 @@ void LinearizeRange(const Problem& problem, std::span<const double> parameters, 
             } else {
                 std::copy_n(derivative, count, column);
             }
-            for (std::size_t i = 0; i < count; ++i) finite = finite && std::isfinite(column[i]);
         }
-        if (!finite) {
+        if (!AllFinite(block.data(), (p + 1) * count)) {
             out->finite = false;
             return;
         }
