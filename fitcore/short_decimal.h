@@ -10,25 +10,39 @@
 
 namespace fitcore {
 
-// Adds the run of decimal digits at `at` to *digits (times ten per digit),
-// eight at a time where eight digits follow in a row; returns the end of the run.
+// Adds the run of decimal digits at `at` to *digits (times ten per digit)
+// and returns the end of the run. Where eight bytes can be read, a run of up
+// to eight digits is converted at once: the bytes are told digit or not all
+// together, and those before the first non-digit are taken.
 inline const char* TakeDigits(const char* at, const char* last, uint64_t* digits)
 {
+    static constexpr uint64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
     uint64_t value = *digits;
     if constexpr (std::endian::native == std::endian::little) {
         while (last - at >= 8) {
             uint64_t eight;
             std::memcpy(&eight, at, 8);
-            // Every byte '0' to '9': its high half 3, and adding 6 keeps it below 0x40.
-            if ((((eight & 0xF0F0F0F0F0F0F0F0u) | (((eight + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) !=
-                 0x3333333333333333u))
-                break;
+            // A byte '0' to '9' has the high half 3, and adding 6 keeps it below
+            // 0x40: such bytes give 0 here, all others not (a carry out of a
+            // byte of 0xFA or more changes only bytes after it).
+            const uint64_t other =
+                ((eight & 0xF0F0F0F0F0F0F0F0u) | (((eight + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) ^
+                0x3333333333333333u;
+            const int run = other == 0 ? 8 : std::countr_zero(other) / 8;
+            if (run == 0) break;
+            // The digit values, the first text byte the lowest; the bytes after
+            // the run are shifted out and zeros, leading zero digits, shifted in.
             eight -= 0x3030303030303030u;
+            eight <<= 8 * (8 - run);
             eight = (eight * 10 + (eight >> 8)) & 0x00FF00FF00FF00FFu;       // pairs
             eight = (eight * 100 + (eight >> 16)) & 0x0000FFFF0000FFFFu;     // fours
             eight = (eight * 10000 + (eight >> 32)) & 0x00000000FFFFFFFFu;   // all eight
-            value = value * 100000000 + eight;
-            at += 8;
+            value = value * kScale[run] + eight;
+            at += run;
+            if (run < 8) {
+                *digits = value;
+                return at;
+            }
         }
     }
     while (at < last && IsDigit(*at)) value = value * 10 + static_cast<unsigned>(*at++ - '0');

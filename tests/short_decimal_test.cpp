@@ -12,11 +12,11 @@
 
 namespace {
 
-// The conversion of `text` (a blank appended): taken or left, and when
-// taken, the same bits as strtod and the same end.
-void ExpectAsStrtod(const std::string& number, bool taken)
+// The conversion of `text` (a blank and `tail` appended): taken or left,
+// and when taken, the same bits as strtod and the same end.
+void ExpectAsStrtod(const std::string& number, bool taken, const std::string& tail = "")
 {
-    const std::string text = number + " ";
+    const std::string text = number + " " + tail;
     double value = 0;
     const char* end = fitcore::ReadShortDecimal(text.data(), text.data() + text.size(), &value);
     ASSERT_EQ(end != nullptr, taken) << number;
@@ -49,19 +49,27 @@ TEST(ShortDecimal, TakesExactlyTheFormsOneOperationDecides)
     EXPECT_EQ(fitcore::ReadShortDecimal(text, text + 2, &value), nullptr);
 }
 
+// Random decimals, followed by random text after the blank: digit runs are
+// converted eight bytes at a time when eight can be read, whatever follows.
 TEST(ShortDecimal, RandomDecimalsReadAsStrtodReadsThem)
 {
     std::mt19937_64 random(7);
+    const std::string tail_bytes("0123456789.e-+ \n\t\xFA\xFF\x7F\x00", 20);
     for (size_t i = 0, n = PropertyCount(200000); i < n; ++i) {
         std::string text = random() % 2 ? "-" : "";
         text += std::to_string(random() % 100000000000);
         const size_t point = random() % text.size();
         if (random() % 4 != 0 && text[point] != '-') text.insert(point, ".");
         if (random() % 3 == 0) text += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
-        const std::string padded = text + " ";
+        std::string tail(random() % 12, ' ');
+        for (char& c : tail) c = tail_bytes[random() % tail_bytes.size()];
+        const std::string padded = text + " " + tail, plain = text + " ";
         double value = 0;
-        if (fitcore::ReadShortDecimal(padded.data(), padded.data() + padded.size(), &value) != nullptr)
-            ExpectAsStrtod(text, true);
+        const bool taken = fitcore::ReadShortDecimal(padded.data(), padded.data() + padded.size(), &value) != nullptr;
+        // Whether a number is taken does not depend on the text after it.
+        EXPECT_EQ(taken, fitcore::ReadShortDecimal(plain.data(), plain.data() + plain.size(), &value) != nullptr)
+            << text;
+        if (taken) ExpectAsStrtod(text, true, tail);
     }
 }
 
