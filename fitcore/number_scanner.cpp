@@ -34,8 +34,9 @@ struct Converted {
 
 // Converts the plain decimal numbers of [first, last), at most `limit` of
 // them, exactly as ReadPlainDecimal takes them. The text must end in white
-// space, so every token in it is whole.
-Converted ConvertPlain(const char* first, const char* last, double* values, size_t limit)
+// space, so every token in it is whole. With `ends`, ends[i] is where number
+// i ends, in bytes from `first`.
+Converted ConvertPlain(const char* first, const char* last, double* values, size_t limit, uint32_t* ends = nullptr)
 {
     const char* at = first;
     size_t count = 0;
@@ -53,6 +54,7 @@ Converted ConvertPlain(const char* first, const char* last, double* values, size
         }
         values[count] = parsed;
         at = stop;
+        if (ends != nullptr) ends[count] = static_cast<uint32_t>(at - first);
     }
     return {at, count};
 }
@@ -303,13 +305,40 @@ bool NumberScanner::ReadRange(size_t end, double* values, size_t count, size_t* 
     return true;
 }
 
+// The end of the text from the position that `wanted` more numbers take,
+// judged by the `measured` numbers converted from `measured_from` on (with
+// a tenth to spare): at most `end`, and just behind a white space.
+size_t NumberScanner::WantedTextEnd(size_t end, size_t wanted, size_t measured_from, size_t measured) const
+{
+    if (measured == 0) return end;
+    const double bytes_per_number = static_cast<double>(pos_ - measured_from) / static_cast<double>(measured);
+    const double span = 1.1 * bytes_per_number * static_cast<double>(wanted) + 1;
+    if (span >= static_cast<double>(end - pos_)) return end;
+    size_t wanted_end = pos_ + static_cast<size_t>(span);
+    while (wanted_end < end && !IsSpace(buf_[wanted_end - 1])) ++wanted_end;
+    return wanted_end;
+}
+
 // ReadRange with the text split at a white space near its middle and the
 // plain decimal numbers at the start of each half converted at once, the
 // first half's into `values`, the second's aside. Then the first half is
 // read to its end as ReadRange reads it, and the second half's numbers
-// follow, as far as `count` takes all of them.
+// follow, as far as `count` takes all of them. The first numbers are
+// converted on their own first: their length bounds the text to split to
+// what the numbers wanted take, so that the second half does not convert
+// numbers beyond them (a block may hold many more).
 bool NumberScanner::ReadRangeInHalves(size_t end, double* values, size_t count, size_t* done)
 {
+    // A sixteenth of the numbers wanted, at most 256, measure the others.
+    const size_t measure = std::min<size_t>(256, (count - *done) / 16);
+    const size_t measured_from = pos_;
+    const Converted measured = ConvertPlain(Data() + pos_, Data() + end, values + *done, measure);
+    pos_ = static_cast<size_t>(measured.stop - Data());
+    *done += measured.count;
+    if (measured.count < measure || *done == count) return ReadRange(end, values, count, done);
+    if (pos_ == end) return true;
+    end = WantedTextEnd(end, count - *done, measured_from, measured.count);
+
     const size_t start = pos_;
     size_t middle = start + (end - start) / 2;
     while (!IsSpace(buf_[middle])) ++middle;  // the text ends in white space
@@ -319,6 +348,7 @@ bool NumberScanner::ReadRangeInHalves(size_t end, double* values, size_t count, 
     double* first_values = values + *done;
     Converted first_converted{Data() + start, 0};
     Converted second_converted{Data() + middle, 0};
+    bool second_ends_kept = true;
     bool split = fitcore::RunHalves(start, middle, end, end - start, [&](size_t first, size_t last) {
         if (first == start) {
             first_converted = ConvertPlain(Data() + first, Data() + last, first_values, room);
@@ -328,17 +358,25 @@ bool NumberScanner::ReadRangeInHalves(size_t end, double* values, size_t count, 
         size_t most = std::min(room, (last - first) / 2 + 1);
         if (second_half_capacity_ < most) {
             second_half_.reset(new double[most]);
+            second_half_ends_.reset(new uint32_t[most]);
             second_half_capacity_ = most;
         }
-        second_converted = ConvertPlain(Data() + first, Data() + last, second_half_.get(), most);
+        // Ends are kept where they fit in 32 bits, as they do in any block
+        // short of a token of gigabytes.
+        uint32_t* ends = last - first <= UINT32_MAX ? second_half_ends_.get() : nullptr;
+        second_converted = ConvertPlain(Data() + first, Data() + last, second_half_.get(), most, ends);
+        if (ends == nullptr) second_ends_kept = false;
     });
     pos_ = static_cast<size_t>(first_converted.stop - Data());
     *done += first_converted.count;
     if (!ReadRange(split ? middle : end, values, count, done)) return false;
-    if (split && pos_ == middle && *done + second_converted.count <= count) {
-        std::copy(second_half_.get(), second_half_.get() + second_converted.count, values + *done);
-        *done += second_converted.count;
-        pos_ = static_cast<size_t>(second_converted.stop - Data());
-    }
+    if (!split || pos_ != middle) return true;
+    const size_t taken = std::min(second_converted.count, count - *done);
+    if (taken < second_converted.count && !second_ends_kept) return true;
+    std::copy_n(second_half_.get(), taken, values + *done);
+    *done += taken;
+    pos_ = taken == second_converted.count ? static_cast<size_t>(second_converted.stop - Data())
+         : taken > 0                       ? middle + second_half_ends_[taken - 1]
+                                           : middle;
     return true;
 }

@@ -59,6 +59,7 @@ private:
     size_t WholeTokensEnd();
     bool ReadRange(size_t end, double* values, size_t count, size_t* done);
     bool ReadRangeInHalves(size_t end, double* values, size_t count, size_t* done);
+    size_t WantedTextEnd(size_t end, size_t wanted, size_t measured_from, size_t measured) const;
 
     char* Data() { return buf_.get(); }
 
@@ -73,7 +74,10 @@ private:
     static constexpr size_t kUnknown = ~size_t{0};
     size_t tokens_end_ = kUnknown;  // WholeTokensEnd of the current block
     size_t bytes_copied_by_growth_ = 0;
-    // The numbers of the second half of a block, converted beside the first.
+    // The numbers of the second half of a block, converted beside the first,
+    // and where each ends (bytes from the half's start), so that as many of
+    // them are taken as a request still wants.
     std::unique_ptr<double[]> second_half_;
+    std::unique_ptr<uint32_t[]> second_half_ends_;
     size_t second_half_capacity_ = 0;
 };
