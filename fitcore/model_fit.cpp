@@ -253,12 +253,15 @@ void Describe(const TriangularRows& rows, const Problem& problem, std::span<cons
         fit->reduced_chi2 = fit->rss / ndf;
         fit->chi2_p = chi_squared_upper_p(fit->rss, ndf);
     }
+    const std::size_t free_count = problem.free_count;
+    fit->factor.assign(free_count * free_count, 0.0);
+    for (std::size_t i = 0; i < free_count; ++i)
+        for (std::size_t j = i; j < free_count; ++j) fit->factor[i * free_count + j] = rows.r(i, j);
     const std::vector<double> inverse = rows.InverseNormalMatrix();
     const double factor = fit->rss / ndf;
     const double t = student_t_interval_factor(0.95, ndf);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     fit->correlation.assign(p * p, nan);
-    const std::size_t free_count = problem.free_count;
     for (std::size_t k = 0; k < p; ++k) {
         ModelParameter& parameter = fit->parameters[k];
         parameter.value = values[k];

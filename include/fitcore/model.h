@@ -160,6 +160,10 @@ struct ModelFit {
     // The correlations of the parameters, row by row, one row and column per
     // parameter; NaN in the rows and columns of fixed parameters.
     std::vector<double> correlation;
+    // The triangular factor R of the Jacobian (weighted by 1 / sigma) at the
+    // reported values, J^T J = R^T R: free parameters only, row by row, zero
+    // below the diagonal. The covariance is (rss / ndf) (R^T R)^-1.
+    std::vector<double> factor;
     double rss = 0;          // sum of squared residuals; weighted, chi^2
     std::size_t count = 0;   // points
     std::size_t ndf = 0;     // points less free parameters
@@ -194,8 +198,10 @@ ModelFit fit_model(const Formula& formula, const ModelColumns& columns, const Mo
 //   value(x) -+ q sqrt(g^T C g),
 // q the two-sided quantile of Student's t with the fit's ndf degrees of
 // freedom, g the exact derivatives of the formula by the free parameters at
-// x and C their covariance, taken from the fit's errors and correlations (so
-// scaled by chi^2 / ndf when weighted, as the scaled errors are). A fixed
+// x and C their covariance (so scaled by chi^2 / ndf when weighted, as the
+// scaled errors are). g^T C g is formed as (rss / ndf) |R^-T g|^2 from the
+// fit's factor, so that it keeps its digits where the model is far from
+// its parameters' origin (a line a + b x over Unix times). A fixed
 // parameter has no variance and adds nothing. An x where the model or its
 // band is not finite is passed over. Refused (ok false) for a fit that is not
 // ok, a formula in more than one predictor or other than the fit's, or a fit
