@@ -16,6 +16,7 @@
 #include <fitcore/pcpfile.h>
 #include <fitcore/platform.h>
 #include "pointlist_append.h"
+#include "short_decimal.h"
 #include "text_chars.h"
 #include "two_halves.h"
 
@@ -45,7 +46,8 @@ bool IsPlainDecimal(const char* first, const char* last)
 }
 
 // One "%le" field: white space, then the longest prefix that strtod takes
-// as a number. Plain decimals take the from_chars fast path. On success
+// as a number. Plain decimals take the fast paths of one exact operation
+// or from_chars. On success
 // moves *at behind the number; false when no number starts there.
 bool ReadNumber(const char** at, double* value)
 {
@@ -54,6 +56,10 @@ bool ReadNumber(const char** at, double* value)
     const char* last = first;
     while (MayBelongToNumber(*last)) ++last;
     if (IsPlainDecimal(first, last)) {
+        if (fitcore::ReadShortDecimalNumber(first, last, value) == last) {
+            *at = last;
+            return true;
+        }
         auto [stop, error] = std::from_chars(first, last, *value);
         if (error == std::errc() && stop == last) {
             *at = last;

@@ -51,13 +51,13 @@ inline const char* TakeDigits(const char* at, const char* last, uint64_t* digits
 }
 
 // Reads "[-]digits[.digits][(e|E)[+|-]digits]" at `at` (text before `last`)
-// when it is followed by white space, its digits (leading zeros counted) are
-// at most 19 and form an integer w <= 2^53, and its power of ten p is within
-// -22 to 22: w and 10^|p| are then exact doubles, so the one correctly
-// rounded division or multiplication gives the correctly rounded value, the
-// same as strtod's and std::from_chars'. Returns the end of the number and
+// when its digits (leading zeros counted) are at most 19 and form an integer
+// w <= 2^53, and its power of ten p is within -22 to 22: w and 10^|p| are
+// then exact doubles, so the one correctly rounded division or
+// multiplication gives the correctly rounded value, the same as strtod's and
+// std::from_chars'. Returns the end of the number, whatever follows it, and
 // sets *value; null for any other text, which the caller converts itself.
-inline const char* ReadShortDecimal(const char* at, const char* last, double* value)
+inline const char* ReadShortDecimalNumber(const char* at, const char* last, double* value)
 {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -88,12 +88,22 @@ inline const char* ReadShortDecimal(const char* at, const char* last, double* va
         exponent += below ? -written : written;
         at = power;
     }
-    if (at == last || !IsSpace(*at)) return nullptr;
     if (digits > (uint64_t{1} << 53) || exponent < -22 || exponent > 22) return nullptr;
     const double whole = static_cast<double>(digits);
     const double magnitude = exponent < 0 ? whole / kPowers[-exponent] : whole * kPowers[exponent];
     *value = negative ? -magnitude : magnitude;
     return at;
+}
+
+// ReadShortDecimalNumber for a number followed by white space; null also
+// when the text ends with the number (it may go on in the next block).
+inline const char* ReadShortDecimal(const char* at, const char* last, double* value)
+{
+    double parsed;
+    const char* end = ReadShortDecimalNumber(at, last, &parsed);
+    if (end == nullptr || end == last || !IsSpace(*end)) return nullptr;
+    *value = parsed;
+    return end;
 }
 
 }  // namespace fitcore

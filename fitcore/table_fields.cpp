@@ -7,6 +7,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "short_decimal.h"
+
 namespace fitcore::table {
 
 namespace {
@@ -43,6 +45,10 @@ bool WholeNumber(const char* first, const char* last, double* value)
     if (first == last || !(*first == '.' || (*first >= '0' && *first <= '9') || (*first == '-' && !plus)))
         return false;
     double parsed;
+    if (ReadShortDecimalNumber(first, last, &parsed) == last) {
+        *value = parsed;
+        return true;
+    }
     auto [stop, error] = std::from_chars(first, last, parsed);
     if (error != std::errc() || stop != last || !std::isfinite(parsed)) return false;
     *value = parsed;
@@ -161,9 +167,13 @@ RowParser::Row RowParser::Parse(const char* at, const char* end, double* row, co
             if (first == end || !(*first == '.' || (*first >= '0' && *first <= '9') || (*first == '-' && first == at)))
                 break;
             double value;
-            auto [stop, error] = std::from_chars(first, end, value);
-            if (error != std::errc() || (stop != end && !IsBlank(*stop) && !IsLineEnd(*stop)) || !std::isfinite(value))
-                break;
+            const char* stop = ReadShortDecimalNumber(first, end, &value);
+            if (stop == nullptr) {
+                auto [end_of_number, error] = std::from_chars(first, end, value);
+                if (error != std::errc() || !std::isfinite(value)) break;
+                stop = end_of_number;
+            }
+            if (stop != end && !IsBlank(*stop) && !IsLineEnd(*stop)) break;
             if (slots_[field] >= 0) row[slots_[field]] = value;
             at = stop;
             while (at != end && IsBlank(*at)) ++at;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -70,6 +71,16 @@ TEST(ShortDecimal, RandomDecimalsReadAsStrtodReadsThem)
         EXPECT_EQ(taken, fitcore::ReadShortDecimal(plain.data(), plain.data() + plain.size(), &value) != nullptr)
             << text;
         if (taken) ExpectAsStrtod(text, true, tail);
+        // Without the blank, as a CSV or table field is read: the end and the
+        // value of from_chars, whatever follows.
+        const std::string field = text + tail;
+        const char* end = fitcore::ReadShortDecimalNumber(field.data(), field.data() + field.size(), &value);
+        if (end == nullptr) continue;
+        double expected = 0;
+        const auto [expected_end, error] = std::from_chars(field.data(), field.data() + field.size(), expected);
+        ASSERT_EQ(error, std::errc()) << field;
+        EXPECT_EQ(end, expected_end) << field;
+        EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << field;
     }
 }
 
