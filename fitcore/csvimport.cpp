@@ -46,20 +46,22 @@ bool IsPlainDecimal(const char* first, const char* last)
 }
 
 // One "%le" field: white space, then the longest prefix that strtod takes
-// as a number. Plain decimals take the fast paths of one exact operation
-// or from_chars. On success
-// moves *at behind the number; false when no number starts there.
-bool ReadNumber(const char** at, double* value)
+// as a number. A short plain decimal that is the whole token is converted by
+// one exact operation; other plain decimals by from_chars. On success moves
+// *at behind the number; false when no number starts there. The text from
+// *at on is NUL-ended before `text_end`, which it may be read up to.
+bool ReadNumber(const char** at, const char* text_end, double* value)
 {
     const char* first = *at;
     while (IsSpace(*first)) ++first;
+    if (const char* end = fitcore::ReadShortDecimalNumber(first, text_end, value);
+        end != nullptr && !MayBelongToNumber(*end)) {
+        *at = end;
+        return true;
+    }
     const char* last = first;
     while (MayBelongToNumber(*last)) ++last;
     if (IsPlainDecimal(first, last)) {
-        if (fitcore::ReadShortDecimalNumber(first, last, value) == last) {
-            *at = last;
-            return true;
-        }
         auto [stop, error] = std::from_chars(first, last, *value);
         if (error == std::errc() && stop == last) {
             *at = last;
@@ -74,23 +76,23 @@ bool ReadNumber(const char** at, double* value)
     return true;
 }
 
-// "x,y" or, with two or more commas, "x,y,sigma" and whatever follows. A
-// comma must follow its number directly; text after the last field used is
-// ignored. False when any of the fields used does not convert, or, in a
-// line that was `cut`, runs into the cut and may have lost digits.
-bool ParseCSVLine(const char* line, bool cut, Point* point)
+// "x,y" or, when the line holds two or more commas, "x,y,sigma" and
+// whatever follows. A comma must follow its number directly; text after the
+// last field used is ignored. False when any of the fields used does not
+// convert, or, in a line that was `cut`, runs into the cut and may have lost
+// digits. The line is NUL-ended before `text_end`.
+bool ParseCSVLine(const char* line, const char* text_end, bool cut, Point* point)
 {
-    int32_t commas = CountChars(line, ',');
-    if (commas == 0) return false;
     const char* at = line;
-    if (!ReadNumber(&at, &point->x) || *at != ',') return false;
+    if (!ReadNumber(&at, text_end, &point->x) || *at != ',') return false;
     ++at;
-    if (!ReadNumber(&at, &point->y)) return false;
+    if (!ReadNumber(&at, text_end, &point->y)) return false;
     point->sigma = 0;
-    if (commas >= 2) {
-        if (*at != ',') return false;
+    if (*at == ',') {
         ++at;
-        if (!ReadNumber(&at, &point->sigma)) return false;
+        if (!ReadNumber(&at, text_end, &point->sigma)) return false;
+    } else if (std::strchr(at, ',') != nullptr) {
+        return false;  // a second comma, not right behind y
     }
     return !(cut && *at == '\0');
 }
@@ -141,9 +143,10 @@ void ParseLines(const LineBatch& batch, size_t first, size_t last, ParsedLines& 
 {
     parsed.points.clear();
     parsed.bad_lines.clear();
+    const char* text_end = batch.text.data() + batch.text.size();
     for (size_t line = first; line < last; ++line) {
         Point point{};
-        if (ParseCSVLine(batch.text.data() + batch.starts[line], batch.cut[line], &point))
+        if (ParseCSVLine(batch.text.data() + batch.starts[line], text_end, batch.cut[line], &point))
             parsed.points.push_back(point);
         else
             parsed.bad_lines.emplace_back(parsed.points.size(), line);

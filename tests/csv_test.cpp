@@ -92,6 +92,10 @@ TEST(CSVImport, FieldsFollowTheNumberAndCommaRules)
         {"abc,1", false, {}},              {"1,x", false, {}},
         {"1e,2", false, {}},               {"12", false, {}},
         {"", false, {}},                   {",", false, {}},
+        // A second comma counts wherever it is: it must then follow y.
+        {"1,2 ,3", false, {}},             {"1,2x,3", false, {}},
+        {"1,2,3 junk, more", true, {1, 2, 3}}, {"5e2x,1", false, {}},
+        {"-1.25e-3,1234567890.5", true, {-1.25e-3, 1234567890.5, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
