@@ -31,22 +31,30 @@ void DrawDigits(char* digits)
     }
 }
 
+// Creates the new file `name`, its six characters at `digits` drawn as
+// digits (the generator seeded again) until no file of that name exists:
+// the descriptor, or -1 with errno set.
+int CreateWithDrawnDigits(char* name, char* digits)
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    for (int draw = 0; draw < kMaxDraws; ++draw) {
+        DrawDigits(digits);
+        int fd = CreateNewFile(name);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
 }  // namespace
 
 int mkstemp(char* name_template)
 {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
     char* digits = std::strstr(name_template, "XXXXXX");
     if (digits == nullptr) {
         errno = EINVAL;
         return -1;
     }
-    for (int draw = 0; draw < kMaxDraws; ++draw) {
-        DrawDigits(digits);
-        int fd = CreateNewFile(name_template);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
+    return CreateWithDrawnDigits(name_template, digits);
 }
 
 }  // namespace fitcore
@@ -101,7 +109,9 @@ int CreateDataFile(char (&name)[GNUPLOT_TEMP_NAME_SIZE])
                    static_cast<int>(sizeof name)) {
             reason = "the name would be too long";
         } else {
-            int fd = fitcore::mkstemp(name);
+            // The digits go at the end, also where the folder's own name
+            // holds "XXXXXX".
+            int fd = fitcore::CreateWithDrawnDigits(name, name + std::strlen(name) - 6);
             if (fd >= 0) return fd;
             reason = std::strerror(errno);
         }

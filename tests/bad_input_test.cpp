@@ -361,6 +361,9 @@ std::vector<Row> Rows()
                     {{"poly_parabola.pcp", TestData("poly_parabola.pcp")}}, "2\n \n",
                     Expected("cadrafit_parabola.out") + kWait, "", 0, FrontEnd::Recording, {}, {"tmp"}, true,
                     nullptr, tmp});
+    rows.push_back({"ReadOnlyWorkingDirectoryAndTemporaryFolderNamedWithX", "veldafit", {"exact.pcp"},
+                    {{"exact.pcp", kExactPcp}}, " \n", Loading("exact.pcp") + Loaded("exact.pcp", 3) + kExactLine + kWait,
+                    "", 0, FrontEnd::Recording, {}, {"tmpXXXXXX"}, true, nullptr, {{"TMPDIR", "tmpXXXXXX"}}});
     rows.push_back({"SorrafitReadOnlyWorkingDirectoryAndNoTemporaryFolder", "sorrafit", {"line_four_sigma.pcp"},
                     {{"line_four_sigma.pcp", TestData("line_four_sigma.pcp")}}, " \n",
                     Expected("sorrafit_four.out") + kWait,
