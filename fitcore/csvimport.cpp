@@ -134,7 +134,8 @@ void CollectLines(LineReader& reader, LineBatch& batch)
         }
         batch.starts.push_back(batch.text.size());
         batch.cut.push_back(reader.cut());
-        batch.text.insert(batch.text.end(), line, line + std::strlen(line) + 1);
+        // A NUL within the line ends it for the parser as it ends the C string.
+        batch.text.insert(batch.text.end(), line, line + reader.length() + 1);
     }
 }
 

@@ -76,7 +76,8 @@ char* LineReader::Next()
             after_cr_ = *line_end == '\r';
             pos_ += length + 1;
             cut_ = cut_ || length > kMaxLineLength;
-            line[std::min(length, kMaxLineLength)] = '\0';
+            length_ = std::min(length, kMaxLineLength);
+            line[length_] = '\0';
             return line;
         }
         // Only the kept part of an overlong line needs to stay in the buffer,
@@ -87,7 +88,8 @@ char* LineReader::Next()
         if (!Refill()) {
             if (end_ == pos_) return nullptr;
             line = buffer_.get() + pos_;
-            line[end_ - pos_] = '\0';
+            length_ = end_ - pos_;
+            line[length_] = '\0';
             pos_ = end_;
             return line;
         }

@@ -30,6 +30,10 @@ public:
     // characters and has lost its end.
     bool cut() const { return cut_; }
 
+    // The characters of the line Next gave last before the NUL that ends
+    // it; a NUL among them ends the C string sooner.
+    size_t length() const { return length_; }
+
 private:
     bool Refill();
     void SkipStart();
@@ -43,4 +47,5 @@ private:
     bool started_ = false;        // the byte order mark has been looked for
     bool after_cr_ = false;       // the last line ended in a CR: a LF next belongs to it
     bool cut_ = false;
+    size_t length_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -104,6 +105,10 @@ TEST(CSVImport, FieldsFollowTheNumberAndCommaRules)
         EXPECT_EQ(import.out, c.good ? "" : "Bad input line: 2\n");
         EXPECT_EQ(Xys(import.points), c.good ? Xys({c.point}) : "");
     }
+    // A NUL ends a line's text: what follows it on the line is not read.
+    Import nul = LoadCSVText(std::string("x,y\n1,2\0,3\n4\0,5\n6,7\n", 19));
+    EXPECT_EQ(Xys(nul.points), Xys({{1, 2, 0}, {6, 7, 0}}));
+    EXPECT_EQ(nul.out, "Bad input line: 3\n");
     Import special = LoadCSVText("x,y\ninf,-nan\n");
     ASSERT_EQ(special.points.size(), 1u);
     EXPECT_TRUE(std::isinf(special.points[0].x));
@@ -349,6 +354,9 @@ TEST(LineReader, GivesTheLinesOfGetLineForAnyLineEnd)
         while (const char* line = reader.Next()) {
             lines.push_back(line);
             cut.push_back(reader.cut());
+            // The length runs to the NUL that ends the line, past any NUL within it.
+            EXPECT_EQ(line[reader.length()], '\0');
+            EXPECT_LE(std::strlen(line), reader.length());
         }
         EXPECT_EQ(lines, expected);
         EXPECT_EQ(cut, expected_cut);
