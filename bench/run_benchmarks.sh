@@ -364,6 +364,10 @@ if have micro_benchmarks; then
     micro=$("$bin/micro_benchmarks" --benchmark_min_time=0.3 2>/dev/null | grep -E '^(Parse|Table|Power|Benchmark|-)' || true)
 fi
 
+# Sections of the file that this script does not write (measurements by
+# hand, bench/model_comparison.sh's table) are kept, after its own.
+kept=""
+[ -f "$output" ] && kept=$(awk '/^## / { keep = $0 !~ /^## (Targets|Large pages|Hot loops)/ } keep' "$output")
 mkdir -p "$(dirname "$output")"
 {
     echo "# Benchmarks"
@@ -411,6 +415,10 @@ mkdir -p "$(dirname "$output")"
         echo '```'
         echo "$micro"
         echo '```'
+    fi
+    if [ -n "$kept" ]; then
+        echo
+        echo "$kept"
     fi
 } >"$output"
 echo "wrote $output" >&2
