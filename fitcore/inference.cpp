@@ -79,14 +79,16 @@ double MinusTwoLogLikelihood(double residual_squares, double n)
     return n * std::log(2 * std::numbers::pi * residual_squares / n) + n;
 }
 
-OrderComparison Compare(std::span<const double> x, std::span<const double> y, int from, int to,
-                        std::span<const double> sigma, bool weighted)
+// The comparison of the orders from `from` to `to` of `count` points, each
+// fitted by fit(order).
+template <typename FitOfOrder>
+OrderComparison Compare(std::size_t count, int from, int to, const FitOfOrder& fit_of_order)
 {
     OrderComparison comparison;
     double best_bic = 0;
-    const double n = static_cast<double>(x.size());
-    for (int order = from; order <= to && x.size() > static_cast<std::size_t>(order) + 1; ++order) {
-        PolynomialFit fit = weighted ? fit_polynomial(x, y, order, sigma) : fit_polynomial(x, y, order);
+    const double n = static_cast<double>(count);
+    for (int order = from; order <= to && count > static_cast<std::size_t>(order) + 1; ++order) {
+        const PolynomialFit fit = fit_of_order(order);
         if (!fit.ok) {
             if (comparison.rows.empty()) comparison.error = fit.error;
             break;
@@ -142,13 +144,18 @@ FitInference infer(const PolynomialFit& fit, double level)
 
 OrderComparison compare_orders(std::span<const double> x, std::span<const double> y, int from, int to)
 {
-    return Compare(x, y, from, to, {}, false);
+    return Compare(x.size(), from, to, [&](int order) { return fit_polynomial(x, y, order); });
 }
 
 OrderComparison compare_orders(std::span<const double> x, std::span<const double> y, int from, int to,
                                std::span<const double> sigma)
 {
-    return Compare(x, y, from, to, sigma, true);
+    return Compare(x.size(), from, to, [&](int order) { return fit_polynomial(x, y, order, sigma); });
+}
+
+OrderComparison compare_orders(std::span<const Point> points, int from, int to, bool weighted)
+{
+    return Compare(points.size(), from, to, [&](int order) { return fit_polynomial(points, order, weighted); });
 }
 
 ConfidenceBand confidence_band(const PolynomialFit& fit, std::span<const double> x, double level)

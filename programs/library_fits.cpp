@@ -60,21 +60,6 @@ std::string WeightedTitle(int order)
 
 }  // namespace
 
-FitColumns ColumnsOf(const Point* points, int32_t count)
-{
-    FitColumns columns;
-    const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
-    columns.x.reserve(n);
-    columns.y.reserve(n);
-    columns.sigma.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        columns.x.push_back(points[i].x);
-        columns.y.push_back(points[i].y);
-        columns.sigma.push_back(points[i].sigma);
-    }
-    return columns;
-}
-
 fitcore::FitInference LineInference(const Point* points, int32_t count)
 {
     return fitcore::infer(fitcore::fit_line(PointsOf(points, count)));
@@ -125,18 +110,14 @@ int WeightedFitRun(const FitRun& run, const char* name, PCPFile* file, int order
 int CompareOrdersRun(const FitRun& run, const char* name, PCPFile* file)
 {
     const CommandLine& command = run.command;
-    const FitColumns columns = ColumnsOf(file->points, file->count);
+    const std::span<const Point> points = PointsOf(file->points, file->count);
     const fitcore::OrderComparison comparison =
-        command.weighted
-            ? fitcore::compare_orders(columns.x, columns.y, command.compare_from, command.compare_to, columns.sigma)
-            : fitcore::compare_orders(columns.x, columns.y, command.compare_from, command.compare_to);
+        fitcore::compare_orders(points, command.compare_from, command.compare_to, command.weighted);
     if (!comparison.ok) {
         std::printf("Could not compare orders: %s.\n", comparison.error.c_str());
         return 1;
     }
-    const fitcore::PolynomialFit best =
-        command.weighted ? fitcore::fit_polynomial(columns.x, columns.y, comparison.best_bic_order, columns.sigma)
-                         : fitcore::fit_polynomial(columns.x, columns.y, comparison.best_bic_order);
+    const fitcore::PolynomialFit best = fitcore::fit_polynomial(points, comparison.best_bic_order, command.weighted);
     const fitcore::Polynomial polynomial = PolynomialOf(best);
     SetFittedValues(polynomial, file->points, file->count);
     int exit_status = 0;

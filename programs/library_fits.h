@@ -4,18 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include <fitcore/inference.h>
 #include <fitcore/pcpfile.h>
 
 #include "fit_shell.h"
-
-// The x, y and sigma of the points as the library's fits take them.
-struct FitColumns {
-    std::vector<double> x, y, sigma;
-};
-FitColumns ColumnsOf(const Point* points, int32_t count);
 
 // The inference of the unweighted line and polynomial of the points.
 fitcore::FitInference LineInference(const Point* points, int32_t count);

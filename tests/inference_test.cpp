@@ -167,6 +167,13 @@ TEST(CompareOrders, FindsTheCubicWhereverXLies)
     EXPECT_NEAR(near_zero.rows[2].bic, n * std::log(2 * std::numbers::pi * rss / n) + n + 4 * std::log(n), 1e-9);
     EXPECT_NEAR(near_zero.rows[2].aic - near_zero.rows[2].bic, 8 - 4 * std::log(n), 1e-9);
 
+    // Points where they lie give the same table as columns.
+    std::vector<Point> points;
+    for (std::size_t i = 0; i < cubic.x.size(); ++i) points.push_back({cubic.x[i], cubic.y[i], 0, 0, 0});
+    const OrderComparison of_points = compare_orders(points, 1, 6);
+    ASSERT_EQ(of_points.rows.size(), near_zero.rows.size());
+    for (std::size_t i = 0; i < of_points.rows.size(); ++i) EXPECT_EQ(of_points.rows[i].bic, near_zero.rows[i].bic);
+
     const Cubic far(1e4);
     const OrderComparison shifted = compare_orders(far.x, far.y, 1, 5);
     ASSERT_TRUE(shifted.ok);

@@ -104,5 +104,7 @@ struct OrderComparison {
 OrderComparison compare_orders(std::span<const double> x, std::span<const double> y, int from, int to);
 OrderComparison compare_orders(std::span<const double> x, std::span<const double> y, int from, int to,
                                std::span<const double> sigma);
+// The same for points where they lie, weighted by their sigmas with `weighted`.
+OrderComparison compare_orders(std::span<const Point> points, int from, int to, bool weighted = false);
 
 }  // namespace fitcore
