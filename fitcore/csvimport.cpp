@@ -178,7 +178,9 @@ bool TakePoints(const ParsedLines& parsed, long first_line_number, PointlistSegm
 
 // Adds the points of every line after the header to `list`, in line order,
 // reporting the bad lines. Each batch's lines are parsed as two halves at
-// once, then taken in order. False when the list can't take another point.
+// once; meanwhile the thread at hand takes the points of the batch before
+// (into the list, bad lines reported), so the batches are taken in order.
+// False when the list can't take another point.
 bool ReadPoints(LineReader& reader, Pointlist list)
 {
     PointlistSegment* tail = list;
@@ -186,20 +188,33 @@ bool ReadPoints(LineReader& reader, Pointlist list)
     reader.Next();  // the header, skipped whatever it holds
     long line_number = 2;
     LineBatch batch;
-    ParsedLines halves[2];
-    do {
+    ParsedLines parsed[2][2];  // the halves of this batch and of the one before, by turns
+    const ParsedLines* waiting = nullptr;  // the halves parsed and not yet taken
+    long waiting_line_number = 0;
+    auto take_waiting = [&] {
+        if (waiting == nullptr) return true;
+        const bool taken = TakePoints(waiting[0], waiting_line_number, &tail, &count) &&
+                           TakePoints(waiting[1], waiting_line_number, &tail, &count);
+        waiting = nullptr;
+        return taken;
+    };
+    for (int turn = 0;; turn ^= 1) {
         CollectLines(reader, batch);
         const size_t lines = batch.starts.size();
+        ParsedLines* halves = parsed[turn];
         halves[1].points.clear();
         halves[1].bad_lines.clear();
+        bool taken = true;
         RunHalves(0, lines / 2, lines, batch.text.size(), [&](size_t first, size_t last) {
+            if (first == 0) taken = take_waiting();
             ParseLines(batch, first, last, halves[first == 0 ? 0 : 1]);
         });
-        for (const ParsedLines& half : halves)
-            if (!TakePoints(half, line_number, &tail, &count)) return false;
+        if (!taken) return false;
+        waiting = halves;
+        waiting_line_number = line_number;
         line_number += static_cast<long>(lines);
-    } while (!batch.last);
-    return true;
+        if (batch.last) return take_waiting();
+    }
 }
 
 }  // namespace
