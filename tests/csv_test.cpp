@@ -139,8 +139,9 @@ TEST(CSVImport, LineNumbersCountTheHeaderAndBlankLines)
 }
 
 // Files of many thousand lines are parsed in batches, each as two halves at
-// once: the points and the bad-line reports stay in line order across the
-// halves and the batches (here two, the first of about two megabytes).
+// once while the points of the batch before are taken: the points and the
+// bad-line reports stay in line order across the halves and the batches
+// (here two, the first of about two megabytes).
 TEST(CSVImport, LongFilesKeepEveryPointAndReportInOrder)
 {
     std::string content = "x,y\n";
