@@ -297,33 +297,14 @@ int DrawInto(const Drawing& draw, int32_t count, const char* file, const char* t
 
 }  // namespace
 
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command, const AxisLabels& labels)
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command)
 {
-    Show(PlainDrawing(points, count, CommandSender(curve_command), true, labels));
-}
-
-void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve, const AxisLabels& labels)
-{
-    Show(PlainDrawing(points, count, SampleSender(curve), true, labels));
+    Show(PlainDrawing(points, count, CommandSender(curve_command), true, {}));
 }
 
 void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture)
 {
     Show(DrawingFor(points, count, curve, picture, true));
-}
-
-int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, int timeout_seconds, std::string* reason, const AxisLabels& labels)
-{
-    return DrawInto(PlainDrawing(points, count, CommandSender(curve_command), false, labels), count, file, terminal,
-                    timeout_seconds, reason);
-}
-
-int DrawResultPlot(Point* points, int32_t count, const SampledCurve& curve, const char* file, const char* terminal,
-                   int timeout_seconds, std::string* reason, const AxisLabels& labels)
-{
-    return DrawInto(PlainDrawing(points, count, SampleSender(curve), false, labels), count, file, terminal,
-                    timeout_seconds, reason);
 }
 
 int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,

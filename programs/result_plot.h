@@ -89,14 +89,13 @@ std::string LineCurveCommand(const fitcore::Line& line);
 // deletes the plot's data file; a gnuplot that has not ended 5 seconds later
 // is stopped. When gnuplot can't be started it prints why and returns; the
 // run still ends normally.
-void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command,
-                    const AxisLabels& labels = {});
+void ShowResultPlot(Point* points, int32_t count, const std::string& curve_command);
 
 // ShowResultPlot with the picture `picture` asks for; the plain picture is
 // ShowResultPlot's own.
 void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture);
 
-// Draws the same plot with the real gnuplot into `file`, on the gnuplot
+// Draws the picture with the real gnuplot into `file`, on the gnuplot
 // `terminal` (for instance "pngcairo"), and returns once gnuplot has ended:
 // no window, no prompt, no wait. gnuplot draws into a new file beside `file`
 // that replaces it only once drawn; on any failure, and on a terminating
@@ -104,15 +103,5 @@ void ShowResultPicture(Point* points, int32_t count, const ResultCurve& curve, c
 // gnuplot drew it; 1 with *reason set when it could not be made: `file` is
 // not a regular file, gnuplot is missing or did not draw it, or it has not
 // ended `timeout_seconds` after its input (it is stopped then).
-int DrawResultPlot(Point* points, int32_t count, const std::string& curve_command, const char* file,
-                   const char* terminal, int timeout_seconds, std::string* reason,
-                   const AxisLabels& labels = {});
-
-// DrawResultPlot with the picture `picture` asks for.
 int DrawResultPicture(Point* points, int32_t count, const ResultCurve& curve, const PictureOptions& picture,
                       const char* file, const char* terminal, int timeout_seconds, std::string* reason);
-
-// The same plots with a sampled curve.
-void ShowResultPlot(Point* points, int32_t count, const SampledCurve& curve, const AxisLabels& labels);
-int DrawResultPlot(Point* points, int32_t count, const SampledCurve& curve, const char* file, const char* terminal,
-                   int timeout_seconds, std::string* reason, const AxisLabels& labels = {});
