@@ -74,17 +74,16 @@ bool ReadAssignments(const std::vector<const char*>& lists, const char* option, 
 
 // The model over the data's x range, for the picture; empty with more than
 // one predictor, where no single curve shows the model.
-SampledCurve CurveOf(const fitcore::Formula& formula, const fitcore::ModelFit& fit, const Point* points, int32_t count)
+SampledCurve CurveOf(const fitcore::Formula& formula, const fitcore::ModelColumns& columns,
+                     std::span<const double> values)
 {
     SampledCurve curve;
-    if (count == 0 || formula.predictors() > 1) return curve;
-    double low = points[0].x, high = points[0].x;
-    for (int32_t i = 1; i < count; ++i) {
-        low = std::min(low, points[i].x);
-        high = std::max(high, points[i].x);
+    if (columns.count == 0 || formula.predictors() > 1) return curve;
+    double low = columns.x[0][0], high = low;
+    for (std::size_t i = 1; i < columns.count; ++i) {
+        low = std::min(low, columns.x[0][i]);
+        high = std::max(high, columns.x[0][i]);
     }
-    std::vector<double> values;
-    for (const fitcore::ModelParameter& parameter : fit.parameters) values.push_back(parameter.value);
     for (int i = 0; i < kCurveSamples; ++i) {
         const double x = low + (high - low) * i / (kCurveSamples - 1);
         const double y = formula.value(std::span<const double>(&x, 1), values);
@@ -116,11 +115,10 @@ std::vector<Point> PointsOf(const fitcore::ModelColumns& columns)
     return points;
 }
 
-void SetFittedValues(const fitcore::Formula& formula, const fitcore::ModelFit& fit,
-                     const fitcore::ModelColumns& columns, Point* points)
+void SetFittedValues(const fitcore::Formula& formula, const fitcore::ModelColumns& columns,
+                     std::span<const double> values, Point* points)
 {
-    std::vector<double> values, x(columns.x.size());
-    for (const fitcore::ModelParameter& parameter : fit.parameters) values.push_back(parameter.value);
+    std::vector<double> x(columns.x.size());
     for (std::size_t i = 0; i < columns.count; ++i) {
         for (std::size_t k = 0; k < x.size(); ++k) x[k] = columns.x[k][i];
         points[i].fit = formula.value(x, values);
@@ -169,6 +167,8 @@ int main(int argc, char** argv)
         DisposePCPFile(file);
         return FinishRun(1);
     }
+    std::vector<double> values;
+    for (const fitcore::ModelParameter& parameter : fit.parameters) values.push_back(parameter.value);
     // The points serve the point table, the JSON points and the picture alone.
     std::vector<Point> table_points;
     Point* points = file->points;
@@ -178,7 +178,7 @@ int main(int argc, char** argv)
             table_points = PointsOf(ColumnsOf(run.rows, file, command.weighted || command.error_bars));
             points = table_points.data();
         }
-        SetFittedValues(formula, fit, columns, points);
+        SetFittedValues(formula, columns, values, points);
     }
 
     ModelReportRun report{&formula, {}, options.max_iterations, {}};
@@ -195,7 +195,7 @@ int main(int argc, char** argv)
     const FitDetailsAdder details = [&](PictureOptions* picture, std::string* reason) {
         return AddModelDetails(command, formula, fit, points, count, picture, reason);
     };
-    if (PlotResult(run, points, count, CurveOf(formula, fit, points, count), details) != 0) exit_status = 1;
+    if (PlotResult(run, points, count, CurveOf(formula, columns, values), details) != 0) exit_status = 1;
     if (!fit.converged) exit_status = 1;
 
     DisposePCPFile(file);

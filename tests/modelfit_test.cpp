@@ -82,6 +82,8 @@ TEST(ModelfitStatus, FormulaAndOptionErrorsAndNonConvergence)
          "NOT CONVERGED after 1 iterations, 2 evaluations: the limit of 1 iterations was reached."},
         {{"-n", "log(a-x)", "decay.pcp"}, 1, "", "the model or its derivatives are undefined at the start values"},
         {{"-n", "-w", "a*x", "calibration.pcp"}, 1, "", "This file does not contain weighting information."},
+        // A table holds its rows, not points: the JSON run must not read points.
+        {{"-j", "a+b*x", "spring.dat"}, 0, "", "\"converged\":true"},
     };
     for (const auto& c : cases) {
         RunResult run = Modelfit(c.args);
