@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "exponential_text.h"
+#include "point_rows.h"
 #include <fitcore/number_format.h>
 #include <fitcore/output_buffer.h>
 
@@ -15,25 +16,13 @@
 
 namespace {
 
-// The table rows "%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n": number, x, y, fit and
-// Err/sd. Written through a large buffer, on two threads for long tables.
+// The table rows: number, x, y, fit and Err/sd.
 void PrintLineTable(const LineStatistics& stats, const Point* points, int32_t count)
 {
     const fitcore::PointErrorRatio error_ratio(stats);
-    auto format_row = [&error_ratio, points](char* out, size_t row) {
-        const Point& point = points[row];
-        out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
-        for (double value : {point.x, point.y, point.fit, error_ratio(point)}) {
-            *out++ = '\t';
-            out = fitcore::AppendExponential(out, value, 6, 1);
-        }
-        *out++ = '\n';
-        return out;
-    };
-    constexpr size_t kMaxRow = fitcore::MaxIntegerLength() + 4 * (1 + fitcore::MaxExponentialLength(6, 1)) + 1;
-    fitcore::OutputBuffer out(stdout);
-    fitcore::AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
-    if (!out.Flush()) NoteFailedWrite(out.error());
+    PrintPointRows<4>(points, count, [&error_ratio](const Point& point) {
+        return std::array{point.x, point.y, point.fit, error_ratio(point)};
+    });
 }
 
 }  // namespace

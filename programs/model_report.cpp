@@ -4,6 +4,7 @@
 #include <string>
 
 #include "exponential_text.h"
+#include "point_rows.h"
 #include "json_writer.h"
 #include <fitcore/number_format.h>
 #include <fitcore/output_buffer.h>
@@ -79,25 +80,13 @@ void PrintGoodness(const fitcore::ModelFit& fit)
     std::printf("R-squared\t%s\n", E(fit.r_squared).c_str());
 }
 
-// The rows "%d\t%1.6e\t%1.6e\t%1.6e\t%1.6e\n": number, x, y, fit, y - fit,
-// through a large buffer and on two threads for long tables.
+// The point table: number, x, y, fit and y - fit.
 void PrintPointTable(const Point* points, int32_t count)
 {
     std::printf("\nPoint\tx\ty\tfit\ty-fit\n");
-    auto format_row = [points](char* out, size_t row) {
-        const Point& point = points[row];
-        out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
-        for (double value : {point.x, point.y, point.fit, point.y - point.fit}) {
-            *out++ = '\t';
-            out = fitcore::AppendExponential(out, value, 6, 1);
-        }
-        *out++ = '\n';
-        return out;
-    };
-    constexpr size_t kMaxRow = fitcore::MaxIntegerLength() + 4 * (1 + fitcore::MaxExponentialLength(6, 1)) + 1;
-    std::fflush(stdout);
-    fitcore::OutputBuffer out(stdout);
-    fitcore::AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+    PrintPointRows<4>(points, count, [](const Point& point) {
+        return std::array{point.x, point.y, point.fit, point.y - point.fit};
+    });
 }
 
 }  // namespace

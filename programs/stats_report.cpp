@@ -7,6 +7,7 @@
 #include <fitcore/output_buffer.h>
 
 #include "exponential_text.h"
+#include "point_rows.h"
 
 namespace {
 
@@ -40,23 +41,12 @@ void PrintCorrelations(const fitcore::FitInference& inference, const std::vector
     }
 }
 
-// The table rows "%d\t%e\t%e\t%e\t%e\t%e\n": number, x, y, sigma, fit and
-// (y - fit) / sigma.
+// The table rows: number, x, y, sigma, fit and (y - fit) / sigma.
 void PrintWeightedTable(const Point* points, int32_t count)
 {
-    auto format_row = [points](char* out, size_t row) {
-        const Point& point = points[row];
-        out = fitcore::AppendInteger(out, static_cast<int64_t>(row) + 1);
-        for (double value : {point.x, point.y, point.sigma, point.fit, (point.y - point.fit) / point.sigma}) {
-            *out++ = '\t';
-            out = fitcore::AppendExponential(out, value, 6, 1);
-        }
-        *out++ = '\n';
-        return out;
-    };
-    constexpr size_t kMaxRow = fitcore::MaxIntegerLength() + 5 * (1 + fitcore::MaxExponentialLength(6, 1)) + 1;
-    fitcore::OutputBuffer out(stdout);
-    fitcore::AppendRows(out, count > 0 ? static_cast<size_t>(count) : 0, kMaxRow, format_row);
+    PrintPointRows<5>(points, count, [](const Point& point) {
+        return std::array{point.x, point.y, point.sigma, point.fit, (point.y - point.fit) / point.sigma};
+    });
 }
 
 }  // namespace
