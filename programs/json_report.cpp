@@ -81,12 +81,6 @@ std::string Number(double value)
     return {text, AppendJsonNumber(text, value)};
 }
 
-void AddJsonBool(JsonObject& object, std::string_view name, bool value)
-{
-    AddJsonName(object, name);
-    object.text += value ? "true" : "false";
-}
-
 // The inference's values of one kind, one per parameter; NaN (null) for each
 // of `count` parameters when there is no inference.
 template <typename Field>
@@ -155,16 +149,10 @@ void AddPolynomialInference(JsonObject& object, const fitcore::FitInference& inf
     for (std::size_t k = 0; k < count; ++k)
         object.text += (k > 0 ? ",[" : "[") + Number(low[k]) + "," + Number(high[k]) + "]";
     object.text += ']';
-    AddJsonName(object, "correlation");
-    object.text += '[';
-    for (std::size_t i = 0; i < count; ++i) {
-        object.text += i > 0 ? ",[" : "[";
-        for (std::size_t j = 0; j < count; ++j)
-            object.text += (j > 0 ? "," : "") + Number(inference.ok ? inference.correlation[i * count + j]
-                                                                    : std::numeric_limits<double>::quiet_NaN());
-        object.text += ']';
-    }
-    object.text += ']';
+    AddJsonMatrix(object, "correlation",
+                  inference.ok ? inference.correlation
+                               : std::vector<double>(count * count, std::numeric_limits<double>::quiet_NaN()),
+                  count);
 }
 
 }  // namespace

@@ -114,14 +114,41 @@ void AddJsonNumber(JsonObject& object, std::string_view name, double value)
     object.text.append(number, AppendJsonNumber(number, value));
 }
 
+namespace {
+
+// The array of `values`, "[v,v,...]".
+void AppendJsonArray(std::string& text, std::span<const double> values)
+{
+    text += '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) text += ',';
+        char number[kMaxJsonNumberLength];
+        text.append(number, AppendJsonNumber(number, values[i]));
+    }
+    text += ']';
+}
+
+}  // namespace
+
 void AddJsonNumbers(JsonObject& object, std::string_view name, std::span<const double> values)
 {
     AddJsonName(object, name);
+    AppendJsonArray(object.text, values);
+}
+
+void AddJsonMatrix(JsonObject& object, std::string_view name, std::span<const double> values, std::size_t columns)
+{
+    AddJsonName(object, name);
     object.text += '[';
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i > 0) object.text += ',';
-        char number[kMaxJsonNumberLength];
-        object.text.append(number, AppendJsonNumber(number, values[i]));
+    for (std::size_t row = 0; columns > 0 && row * columns < values.size(); ++row) {
+        if (row > 0) object.text += ',';
+        AppendJsonArray(object.text, values.subspan(row * columns, columns));
     }
     object.text += ']';
+}
+
+void AddJsonBool(JsonObject& object, std::string_view name, bool value)
+{
+    AddJsonName(object, name);
+    object.text += value ? "true" : "false";
 }

@@ -37,3 +37,6 @@ void AddJsonString(JsonObject& object, std::string_view name, std::string_view v
 void AddJsonInteger(JsonObject& object, std::string_view name, long long value);
 void AddJsonNumber(JsonObject& object, std::string_view name, double value);
 void AddJsonNumbers(JsonObject& object, std::string_view name, std::span<const double> values);
+// "name":[[...],...]: `values` row by row, `columns` to a row.
+void AddJsonMatrix(JsonObject& object, std::string_view name, std::span<const double> values, std::size_t columns);
+void AddJsonBool(JsonObject& object, std::string_view name, bool value);

@@ -134,8 +134,8 @@ bool WriteModelJson(std::FILE* out, const JsonRun& run, const ModelReportRun& mo
         if (fit.weighted) AddJsonNumber(parameter, "error_absolute", p.error_absolute);
         AddJsonNumbers(parameter, "ci95", p.ci95);
         AddJsonNumber(parameter, "start", p.start);
-        AddJsonName(parameter, "fixed");
-        parameter.text += p.fixed ? "true}" : "false}";
+        AddJsonBool(parameter, "fixed", p.fixed);
+        parameter.text += '}';
         object.text += (k > 0 ? "," : "") + parameter.text;
     }
     object.text += ']';
@@ -148,19 +148,10 @@ bool WriteModelJson(std::FILE* out, const JsonRun& run, const ModelReportRun& mo
         AddJsonNumber(object, "reduced_chi2", fit.reduced_chi2);
         AddJsonNumber(object, "chi2_p", fit.chi2_p);
     }
-    AddJsonName(object, "correlation");
-    const std::size_t p = fit.parameters.size();
-    object.text += '[';
-    for (std::size_t k = 0; k < p; ++k) {
-        JsonObject row;
-        AddJsonNumbers(row, "r", std::span<const double>(fit.correlation).subspan(k * p, p));
-        object.text += (k > 0 ? "," : "") + row.text.substr(5);  // the array alone, after {"r":
-    }
-    object.text += ']';
+    AddJsonMatrix(object, "correlation", fit.correlation, fit.parameters.size());
     AddJsonInteger(object, "iterations", fit.iterations);
     AddJsonInteger(object, "evaluations", fit.evaluations);
-    AddJsonName(object, "converged");
-    object.text += fit.converged ? "true" : "false";
+    AddJsonBool(object, "converged", fit.converged);
     AddJsonString(object, "stop_reason", fitcore::stop_reason_name(fit.stop_reason));
     return FinishJsonObject(out, object, run);
 }
