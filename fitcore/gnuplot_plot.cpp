@@ -215,7 +215,6 @@ int PlotThroughFile(gnuplot_connection* handle, bool three_d, int count, const c
 {
     if (three_d && handle->plot_count > 0) return 1;
     if (!RoomForAnotherFile(handle)) return 1;
-    if (title != nullptr && !fitcore::QuotableText(title, "the title")) return 1;
 
     const char* word = three_d ? "splot" : PlotWord(handle);
     char name[GNUPLOT_TEMP_NAME_SIZE];

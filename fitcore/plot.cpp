@@ -227,12 +227,9 @@ int Plot::draw()
     if (!started() || all.empty()) return 1;
     std::string line = "plot ";
     for (const std::string& element : all) line += (&element == &all.front() ? "" : ", ") + element;
-    // gnuplot_cmd adds the line end and refuses a line too long, with a message.
-    if (line.size() + 2 > GNUPLOT_COMMAND_SIZE) {
-        std::fprintf(stderr, "gnuplot command too long (limit %d characters): not sent\n", GNUPLOT_COMMAND_SIZE - 2);
-        return 1;
-    }
-    gnuplot_cmd(connection_, "%s", line.c_str());
+    char command[GNUPLOT_COMMAND_SIZE];
+    if (!ComposeCommand(command, sizeof command, "%s", line.c_str())) return 1;
+    gnuplot_cmd(connection_, "%s", command);
     ++connection_->plot_count;
     return 0;
 }
