@@ -200,6 +200,13 @@ int SecondsFrom(std::string_view text)
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+// Refuses the argument of an option: "invalid WHAT 'ARGUMENT': HINT". False.
+bool Invalid(CommandLine& command, const char* what, const char* argument, const std::string& hint)
+{
+    command.error = "invalid " + std::string(what) + " " + Quoted(argument) + ": " + hint;
+    return false;
+}
+
 // Why the text of a picture option can't be shown, or "" when it can: it is
 // UTF-8 without control characters other than tabs and line breaks.
 std::string PictureTextProblem(std::string_view text)
@@ -258,10 +265,7 @@ bool TakeColumns(CommandLine& command, const char* argument, const ProgramInfo& 
         choice.ok = false;
         choice.error = "the fit takes one x column";
     }
-    if (!choice.ok) {
-        command.error = "invalid columns " + Quoted(argument) + ": " + choice.error;
-        return false;
-    }
+    if (!choice.ok) return Invalid(command, "columns", argument, choice.error);
     command.columns = argument;
     return true;
 }
@@ -300,57 +304,40 @@ bool Apply(CommandLine& command, int key, const char* argument, const ProgramInf
     case kEquationKey: command.equation = true; break;
     case kBandKey:
         command.band_level = argument == nullptr ? 0.95 : BandLevelFrom(argument);
-        if (command.band_level == 0) {
-            command.error = "invalid confidence level " + Quoted(argument) +
-                            ": give a percentage between 0 and 100, such as 95";
-            return false;
-        }
+        if (command.band_level == 0)
+            return Invalid(command, "confidence level", argument, "give a percentage between 0 and 100, such as 95");
         break;
     case kDecimalCommaKey: command.decimal_comma = true; break;
     case 'u': return TakeColumns(command, argument, program);
     case kDelimiterKey:
         command.delimiter = DelimiterFrom(argument);
-        if (command.delimiter == 0) {
-            command.error = "invalid delimiter " + Quoted(argument) +
-                            ": give one character such as ',' or ';', 'tab' or 'space'";
-            return false;
-        }
+        if (command.delimiter == 0)
+            return Invalid(command, "delimiter", argument, "give one character such as ',' or ';', 'tab' or 'space'");
         break;
     case 's': command.stats = true; break;
     case 'w': command.weighted = true; break;
     case kCompareKey:
         command.compare = true;
-        if (argument != nullptr && !CompareRangeFrom(argument, command)) {
-            command.error = "invalid order range " + Quoted(argument) +
-                            ": give FROM-TO with whole numbers 1 <= FROM <= TO <= 9";
-            return false;
-        }
+        if (argument != nullptr && !CompareRangeFrom(argument, command))
+            return Invalid(command, "order range", argument, "give FROM-TO with whole numbers 1 <= FROM <= TO <= 9");
         break;
     case kStartKey: command.starts.push_back(argument); break;
     case kFixKey: command.fixes.push_back(argument); break;
     case kMaxIterationsKey: {
         std::optional<int32_t> value = fitcore::WholeNumberOf(argument);
-        if (!value || *value < 1) {
-            command.error = "invalid number of iterations " + Quoted(argument) + ": give a whole number from 1";
-            return false;
-        }
+        if (!value || *value < 1) return Invalid(command, "number of iterations", argument, "give a whole number from 1");
         command.max_iterations = *value;
         break;
     }
     case 'o':
         command.order = OrderFrom(argument);
-        if (command.order == 0) {
-            command.error = "invalid order " + Quoted(argument) + ": give a whole number from 2 to 9";
-            return false;
-        }
+        if (command.order == 0) return Invalid(command, "order", argument, "give a whole number from 2 to 9");
         break;
     case kPlotTimeoutKey:
         command.plot_timeout = SecondsFrom(argument);
-        if (command.plot_timeout == 0) {
-            command.error = "invalid plot timeout " + Quoted(argument) + ": give a whole number of seconds from 1 to " +
-                            std::to_string(kMaxPlotTimeout);
-            return false;
-        }
+        if (command.plot_timeout == 0)
+            return Invalid(command, "plot timeout", argument,
+                           "give a whole number of seconds from 1 to " + std::to_string(kMaxPlotTimeout));
         break;
     case 'p':
         // gnuplot reads the name on one command line.
