@@ -52,6 +52,17 @@ void SetBand(fitcore::ConfidenceBand band, PictureOptions* picture)
     picture->band.title = General(band.level * 100, 6) + "% confidence band";
 }
 
+// How many evenly spaced x the band is worked out at, besides the data's own.
+constexpr std::size_t kBandSamples = 400;
+
+// The x the band of the points is worked out at.
+std::vector<double> BandAbscissae(const Point* points, int32_t count)
+{
+    std::vector<double> x;
+    for (int32_t i = 0; i < count; ++i) x.push_back(points[i].x);
+    return fitcore::band_abscissae(x, kBandSamples);
+}
+
 }  // namespace
 
 std::string ValueWithError(double value, double error)
@@ -104,12 +115,8 @@ bool AddFitDetails(const CommandLine& command, const Point* points, int32_t coun
         return false;
     }
     if (command.equation) picture->curve_title = EquationText(fitcore::infer(fit));
-    if (command.band_level != 0) {
-        std::vector<double> x(data.size());
-        std::transform(data.begin(), data.end(), x.begin(), [](const Point& point) { return point.x; });
-        SetBand(fitcore::confidence_band(fit, fitcore::band_abscissae(x, kBandSamples), command.band_level),
-                picture);
-    }
+    if (command.band_level != 0)
+        SetBand(fitcore::confidence_band(fit, BandAbscissae(points, count), command.band_level), picture);
     return true;
 }
 
@@ -133,10 +140,7 @@ bool AddModelDetails(const CommandLine& command, const fitcore::Formula& formula
 {
     if (command.equation) picture->curve_title = ModelEquationText(formula, fit);
     if (command.band_level == 0) return true;
-    std::vector<double> x(count > 0 ? static_cast<std::size_t>(count) : 0);
-    for (std::size_t i = 0; i < x.size(); ++i) x[i] = points[i].x;
-    fitcore::ConfidenceBand band =
-        fitcore::model_band(formula, fit, fitcore::band_abscissae(x, kBandSamples), command.band_level);
+    fitcore::ConfidenceBand band = fitcore::model_band(formula, fit, BandAbscissae(points, count), command.band_level);
     if (!band.ok) {
         *reason = "the band could not be worked out: " + band.error;
         return false;

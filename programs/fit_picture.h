@@ -12,9 +12,6 @@
 #include "command_line.h"
 #include "result_plot.h"
 
-// How many evenly spaced x the band is worked out at, besides the data's own.
-constexpr std::size_t kBandSamples = 400;
-
 // A value and its standard error with the error's first two significant
 // digits and the value to the same place: "(1.234 ± 0.056)", or with a
 // common power of ten, "(1.70001 ± 0.00030)e+09", for numbers far from 1.
