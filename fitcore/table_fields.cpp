@@ -36,21 +36,23 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-// A finite number that is the whole of [first, last): decimal digits,
-// point, exponent, an optional sign. False for anything else.
+// The end of the finite number at `at` (decimal digits, point, exponent, an
+// optional sign) in text before `last`; null when none starts there.
+const char* ReadFinite(const char* at, const char* last, double* value)
+{
+    const char* first = at != last && *at == '+' ? at + 1 : at;
+    if (first == last || !(*first == '.' || (*first >= '0' && *first <= '9') || (*first == '-' && first == at)))
+        return nullptr;
+    if (const char* stop = ReadShortDecimalNumber(first, last, value)) return stop;
+    auto [stop, error] = std::from_chars(first, last, *value);
+    return error == std::errc() && std::isfinite(*value) ? stop : nullptr;
+}
+
+// A finite number that is the whole of [first, last). False for anything else.
 bool WholeNumber(const char* first, const char* last, double* value)
 {
-    const bool plus = first != last && *first == '+';
-    if (plus) ++first;
-    if (first == last || !(*first == '.' || (*first >= '0' && *first <= '9') || (*first == '-' && !plus)))
-        return false;
     double parsed;
-    if (ReadShortDecimalNumber(first, last, &parsed) == last) {
-        *value = parsed;
-        return true;
-    }
-    auto [stop, error] = std::from_chars(first, last, parsed);
-    if (error != std::errc() || stop != last || !std::isfinite(parsed)) return false;
+    if (ReadFinite(first, last, &parsed) != last) return false;
     *value = parsed;
     return true;
 }
@@ -144,9 +146,6 @@ std::vector<std::string> SplitFields(std::string_view line, char delimiter)
 RowParser::RowParser(char delimiter, bool decimal_comma, std::vector<int> slots)
     : delimiter_(delimiter), decimal_comma_(decimal_comma), slots_(std::move(slots))
 {
-    width_ = 0;
-    for (int slot : slots_)
-        if (slot >= 0) ++width_;
 }
 
 // Runs of blanks with plain numbers, the common case, are read in place;
@@ -163,17 +162,9 @@ RowParser::Row RowParser::Parse(const char* at, const char* end, double* row, co
         std::size_t field = 0;
         for (; field < slots_.size(); ++field) {
             if (at == end || IsLineEnd(*at)) break;  // fewer fields than chosen
-            const char* first = *at == '+' ? at + 1 : at;
-            if (first == end || !(*first == '.' || (*first >= '0' && *first <= '9') || (*first == '-' && first == at)))
-                break;
             double value;
-            const char* stop = ReadShortDecimalNumber(first, end, &value);
-            if (stop == nullptr) {
-                auto [end_of_number, error] = std::from_chars(first, end, value);
-                if (error != std::errc() || !std::isfinite(value)) break;
-                stop = end_of_number;
-            }
-            if (stop != end && !IsBlank(*stop) && !IsLineEnd(*stop)) break;
+            const char* stop = ReadFinite(at, end, &value);
+            if (stop == nullptr || (stop != end && !IsBlank(*stop) && !IsLineEnd(*stop))) break;
             if (slots_[field] >= 0) row[slots_[field]] = value;
             at = stop;
             while (at != end && IsBlank(*at)) ++at;

@@ -57,7 +57,6 @@ private:
     char delimiter_;
     bool decimal_comma_;
     std::vector<int> slots_;
-    std::size_t width_;
 };
 
 }  // namespace fitcore::table
