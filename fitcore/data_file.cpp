@@ -159,15 +159,15 @@ DataFileResult FromPCPResult(int result)
 DataFileResult LoadCSV(const char* path, const TableOptions& options, PCPFile* file, DataFileInfo* info,
                        Table* kept)
 {
-    CSVStart start = LookAtCSV(path);
-    if (!asks_for_table(options) && !options.needs_sigma && !start.semicolons) {
-        std::printf("Loading CSV file %s...\n", path);
+    std::printf("Loading CSV file %s...\n", path);
+    const bool as_table = asks_for_table(options) || options.needs_sigma;
+    const CSVStart start = as_table ? CSVStart{} : LookAtCSV(path);
+    if (!as_table && !start.semicolons) {
         info->x_name = start.x_name;
         info->y_name = start.y_name;
         const DataFileResult result = FromPCPResult(LoadCSVFile(path, file));
         return result == DataFileResult::Loaded ? DropMissingPoints(path, file, info) : result;
     }
-    std::printf("Loading CSV file %s...\n", path);
     FilePtr in(OpenForReading(path), &std::fclose);
     if (!in) {
         PrintOpenFailure(path, errno);
