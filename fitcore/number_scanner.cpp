@@ -61,10 +61,7 @@ Converted ConvertPlain(const char* first, const char* last, double* values, size
 
 }  // namespace
 
-NumberScanner::NumberScanner(std::FILE* in) : in_(in), buf_(new char[kBlockSize + 1]), capacity_(kBlockSize + 1)
-{
-    buf_[0] = '\0';
-}
+NumberScanner::NumberScanner(std::FILE* in) : NumberScanner(std::string_view{}, in) {}
 
 NumberScanner::NumberScanner(std::string_view prefix, std::FILE* in)
     : in_(in), buf_(new char[std::max(kBlockSize, prefix.size() + kBlockSize / 2) + 1]),

@@ -351,11 +351,9 @@ Point* take_points(Table& table)
     if (width < kPointValues) {
         void* grown = std::realloc(values, rows * sizeof(Point));
         if (grown == nullptr) return nullptr;
-        table.values.release();
         values = static_cast<double*>(grown);
-    } else {
-        table.values.release();
     }
+    table.values.release();
     Point* points = reinterpret_cast<Point*>(values);
     const std::size_t y = table.x_columns, sigma = y + 1;
     const bool has_sigma = table.has_sigma;
