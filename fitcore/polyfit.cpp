@@ -265,6 +265,8 @@ void SetCentredValues(Point* first, Point* last, const Polynomial& polynomial)
     if (first != last) first->fit = PolynomialAt(polynomial, first->x);
 }
 
+}  // namespace
+
 // Every point's value is its own, so halves of the array may be done at once.
 void SetFittedValues(Point* points, int32_t count, const Polynomial& polynomial)
 {
@@ -278,8 +280,6 @@ void SetFittedValues(Point* points, int32_t count, const Polynomial& polynomial)
             point->fit = PolynomialAt(polynomial, point->x);
     });
 }
-
-}  // namespace
 
 int FitPolynomial(Point* points, int32_t count, int order, Polynomial* polynomial)
 {

@@ -28,11 +28,6 @@ fitcore::Polynomial PolynomialOf(const fitcore::PolynomialFit& fit)
     return polynomial;
 }
 
-void SetFittedValues(const fitcore::Polynomial& polynomial, Point* points, int32_t count)
-{
-    for (int32_t i = 0; i < count; ++i) points[i].fit = fitcore::PolynomialAt(polynomial, points[i].x);
-}
-
 // The curve of the plot: a line through its value at the centre, or the polynomial.
 ResultCurve CurveOf(const fitcore::Polynomial& polynomial)
 {
@@ -92,7 +87,7 @@ int WeightedFitRun(const FitRun& run, const char* name, PCPFile* file, int order
     }
     const fitcore::FitInference inference = fitcore::infer(fit);
     const fitcore::Polynomial polynomial = PolynomialOf(fit);
-    SetFittedValues(polynomial, file->points, file->count);
+    fitcore::SetFittedValues(file->points, file->count, polynomial);
     const std::vector<std::string> names = order == 1 ? LineParameterNames() : PolynomialParameterNames(order);
     int exit_status = 0;
     if (run.json != nullptr) {
@@ -119,7 +114,7 @@ int CompareOrdersRun(const FitRun& run, const char* name, PCPFile* file)
     }
     const fitcore::PolynomialFit best = fitcore::fit_polynomial(points, comparison.best_bic_order, command.weighted);
     const fitcore::Polynomial polynomial = PolynomialOf(best);
-    SetFittedValues(polynomial, file->points, file->count);
+    fitcore::SetFittedValues(file->points, file->count, polynomial);
     int exit_status = 0;
     if (run.json != nullptr)
         exit_status = JsonWritten(

@@ -69,6 +69,9 @@ void ExpandInPowersOfX(const double* centred, int order, Centring centring, doub
 // coefficients where that is x itself, else Horner's rule in t in long double.
 double PolynomialAt(const Polynomial& polynomial, double x);
 
+// Sets `fit` = PolynomialAt(x) of every point, on two threads for many points.
+void SetFittedValues(Point* points, int32_t count, const Polynomial& polynomial);
+
 // Fits the polynomial of the given order (at most 9) to the points by least
 // squares and sets `fit` = PolynomialAt(x) of every point. The normal
 // equations are built in the variable that ChooseCentring picks and solved
