@@ -332,10 +332,11 @@ Solution Solve(const Samples& data, int order)
     return solution;
 }
 
-LineFit LineFrom(const Solution& solution, std::size_t count)
+LineFit LineFrom(const Solution& solution, std::size_t count, bool weighted)
 {
     LineFit fit;
     fit.count = count;
+    fit.weighted = weighted;
     fit.error = solution.error;
     if (!fit.error.empty()) return fit;
     fit.ok = true;
@@ -352,10 +353,11 @@ LineFit LineFrom(const Solution& solution, std::size_t count)
     return fit;
 }
 
-PolynomialFit PolynomialFrom(Solution solution, std::size_t count)
+PolynomialFit PolynomialFrom(Solution solution, std::size_t count, bool weighted)
 {
     PolynomialFit fit;
     fit.count = count;
+    fit.weighted = weighted;
     fit.error = std::move(solution.error);
     if (!fit.error.empty()) return fit;
     fit.ok = true;
@@ -386,51 +388,46 @@ Solution GuardedSolve(const Samples& data, int order)
     }
 }
 
+// The fit of columns of one length, `sigma` with `weighted` alone.
+Solution SolveColumns(std::span<const double> x, std::span<const double> y, std::span<const double> sigma,
+                      bool weighted, int order)
+{
+    if (y.size() != x.size()) return Failed("x and y differ in length");
+    if (weighted && sigma.size() != x.size()) return Failed("sigma and y differ in length");
+    return GuardedSolve(ColumnSamples(x, y, sigma, weighted), order);
+}
+
 }  // namespace
 
 LineFit fit_line(std::span<const double> x, std::span<const double> y)
 {
-    if (y.size() != x.size()) return LineFrom(Failed("x and y differ in length"), x.size());
-    return LineFrom(GuardedSolve(ColumnSamples(x, y, {}, false), 1), x.size());
+    return LineFrom(SolveColumns(x, y, {}, false, 1), x.size(), false);
 }
 
 LineFit fit_line(std::span<const double> x, std::span<const double> y, std::span<const double> sigma)
 {
-    if (y.size() != x.size()) return LineFrom(Failed("x and y differ in length"), x.size());
-    if (sigma.size() != x.size()) return LineFrom(Failed("sigma and y differ in length"), x.size());
-    LineFit fit = LineFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), 1), x.size());
-    fit.weighted = true;
-    return fit;
+    return LineFrom(SolveColumns(x, y, sigma, true, 1), x.size(), true);
 }
 
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order)
 {
-    if (y.size() != x.size()) return PolynomialFrom(Failed("x and y differ in length"), x.size());
-    return PolynomialFrom(GuardedSolve(ColumnSamples(x, y, {}, false), order), x.size());
+    return PolynomialFrom(SolveColumns(x, y, {}, false, order), x.size(), false);
 }
 
 PolynomialFit fit_polynomial(std::span<const double> x, std::span<const double> y, int order,
                              std::span<const double> sigma)
 {
-    if (y.size() != x.size()) return PolynomialFrom(Failed("x and y differ in length"), x.size());
-    if (sigma.size() != x.size()) return PolynomialFrom(Failed("sigma and y differ in length"), x.size());
-    PolynomialFit fit = PolynomialFrom(GuardedSolve(ColumnSamples(x, y, sigma, true), order), x.size());
-    fit.weighted = true;
-    return fit;
+    return PolynomialFrom(SolveColumns(x, y, sigma, true, order), x.size(), true);
 }
 
 LineFit fit_line(std::span<const Point> points, bool weighted)
 {
-    LineFit fit = LineFrom(GuardedSolve(PointSamples(points, weighted), 1), points.size());
-    fit.weighted = weighted;
-    return fit;
+    return LineFrom(GuardedSolve(PointSamples(points, weighted), 1), points.size(), weighted);
 }
 
 PolynomialFit fit_polynomial(std::span<const Point> points, int order, bool weighted)
 {
-    PolynomialFit fit = PolynomialFrom(GuardedSolve(PointSamples(points, weighted), order), points.size());
-    fit.weighted = weighted;
-    return fit;
+    return PolynomialFrom(GuardedSolve(PointSamples(points, weighted), order), points.size(), weighted);
 }
 
 }  // namespace fitcore
