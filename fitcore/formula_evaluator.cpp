@@ -150,6 +150,8 @@ template <Code C, typename A, typename B>
 void BinaryLoops(A a, B b, double* result, double* factor_a, double* factor_b, std::size_t count, bool by_a, bool by_b)
 {
     for (std::size_t i = 0; i < count; ++i) result[i] = ApplyBinary(C, a[i], b[i]);
+    // A sum's derivatives are combined without factors (CombineSum).
+    if constexpr (C == Code::add || C == Code::subtract) return;
     // Factors only where an operand carries derivatives: the factor of a
     // power by its exponent is undefined for a negative base.
     if (by_a)
