@@ -29,6 +29,11 @@ TriangularRows::TriangularRows(std::size_t columns) : n_(columns), r_(columns * 
 void TriangularRows::Add(std::span<double> row, double residual)
 {
     sum_of_squares += residual * residual;
+    Rotate(row, residual);
+}
+
+void TriangularRows::Rotate(std::span<double> row, double residual)
+{
     for (std::size_t k = 0; k < n_; ++k) {
         if (row[k] == 0) continue;
         double* r_row = &r_[k * n_];
@@ -140,9 +145,7 @@ void TriangularRows::Merge(const TriangularRows& other)
     std::vector<double> row(n_);
     for (std::size_t i = 0; i < n_; ++i) {
         for (std::size_t j = 0; j < n_; ++j) row[j] = j < i ? 0.0 : other.r(i, j);
-        const double saved = sum_of_squares;
-        Add(row, other.z(i));
-        sum_of_squares = saved;
+        Rotate(row, other.z(i));
     }
     sum_of_squares += other.sum_of_squares;
 }
@@ -157,13 +160,12 @@ double TriangularRows::ColumnNorm(std::size_t j) const
 std::vector<double> TriangularRows::DampedStep(std::span<const double> scale, double lambda, double* predicted) const
 {
     TriangularRows damped = *this;
-    damped.sum_of_squares = 0;
     std::vector<double> row(n_);
     const double root = std::sqrt(lambda);
     for (std::size_t j = 0; j < n_ && root > 0; ++j) {
         std::fill(row.begin(), row.end(), 0.0);
         row[j] = root * scale[j];
-        damped.Add(row, 0.0);
+        damped.Rotate(row, 0.0);
     }
     // Back substitution in R' d = -z'.
     std::vector<double> step(n_, 0.0);

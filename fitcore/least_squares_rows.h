@@ -47,6 +47,9 @@ public:
     std::vector<double> InverseNormalMatrix() const;
 
 private:
+    // Add without counting the residual's square.
+    void Rotate(std::span<double> row, double residual);
+
     std::size_t n_;
     std::vector<double> r_;  // n x n, row-major, upper triangle used
     std::vector<double> z_;
