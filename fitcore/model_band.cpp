@@ -13,12 +13,10 @@ namespace fitcore {
 namespace {
 
 // Why the band of `fit` can't be worked out; empty when it can.
-std::string BandRefusal(const Formula& formula, const ModelFit& fit)
+std::string BandRefusal(const Formula& formula, const ModelFit& fit, std::size_t free_count)
 {
     if (!fit.ok) return fit.error.empty() ? "the fit was not made" : fit.error;
     if (!formula.ok()) return formula.error();
-    std::size_t free_count = 0;
-    for (const ModelParameter& parameter : fit.parameters) free_count += parameter.fixed ? 0 : 1;
     if (fit.parameters.size() != formula.parameters().size() || fit.factor.size() != free_count * free_count)
         return "the fit is not one of this formula";
     if (formula.predictors() > 1) return "a band is drawn over one x, and the formula has several";
@@ -50,9 +48,6 @@ ConfidenceBand model_band(const Formula& formula, const ModelFit& fit, std::span
 {
     ConfidenceBand band;
     band.level = level;
-    band.error = BandRefusal(formula, fit);
-    if (!band.error.empty()) return band;
-
     std::vector<int> free_index;
     std::vector<double> values;
     std::size_t free_count = 0;
@@ -60,6 +55,8 @@ ConfidenceBand model_band(const Formula& formula, const ModelFit& fit, std::span
         free_index.push_back(parameter.fixed ? -1 : static_cast<int>(free_count++));
         values.push_back(parameter.value);
     }
+    band.error = BandRefusal(formula, fit, free_count);
+    if (!band.error.empty()) return band;
     const double variance_scale = fit.rss / static_cast<double>(fit.ndf);
     const double factor = student_t_interval_factor(level, static_cast<double>(fit.ndf));
     FormulaEvaluator evaluator(formula, free_index);
