@@ -296,9 +296,6 @@ TEST(ModelFit, HoldsAFixedParameter)
     EXPECT_NEAR(fit.parameters[1].value, 1.3, 1e-9);
 }
 
-// The band of a polynomial formula is the linear fit's band, also far from
-// zero and weighted; a fixed parameter adds no width; no band is made where
-// there is no single x or the fit failed.
 // The band of a polynomial written as a formula is the linear fit's, also
 // far from zero where the formula is not centred: there the covariance
 // matrix, rounded, would lose every digit of g^T C g to cancellation.
@@ -351,6 +348,8 @@ TEST(ModelBand, MatchesTheLinearBandOfAPolynomial)
     }
 }
 
+// A fixed parameter adds no width; no band is made where there is no single
+// x or the fit failed.
 TEST(ModelBand, LeavesOutFixedParametersAndRefusesWhatHasNoBand)
 {
     const DataSet data = Sampled(0, 5, 30, [](double x) { return 2 + 0.5 * x + 0.01 * std::sin(7 * x); });
