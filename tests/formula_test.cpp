@@ -91,6 +91,21 @@ TEST(Formula, ReportsEachErrorAtItsPlace)
     EXPECT_NE(Formula(many).error().find("more than 32 parameters"), std::string::npos);
 }
 
+// The derivative by parameter k of the formula at x, by central differences.
+double CentralDifference(const Formula& formula, double x, std::vector<double> values, std::size_t k)
+{
+    const double h = 1e-6, at = values[k];
+    values[k] = at + h;
+    const double up = formula.value(std::vector<double>{x}, values);
+    values[k] = at - h;
+    return (up - formula.value(std::vector<double>{x}, values)) / (2 * h);
+}
+
+void ExpectDifference(double exact, double difference, const std::string& what)
+{
+    EXPECT_NEAR(exact, difference, 1e-7 * std::max(1.0, std::fabs(difference))) << what;
+}
+
 // The derivatives of every operation against central differences, at
 // points where each is defined and smooth.
 TEST(Formula, DerivativesAreThoseOfTheFormula)
@@ -117,15 +132,9 @@ TEST(Formula, DerivativesAreThoseOfTheFormula)
         for (std::size_t i = 0; i < x.size(); ++i) {
             EXPECT_DOUBLE_EQ(evaluator.values()[i], formula.value(std::vector<double>{x[i]}, values)) << text;
             for (std::size_t k = 0; k < p; ++k) {
-                const double h = 1e-6;
-                std::vector<double> up = values, down = values;
-                up[k] += h;
-                down[k] -= h;
-                const double difference =
-                    (formula.value(std::vector<double>{x[i]}, up) - formula.value(std::vector<double>{x[i]}, down)) / (2 * h);
                 const double* derivative = evaluator.derivative(int(k));
-                const double exact = derivative != nullptr ? derivative[i] : 0.0;
-                EXPECT_NEAR(exact, difference, 1e-7 * std::max(1.0, std::fabs(difference))) << text << " by " << k;
+                ExpectDifference(derivative != nullptr ? derivative[i] : 0.0, CentralDifference(formula, x[i], values, k),
+                                 text + std::string(" by ") + std::to_string(k));
             }
         }
     }
@@ -163,15 +172,9 @@ TEST(Formula, DerivativesOfPartsConstantInX)
             if (c.free[k] >= 0) {
                 ASSERT_NE(derivative, nullptr) << c.text << " by " << k;
             }
-            for (std::size_t i = 0; i < x.size() && derivative != nullptr; ++i) {
-                const double h = 1e-6;
-                std::vector<double> up = values, down = values;
-                up[k] += h;
-                down[k] -= h;
-                const double difference = (formula.value(std::vector<double>{x[i]}, up) -
-                                           formula.value(std::vector<double>{x[i]}, down)) / (2 * h);
-                EXPECT_NEAR(derivative[i], difference, 1e-7 * std::max(1.0, std::fabs(difference))) << c.text << " by " << k;
-            }
+            for (std::size_t i = 0; i < x.size() && derivative != nullptr; ++i)
+                ExpectDifference(derivative[i], CentralDifference(formula, x[i], values, k),
+                                 c.text + std::string(" by ") + std::to_string(k));
         }
         for (std::size_t i = 0; i < x.size(); ++i) {
             EXPECT_EQ(evaluator.values()[i], formula.value(std::vector<double>{x[i]}, values)) << c.text;
