@@ -109,7 +109,7 @@ fitcore::LineReportValues fitcore::DeriveLineReportValues(const LineStatistics& 
 }
 
 fitcore::PointErrorRatio::PointErrorRatio(const LineStatistics& stats)
-    : stats_(stats), x_scale_(stats.x_scale)
+    : stats_(stats)
 {
     const double b = Rescaled(stats.slope, stats.x_scale, stats.y_scale);
     slope_term_ = b * b * stats.x_variance;

@@ -104,7 +104,7 @@ public:
 
     double operator()(const Point& point) const
     {
-        const double x = x_scale_ == 1 ? point.x : point.x / x_scale_;
+        const double x = stats_.x_scale == 1 ? point.x : point.x / stats_.x_scale;
         const double error = std::sqrt(stats_.intercept_variance + x * x * stats_.slope_variance + stats_.y_variance +
                                        slope_term_);
         const double residual = point.y - point.fit;
@@ -113,7 +113,6 @@ public:
 
 private:
     LineStatistics stats_;
-    double x_scale_;
     double slope_term_;  // b^2 x_variance, b in the statistics' units
 };
 
