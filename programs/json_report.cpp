@@ -11,20 +11,6 @@
 #include <fitcore/fit.h>
 #include <fitcore/output_buffer.h>
 
-namespace {
-
-JsonObject CommonMembers(const JsonRun& run)
-{
-    JsonObject object;
-    AddJsonString(object, "program", run.program);
-    AddJsonString(object, "file", run.file);
-    AddJsonInteger(object, "count", run.count);
-    AddJsonRunColumns(object, run);
-    return object;
-}
-
-}  // namespace
-
 void AddJsonRunColumns(JsonObject& object, const JsonRun& run)
 {
     for (auto [member, name] : {std::pair{"x_name", run.x_name}, std::pair{"y_name", run.y_name}}) {
@@ -38,11 +24,9 @@ void AddJsonRunColumns(JsonObject& object, const JsonRun& run)
     AddJsonInteger(object, "skipped", run.skipped);
 }
 
-namespace {
-
 // The members so far, the points when asked for, and the object's end.
 // Long point lists are formatted on two threads, like the report's tables.
-bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
+bool FinishJsonObject(std::FILE* out, JsonObject& object, const JsonRun& run)
 {
     if (run.with_points) AddJsonName(object, "points");
     {
@@ -72,6 +56,18 @@ bool Finish(std::FILE* out, JsonObject& object, const JsonRun& run)
         if (!buffer.Flush()) return false;
     }
     return std::fflush(out) == 0 && !std::ferror(out);
+}
+
+namespace {
+
+JsonObject CommonMembers(const JsonRun& run)
+{
+    JsonObject object;
+    AddJsonString(object, "program", run.program);
+    AddJsonString(object, "file", run.file);
+    AddJsonInteger(object, "count", run.count);
+    AddJsonRunColumns(object, run);
+    return object;
 }
 
 // A number's text, "null" for NaN and the infinities.
@@ -157,7 +153,6 @@ void AddPolynomialInference(JsonObject& object, const fitcore::FitInference& inf
 
 }  // namespace
 
-bool FinishJsonObject(std::FILE* out, JsonObject& object, const JsonRun& run) { return Finish(out, object, run); }
 
 bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& stats,
                    const fitcore::FitInference* inference)
@@ -178,7 +173,7 @@ bool WriteLineJson(std::FILE* out, const JsonRun& run, const LineStatistics& sta
         AddQuality(object, *inference, true);
         AddLineInference(object, *inference);
     }
-    return Finish(out, object, run);
+    return FinishJsonObject(out, object, run);
 }
 
 bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Polynomial& polynomial, double rms,
@@ -192,7 +187,7 @@ bool WritePolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::Poly
     AddJsonNumber(object, "rms", rms);
     AddQuality(object, inference, true);
     AddPolynomialInference(object, inference, terms);
-    return Finish(out, object, run);
+    return FinishJsonObject(out, object, run);
 }
 
 bool WriteWeightedLineJson(std::FILE* out, const JsonRun& run, const fitcore::FitInference& inference)
@@ -210,7 +205,7 @@ bool WriteWeightedLineJson(std::FILE* out, const JsonRun& run, const fitcore::Fi
     AddChiSquare(object, inference);
     AddQuality(object, inference, false);
     AddLineInference(object, inference);
-    return Finish(out, object, run);
+    return FinishJsonObject(out, object, run);
 }
 
 bool WriteWeightedPolynomialJson(std::FILE* out, const JsonRun& run, const fitcore::FitInference& inference)
@@ -226,7 +221,7 @@ bool WriteWeightedPolynomialJson(std::FILE* out, const JsonRun& run, const fitco
     AddChiSquare(object, inference);
     AddQuality(object, inference, false);
     AddPolynomialInference(object, inference, terms);
-    return Finish(out, object, run);
+    return FinishJsonObject(out, object, run);
 }
 
 bool WriteComparisonJson(std::FILE* out, const JsonRun& run, const fitcore::OrderComparison& comparison,
@@ -249,5 +244,5 @@ bool WriteComparisonJson(std::FILE* out, const JsonRun& run, const fitcore::Orde
     }
     object.text += ']';
     AddJsonInteger(object, "best_bic_order", comparison.best_bic_order);
-    return Finish(out, object, run);
+    return FinishJsonObject(out, object, run);
 }
