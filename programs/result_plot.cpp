@@ -284,11 +284,11 @@ int DrawInto(const Drawing& draw, int32_t count, const char* file, const char* t
     if (plot == nullptr) return failed("gnuplot could not be started");
     output.writer_pid = plot->child_pid;
     const int timeout_ms = timeout_seconds * 1000;
-    if (draw(plot) != 0) {
-        gnuplot_close_within(plot, timeout_ms);
-        return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
-    }
-    if (gnuplot_close_within(plot, timeout_ms) != 0)
+    const bool handed = draw(plot) == 0;
+    const bool ended = gnuplot_close_within(plot, timeout_ms) == 0;
+    output.writer_pid = 0;  // reaped: its process group's number may be another's now
+    if (!handed) return failed(count > 0 ? "the points could not be handed to gnuplot" : "there are no points");
+    if (!ended)
         return failed("gnuplot did not finish within " + std::to_string(timeout_seconds) +
                       (timeout_seconds == 1 ? " second" : " seconds"));
     if (!fitcore::ReplacementWritten(output)) return failed("gnuplot did not draw it");
