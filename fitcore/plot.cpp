@@ -137,32 +137,31 @@ int Plot::add_data(const double* const* columns, int column_count, std::size_t c
 
 int Plot::add_points(std::span<const Point> points, const std::string& title)
 {
-    std::vector<double> x, y;
-    for (const Point& point : points) {
-        x.push_back(point.x);
-        y.push_back(point.y);
-    }
-    const double* columns[] = {x.data(), y.data()};
-    return add_data(columns, 2, points.size(), title, "points");
+    return add_point_columns(points, title, false);
 }
 
 int Plot::add_error_bars(std::span<const Point> points, const std::string& title)
 {
-    std::vector<double> x, y, sigma;
+    return add_point_columns(points, title, true);
+}
+
+int Plot::add_point_columns(std::span<const Point> points, const std::string& title, bool sigma)
+{
+    std::vector<double> x, y, s;
     for (const Point& point : points) {
         x.push_back(point.x);
         y.push_back(point.y);
-        sigma.push_back(point.sigma);
+        if (sigma) s.push_back(point.sigma);
     }
-    const double* columns[] = {x.data(), y.data(), sigma.data()};
-    return add_data(columns, 3, points.size(), title, "yerrorbars");
+    const double* columns[] = {x.data(), y.data(), s.data()};
+    return add_data(columns, sigma ? 3 : 2, points.size(), title, sigma ? "yerrorbars" : "points");
 }
 
 int Plot::add_residuals(std::span<const Point> points, const std::string& title, bool error_bars)
 {
     std::vector<Point> residuals(points.begin(), points.end());
     for (Point& point : residuals) point.y -= point.fit;
-    return error_bars ? add_error_bars(residuals, title) : add_points(residuals, title);
+    return add_point_columns(residuals, title, error_bars);
 }
 
 void Plot::residual_tics(std::span<const Point> points, bool error_bars)

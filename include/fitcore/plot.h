@@ -101,6 +101,8 @@ public:
     void end_panels();
 
 private:
+    // x and y of every point, and with `sigma` the sigmas as error bars.
+    int add_point_columns(std::span<const Point> points, const std::string& title, bool sigma);
     int add_data(const double* const* columns, int column_count, std::size_t count, const std::string& title,
                  const char* with);
 
