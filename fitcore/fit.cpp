@@ -297,11 +297,14 @@ Solution Solve(const Samples& data, int order)
     for (int j = 0; j < d; ++j)
         for (int k = 0; k < d; ++k)
             for (int l = 0; l <= k; ++l) mr[j * d + k] += m[j * d + l] * inverse[l * d + k];
-    auto covariance = [&](int i, int j) {
+    // scale * (A A^T)(i, j): the covariance in powers of x with A = M R^-1,
+    // in the centred variable with A = R^-1 (upper triangular, zero below).
+    auto gram = [&](const std::vector<Real>& a, int i, int j) {
         Real sum = 0;
-        for (int k = 0; k < d; ++k) sum += mr[i * d + k] * mr[j * d + k];
+        for (int k = 0; k < d; ++k) sum += a[i * d + k] * a[j * d + k];
         return scale * sum;
     };
+    auto covariance = [&](int i, int j) { return gram(mr, i, j); };
     Solution solution;
     for (int j = 0; j < d; ++j) {
         Real c = 0;
@@ -323,11 +326,7 @@ Solution Solve(const Samples& data, int order)
     solution.variable = survey.variable;
     for (int k = 0; k < d; ++k) solution.centred.push_back(static_cast<double>(b[k]));
     for (int i = 0; i < d; ++i)
-        for (int j = 0; j < d; ++j) {
-            Real sum = 0;  // (R^-1 R^-T)(i, j); R^-1 is upper triangular
-            for (int k = std::max(i, j); k < d; ++k) sum += inverse[i * d + k] * inverse[j * d + k];
-            solution.centred_covariance.push_back(static_cast<double>(scale * sum));
-        }
+        for (int j = 0; j < d; ++j) solution.centred_covariance.push_back(static_cast<double>(gram(inverse, i, j)));
     if (!AllFinite(solution)) return Failed("the result is out of range");
     return solution;
 }
