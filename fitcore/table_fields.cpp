@@ -29,12 +29,6 @@ bool IsMissingMark(std::string_view field)
            EqualsIgnoringCase(field, "nan");
 }
 
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 // The end of the finite number at `at` (decimal digits, point, exponent, an
 // optional sign) in text before `last`; null when none starts there.
@@ -93,6 +87,13 @@ std::string_view LineAt(const char* at, const char* end)
     const char* stop = at;
     while (stop != end && !IsLineEnd(*stop)) ++stop;
     return {at, static_cast<std::size_t>(stop - at)};
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 bool IsBlankLine(std::string_view line) { return Trimmed(line).empty(); }

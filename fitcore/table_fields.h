@@ -22,6 +22,9 @@ const char* NextLine(const char* at, const char* end);
 // The line from `at` without its line end.
 std::string_view LineAt(const char* at, const char* end);
 
+// The text without its leading and trailing blanks.
+std::string_view Trimmed(std::string_view text);
+
 // Blank, or a comment: its first non-blank character is '#', '%' or '!'.
 bool IsBlankLine(std::string_view line);
 bool IsCommentLine(std::string_view line);

@@ -56,12 +56,7 @@ std::size_t CountOutsideQuotes(std::string_view line, char c)
     return count;
 }
 
-bool HasInnerBlank(std::string_view line)
-{
-    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
-    while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-    return CountOutsideQuotes(line, ' ') > 0;
-}
+bool HasInnerBlank(std::string_view line) { return CountOutsideQuotes(Trimmed(line), ' ') > 0; }
 
 // ';' or ',' when the first line and three in four of the others hold one
 // (a row may lack its last fields); a tab when every line holds as many and
